@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace platform {
+
+// An error raised by a late-bound call. The message is what a user sees in
+// the log, so servers put their own description of the failure in it.
+class AutomationError : public std::runtime_error
+{
+public:
+    explicit AutomationError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// An object reached only through calls by name: properties read and written,
+// methods invoked with variant arguments. Results that are objects themselves
+// come back as a QVariant holding an AutomationRef.
+class AutomationObject
+{
+public:
+    virtual ~AutomationObject() = default;
+
+    virtual QVariant property(const QString &name) = 0;
+    virtual void setProperty(const QString &name, const QVariant &value) = 0;
+    virtual QVariant invoke(const QString &method, const QVariantList &args = {}) = 0;
+};
+
+using AutomationRef = std::shared_ptr<AutomationObject>;
+
+// The marker passed for a parameter that is not given.
+struct Omitted
+{
+    bool operator==(const Omitted &) const { return true; }
+};
+
+} // namespace platform
+
+Q_DECLARE_METATYPE(platform::AutomationRef)
+Q_DECLARE_METATYPE(platform::Omitted)
+
+namespace platform {
+
+inline QVariant omitted() { return QVariant::fromValue(Omitted{}); }
+inline bool isOmitted(const QVariant &value) { return value.metaType() == QMetaType::fromType<Omitted>(); }
+
+inline QVariant toVariant(const AutomationRef &object) { return QVariant::fromValue(object); }
+// Throws AutomationError when the value holds no object.
+AutomationRef toObject(const QVariant &value, const QString &what);
+
+using AutomationFactory = std::function<AutomationRef()>;
+
+// Servers register themselves under their program identifier (compared
+// without regard to case). A later registration of the same name replaces
+// the earlier one.
+void registerAutomationServer(const QString &progId, AutomationFactory factory);
+void unregisterAutomationServer(const QString &progId);
+
+// Creates the object registered under progId; throws AutomationError when no
+// server is registered or the server fails to start.
+AutomationRef createAutomationObject(const QString &progId);
+
+} // namespace platform

@@ -1,0 +1,30 @@
+#include "common/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace testsupport {
+
+bool waitFor(const std::function<bool()> &pred, int ms)
+{
+    return QTest::qWaitFor(pred, ms);
+}
+
+QString writeFile(const QString &dir, const QString &relative, const QByteArray &data)
+{
+    const QString path = QDir(dir).filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(data);
+    return path;
+}
+
+unsigned rgbAt(const QImage &image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFFu;
+}
+
+} // namespace testsupport
