@@ -440,6 +440,9 @@ private:
         auto *collection = property.read(object).value<QObject *>();
         if (!collection)
             failAt(line, QStringLiteral("%1 is not a collection").arg(QLatin1String(property.name())));
+        // A stored collection replaces the items the object made for itself.
+        if (collection->metaObject()->indexOfMethod("clear()") >= 0)
+            QMetaObject::invokeMethod(collection, "clear", Qt::DirectConnection);
         for (const Item &item : v.items) {
             QObject *element = nullptr;
             if (!QMetaObject::invokeMethod(collection, "add", Qt::DirectConnection, Q_RETURN_ARG(QObject *, element)) || !element)

@@ -53,6 +53,8 @@ public:
 // A collection property is a QObject* property whose object has
 //     Q_INVOKABLE QObject *add();
 // the loader sets each stored item's properties on the object add() returns.
+// When the object also has Q_INVOKABLE void clear(), the loader calls it
+// first, so the stored items replace those the collection already held.
 class FormLoader
 {
 public:
