@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Automation.h"
+
+#include <QString>
+
+#include <memory>
+
+// The run's only road to the spreadsheet application. Every failure is raised
+// as platform::AutomationError with the message the log shows.
+class WorkbookConverter
+{
+public:
+    // One opened workbook; dropping the last reference releases it.
+    class Workbook
+    {
+    public:
+        virtual ~Workbook() = default;
+        virtual void saveAs(const QString &fileName, int fileFormat) = 0;
+        virtual void close() = 0;
+    };
+    using WorkbookRef = std::shared_ptr<Workbook>;
+
+    virtual ~WorkbookConverter() = default;
+
+    virtual void start() = 0;
+    virtual void hide() = 0;
+    virtual WorkbookRef open(const QString &path) = 0;
+    virtual void quit() = 0;
+    // Drops the reference to the application; a converter can be started again.
+    virtual void release() = 0;
+    virtual bool isStarted() const = 0;
+};
+
+// Drives the application registered as "excel.application" by late-bound
+// calls by name.
+class AutomationWorkbookConverter : public WorkbookConverter
+{
+public:
+    static constexpr const char *progId = "excel.application";
+
+    void start() override;
+    void hide() override;
+    WorkbookRef open(const QString &path) override;
+    void quit() override;
+    void release() override;
+    bool isStarted() const override { return bool(m_application); }
+
+private:
+    platform::AutomationObject &application();
+
+    platform::AutomationRef m_application;
+};

@@ -1,0 +1,301 @@
+#include "FakeConverter.h"
+
+#include "common/TestSupport.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using testsupport::writeFile;
+
+namespace {
+
+// Settings and view in plain fields, so a test can change them mid-run.
+struct Front : RunSettings, RunView
+{
+    QString masksText = "*.xls";
+    QString output;
+    bool kinds[3] = {true, false, false};
+
+    QString masks() const override { return masksText; }
+    QString outputDirectory() const override { return output; }
+    bool isChecked(OutputKind kind) const override { return kinds[int(kind)]; }
+
+    void setStatusText(const QString &text) override { status << text; }
+    void appendLog(const QString &line) override { log << line; }
+    void clearLog() override { log.clear(); }
+    void setStartEnabled(bool enabled) override { startEnabled << enabled; }
+    void showMessage(const QString &text) override { messages << text; }
+    void processEvents() override { ++yields; }
+    QString successText() const override { return "OK"; }
+    QString startFailureText() const override { return "Can't Open Excel"; }
+
+    QStringList status, log, messages;
+    QList<bool> startEnabled;
+    int yields = 0;
+};
+
+class RunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(source.isValid() && out.isValid());
+        front.output = out.path();
+        savedCwd = QDir::currentPath();
+    }
+    void TearDown() override { QDir::setCurrent(savedCwd); }
+
+    QString src(const QString &rel = {}) const { return rel.isEmpty() ? source.path() : source.filePath(rel); }
+    QStringList logNames() const
+    {
+        QStringList names;
+        for (QString line : front.log)
+            names << line.remove(source.path() + "/").remove(QRegularExpression("OK$"));
+        return names;
+    }
+    ConversionRun::Outcome run()
+    {
+        ConversionRun r(front, front, converter);
+        return r.execute(source.path());
+    }
+
+    QTemporaryDir source, out;
+    Front front;
+    FakeConverter converter;
+    QString savedCwd;
+};
+
+} // namespace
+
+TEST(SplitString, KeepsBlanksAndEmptyPieces)
+{
+    using S = QStringList;
+    EXPECT_EQ(ConversionRun::SplitString("", ","), S());
+    EXPECT_EQ(ConversionRun::SplitString("*.xls", ","), S({"*.xls"}));
+    EXPECT_EQ(ConversionRun::SplitString("*.xls,*.xlsx", ","), S({"*.xls", "*.xlsx"}));
+    EXPECT_EQ(ConversionRun::SplitString("*.xls,", ","), S({"*.xls", ""}));
+    EXPECT_EQ(ConversionRun::SplitString("*.xls, *.ods", ","), S({"*.xls", " *.ods"}));
+    EXPECT_EQ(ConversionRun::SplitString(",,a", ","), S({"", "", "a"}));
+}
+
+TEST(BaseName, EndsAtTheFirstDotAfterLeadingDots)
+{
+    EXPECT_EQ(ConversionRun::BaseName("/d/report.2004.xls"), "report");
+    EXPECT_EQ(ConversionRun::BaseName("/d/a.b.xls"), "a");
+    EXPECT_EQ(ConversionRun::BaseName("/d.x/README"), "README");
+    EXPECT_EQ(ConversionRun::BaseName("/d/.budget.xls"), ".budget");
+    EXPECT_EQ(ConversionRun::BaseName("/d/..x.y"), "..x");
+    EXPECT_EQ(ConversionRun::BaseName("plain.xls"), "plain");
+    EXPECT_EQ(ConversionRun::BaseName("/d/数据表.xls"), "数据表");
+}
+
+TEST(Masks, MatchLikeTheShellWithoutRegardToCase)
+{
+    using platform::matchesMask;
+    EXPECT_TRUE(matchesMask("Book1.XLS", "*.xls"));
+    EXPECT_FALSE(matchesMask("Book1.xlsx", "*.xls"));
+    EXPECT_TRUE(matchesMask("a.b.xls", "*.xls"));
+    EXPECT_TRUE(matchesMask("b1.xls", "b?.xls"));
+    EXPECT_FALSE(matchesMask("b12.xls", "b?.xls"));
+    EXPECT_TRUE(matchesMask("README", "*.*"));
+    EXPECT_TRUE(matchesMask("x", "*"));
+    EXPECT_FALSE(matchesMask("x.xls", ""));
+    EXPECT_FALSE(matchesMask("x.xls", " *.xls"));
+    EXPECT_TRUE(matchesMask(" x.xls", " *.xls"));
+    EXPECT_FALSE(matchesMask("x.xls", "sub/*.xls"));
+    EXPECT_TRUE(matchesMask("ÄRGER.XLS", "är*.xls"));
+}
+
+TEST_F(RunTest, WalksFilesBeforeSubdirectoriesDepthFirst)
+{
+    writeFile(src(), "b.xls");
+    writeFile(src(), "a.xls");
+    writeFile(src(), "one/deep/d.xls");
+    writeFile(src(), "one/c.xls");
+    writeFile(src(), "two/e.xls");
+    writeFile(src(), "notes.txt");
+    EXPECT_EQ(run(), ConversionRun::Outcome::Completed);
+    EXPECT_EQ(logNames(), QStringList({"a.xls", "b.xls", "one/c.xls", "one/deep/d.xls", "two/e.xls"}));
+    EXPECT_EQ(converter.calls.first(), "start");
+    EXPECT_EQ(converter.calls.at(1), "hide");
+    EXPECT_EQ(converter.calls.mid(converter.calls.size() - 2), QStringList({"quit", "release"}));
+    EXPECT_EQ(front.startEnabled, QList<bool>({false, true}));
+    EXPECT_TRUE(QFile::exists(out.filePath("d.htm")));
+    EXPECT_TRUE(front.status.contains(src("one")));
+    EXPECT_TRUE(front.status.contains(src("one") + "/*.xls"));
+    EXPECT_GE(front.yields, 5 + 3) << "a yield before each file and after each subdirectory";
+}
+
+TEST_F(RunTest, SkipsHiddenDirectoriesButConvertsHiddenFiles)
+{
+    writeFile(src(), ".hidden/x.xls");
+    writeFile(src(), ".budget.xls");
+    writeFile(src(), "visible/.y.xls");
+    run();
+    EXPECT_EQ(logNames(), QStringList({".budget.xls", "visible/.y.xls"}));
+    EXPECT_TRUE(QFile::exists(out.filePath(".budget.htm")));
+    EXPECT_TRUE(QFile::exists(out.filePath(".y.htm")));
+}
+
+TEST_F(RunTest, MaskListRulesDuplicatesAndEmptyPieces)
+{
+    writeFile(src(), "a.xls");
+    writeFile(src(), "b.ods");
+    front.masksText = "  *.xls,*.ods,,*.xls, ";
+    run();
+    EXPECT_EQ(logNames(), QStringList({"a.xls", "b.ods", "a.xls"}));
+
+    front.masksText = "";
+    writeFile(src(), "sub/c.xls");
+    run();
+    EXPECT_TRUE(front.log.isEmpty());
+    EXPECT_TRUE(front.status.contains(src("sub"))) << "every directory is still entered";
+}
+
+TEST_F(RunTest, NamesOutputsByBaseNameAndEveryCheckedKind)
+{
+    writeFile(src(), "report.2004.xls");
+    writeFile(src(), "README");
+    front.masksText = "*.xls,README";
+    front.kinds[0] = front.kinds[1] = front.kinds[2] = true;
+    run();
+    const QString o = out.path() + "/";
+    EXPECT_EQ(converter.saved, QStringList({o + "report.htm|44", o + "report.csv|6", o + "report.xml|46",
+                                            o + "README.htm|44", o + "README.csv|6", o + "README.xml|46"}));
+}
+
+TEST_F(RunTest, ReadsTheControlsLiveDuringTheRun)
+{
+    writeFile(src(), "a.xls");
+    writeFile(src(), "b.xls");
+    writeFile(src(), "sub/c.xls");
+    writeFile(src(), "sub/d.ods");
+    QTemporaryDir second;
+    converter.onOpen = [&](const QString &path) {
+        if (path.endsWith("a.xls")) {
+            front.output = second.path();
+            front.kinds[0] = false;
+            front.kinds[1] = true;
+            front.masksText = "*.ods";
+        }
+    };
+    run();
+    const QString o2 = second.path() + "/";
+    // The output directory and kinds change from this very file's saves on,
+    // the masks from the next directory on.
+    EXPECT_EQ(converter.saved, QStringList({o2 + "a.csv|6", o2 + "b.csv|6", o2 + "d.csv|6"}));
+    EXPECT_FALSE(QDir(out.path()).exists("a.htm"));
+}
+
+TEST_F(RunTest, AFailingWorkbookIsLoggedAndTheRunGoesOn)
+{
+    writeFile(src(), "a.xls");
+    writeFile(src(), "bad.xls");
+    writeFile(src(), "c.xls");
+    converter.failOpenFor << "bad.xls";
+    run();
+    EXPECT_EQ(front.log, QStringList({src("a.xls") + "OK", src("bad.xls") + ": broken workbook", src("c.xls") + "OK"}));
+    EXPECT_EQ(converter.calls.count("close"), 2);
+}
+
+TEST_F(RunTest, AnUnwritableOutputDirectoryFailsEverySave)
+{
+    writeFile(src(), "a.xls");
+    const QString blocker = writeFile(out.path(), "file");
+    front.output = blocker + "/inside";
+    EXPECT_EQ(run(), ConversionRun::Outcome::Completed);
+    ASSERT_EQ(front.log.size(), 1);
+    EXPECT_TRUE(front.log.first().startsWith(src("a.xls") + ": cannot write"));
+}
+
+TEST_F(RunTest, ASubdirectoryThatCannotBeEnteredIsSkipped)
+{
+    writeFile(src(), "a/x.xls");
+    writeFile(src(), "b/y.xls");
+    writeFile(src(), "c/z.xls");
+    // Root enters every directory; removing it between listing and entering
+    // does the same to the walk for everyone.
+    converter.onOpen = [&](const QString &path) {
+        if (path.endsWith("x.xls"))
+            QDir(src("b")).removeRecursively();
+    };
+    run();
+    EXPECT_EQ(logNames(), QStringList({"a/x.xls", "c/z.xls"}));
+}
+
+TEST_F(RunTest, LinkLoopsAreNotWalkedForever)
+{
+    writeFile(src(), "a/x.xls");
+    ASSERT_EQ(symlink(src().toLocal8Bit(), src("a/back").toLocal8Bit()), 0);
+    ASSERT_EQ(symlink(src("a").toLocal8Bit(), src("again").toLocal8Bit()), 0);
+    run();
+    EXPECT_EQ(logNames(), QStringList({"a/x.xls"}));
+}
+
+TEST_F(RunTest, StartFailureShowsTheMessageAndKeepsTheLog)
+{
+    writeFile(src(), "a.xls");
+    front.log << "previous line";
+    converter.failStart = true;
+    EXPECT_EQ(run(), ConversionRun::Outcome::ApplicationUnavailable);
+    EXPECT_EQ(front.messages, QStringList({"Can't Open Excel"}));
+    EXPECT_EQ(front.log, QStringList({"previous line"}));
+    EXPECT_TRUE(front.startEnabled.isEmpty());
+    EXPECT_TRUE(converter.opened.isEmpty());
+}
+
+TEST_F(RunTest, EmptyOutputDirectoryTextStopsBeforeStarting)
+{
+    writeFile(src(), "a.xls");
+    front.output.clear();
+    EXPECT_EQ(run(), ConversionRun::Outcome::OutputDirectoryFailed);
+    EXPECT_EQ(front.messages, QStringList({"Unable to create directory"}));
+    EXPECT_TRUE(converter.calls.isEmpty());
+}
+
+TEST_F(RunTest, RelativeOutputDirectoryIsResolvedOnceAtTheStart)
+{
+    writeFile(src(), "a.xls");
+    writeFile(src(), "sub/b.xls");
+    QDir::setCurrent(out.path());
+    front.output = "rel/out";
+    run();
+    EXPECT_TRUE(QFile::exists(out.filePath("rel/out/a.htm")));
+    EXPECT_TRUE(QFile::exists(out.filePath("rel/out/b.htm")));
+}
+
+TEST_F(RunTest, StopRequestedDuringAFileEndsTheRunAfterIt)
+{
+    for (const char *name : {"a.xls", "b.xls", "c.xls", "sub/d.xls"})
+        writeFile(src(), name);
+    ConversionRun r(front, front, converter);
+    converter.onOpen = [&](const QString &path) {
+        if (path.endsWith("b.xls"))
+            r.requestStop();
+    };
+    EXPECT_EQ(r.execute(src()), ConversionRun::Outcome::Stopped);
+    EXPECT_EQ(front.log.size(), 2);
+    EXPECT_EQ(converter.calls.mid(converter.calls.size() - 2), QStringList({"quit", "release"}));
+    EXPECT_EQ(front.startEnabled.last(), true);
+}
+
+TEST_F(RunTest, UnicodeNamesAreFoundConvertedAndLoggedIntact)
+{
+    writeFile(src(), "报表/Ärger Übersicht.xls");
+    writeFile(src(), "日本語.XLS");
+    run();
+    EXPECT_EQ(logNames(), QStringList({"日本語.XLS", "报表/Ärger Übersicht.xls"}));
+    EXPECT_TRUE(QFile::exists(out.filePath("Ärger Übersicht.htm")));
+}
+
+TEST(JoinPath, DoublesTheSeparatorAfterARoot)
+{
+    EXPECT_EQ(platform::joinPath("/", "a.xls"), "//a.xls");
+    EXPECT_EQ(platform::joinPath("/data", "a.xls"), "/data/a.xls");
+}

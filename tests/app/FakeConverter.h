@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/ConversionRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <functional>
+
+// A spreadsheet application that records the calls it gets and "saves" by
+// writing the source path into the output file.
+class FakeConverter : public WorkbookConverter
+{
+public:
+    void start() override
+    {
+        calls << "start";
+        if (failStart)
+            throw platform::AutomationError("no application");
+        started = true;
+    }
+    void hide() override { calls << "hide"; }
+    WorkbookRef open(const QString &path) override;
+    void quit() override { calls << "quit"; }
+    void release() override
+    {
+        calls << "release";
+        started = false;
+    }
+    bool isStarted() const override { return started; }
+
+    QStringList calls;
+    QStringList opened;
+    QStringList saved;       // "file|code"
+    QStringList failOpenFor; // file names whose open fails
+    bool failStart = false;
+    bool started = false;
+    std::function<void(const QString &)> onOpen;
+};
+
+class FakeWorkbook : public WorkbookConverter::Workbook
+{
+public:
+    FakeWorkbook(FakeConverter &owner, QString path) : m_owner(owner), m_path(std::move(path)) {}
+    void saveAs(const QString &fileName, int code) override
+    {
+        m_owner.saved << QStringLiteral("%1|%2").arg(fileName).arg(code);
+        QFile out(fileName);
+        if (!out.open(QIODevice::WriteOnly))
+            throw platform::AutomationError(QStringLiteral(": cannot write %1").arg(fileName));
+        out.write(m_path.toUtf8());
+    }
+    void close() override { m_owner.calls << "close"; }
+
+private:
+    FakeConverter &m_owner;
+    QString m_path;
+};
+
+inline WorkbookConverter::WorkbookRef FakeConverter::open(const QString &path)
+{
+    opened << path;
+    if (onOpen)
+        onOpen(path);
+    if (failOpenFor.contains(QFileInfo(path).fileName()))
+        throw platform::AutomationError(QStringLiteral(": broken workbook"));
+    return std::make_shared<FakeWorkbook>(*this, path);
+}
