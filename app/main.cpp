@@ -1,8 +1,23 @@
+#include "app/MainWindow.h"
+#include "platform/Fonts.h"
+#include "platform/FormLoader.h"
+
 #include <QApplication>
+#include <QMessageBox>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tabulon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tabulon"));
-    return 0;
+    platform::registerDesignFonts();
+
+    try {
+        TFMain FMain;
+        FMain.show();
+        return app.exec();
+    } catch (const platform::FormError &error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tabulon"), QString::fromUtf8(error.what()));
+        return 1;
+    }
 }

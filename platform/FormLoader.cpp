@@ -365,6 +365,10 @@ private:
             w->resize(number() + w->contentsMargins().left() + w->contentsMargins().right(), w->height());
         else if (name == QLatin1String("ClientHeight"))
             w->resize(w->width(), number() + w->contentsMargins().top() + w->contentsMargins().bottom());
+        else if (name == QLatin1String("MinWidth"))
+            w->setMinimumWidth(number());
+        else if (name == QLatin1String("MinHeight"))
+            w->setMinimumHeight(number());
         else if (name == QLatin1String("Visible"))
             w->setVisible(boolean());
         else if (name == QLatin1String("Enabled"))

@@ -47,7 +47,8 @@ public:
 //
 // Widgets get a few framework properties even when their class publishes no
 // property of that name: Left, Top, Width, Height, ClientWidth, ClientHeight,
-// Caption, Text, Align (platform/Align.h), TabOrder, Visible, Enabled, Hint.
+// MinWidth, MinHeight, Caption, Text, Font, Align (platform/Align.h), TabOrder,
+// Visible, Enabled, Hint.
 // A class that publishes a property of one of these names handles it itself.
 //
 // A collection property is a QObject* property whose object has

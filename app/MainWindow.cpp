@@ -1,0 +1,237 @@
+#include "app/MainWindow.h"
+
+#include "app/StandInControls.h"
+#include "app/Strings.h"
+#include "platform/DriveControls.h"
+#include "platform/FileSystem.h"
+#include "platform/FormLoader.h"
+#include "platform/WebBrowser.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const char *radioFor(OutputKind kind)
+{
+    switch (kind) {
+    case OutputKind::Html: return "vexRadioButton1";
+    case OutputKind::Csv: return "vexRadioButton2";
+    case OutputKind::Xml: return "vexRadioButton4";
+    }
+    return "";
+}
+
+void registerColorNames(platform::FormLoader &loader)
+{
+    using namespace platform;
+    const std::pair<const char *, TColor> names[] = {
+        {"clBtnFace", clBtnFace}, {"clWindow", clWindow}, {"clWindowText", clWindowText},
+        {"clBtnText", clBtnText}, {"clHighlight", clHighlight}, {"clMenu", clMenu},
+        {"clBlack", 0x000000}, {"clWhite", 0xFFFFFF}, {"clGray", 0x808080}, {"clSilver", 0xC0C0C0},
+    };
+    for (const auto &[name, value] : names)
+        loader.registerConstant(QLatin1String(name), value);
+}
+
+} // namespace
+
+TFMain::TFMain(std::unique_ptr<WorkbookConverter> converter, QWidget *parent)
+    : QWidget(parent), ExcelApp(converter ? std::move(converter) : std::make_unique<AutomationWorkbookConverter>())
+{
+    platform::FormLoader loader;
+    registerClasses(loader);
+    loader.load(this, QString::fromLatin1(formDescription));
+    adaptStoredDefaults();
+    emit OnCreate(this);
+}
+
+TFMain::~TFMain()
+{
+    markDestroying();
+}
+
+void TFMain::adaptStoredDefaults()
+{
+    // The description stores the output directory of the system it was made
+    // for; elsewhere the same default means "html" in the home directory.
+    auto *path = control<QLineEdit>("ePath");
+    if (path && path->text() == QLatin1String("c:\\html"))
+        path->setText(platform::defaultOutputDirectory());
+}
+
+void TFMain::registerClasses(platform::FormLoader &loader)
+{
+    registerColorNames(loader);
+    loader.registerClass<standin::TvexForm>(QStringLiteral("TvexForm"));
+    loader.registerClass<standin::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
+    loader.registerClass<standin::TvexButton>(QStringLiteral("TvexButton"));
+    loader.registerClass<standin::TvexRadioButton>(QStringLiteral("TvexRadioButton"));
+    loader.registerClass<QLabel>(QStringLiteral("TLabel"));
+    loader.registerClass<QLineEdit>(QStringLiteral("TEdit"));
+    loader.registerClass<QPlainTextEdit>(QStringLiteral("TMemo"));
+    loader.registerClass<QStatusBar>(QStringLiteral("TStatusBar"));
+    loader.registerClass<TDriveComboBox>(QStringLiteral("TDriveComboBox"));
+    loader.registerClass<TDirectoryListBox>(QStringLiteral("TDirectoryListBox"));
+    loader.registerClass<TWebBrowser>(QStringLiteral("TWebBrowser"));
+}
+
+template <typename T>
+T *TFMain::control(const char *name) const
+{
+    return findChild<T *>(QLatin1String(name));
+}
+
+QString TFMain::text(int offset) const
+{
+    return Strings::load(StringBase + offset);
+}
+
+void TFMain::setColor(int color)
+{
+    m_color = color;
+    QPalette p = palette();
+    p.setColor(QPalette::Window, platform::toQColor(color));
+    setPalette(p);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TFMain::FormCreate(QObject *)
+{
+    StringBase = Strings::GetStringBase();
+    setWindowTitle(text(Strings::Caption));
+    if (QWidget *frame = control<QWidget>("vexForm1"))
+        frame->setProperty("Caption", text(Strings::Caption));
+    if (auto *label = control<QLabel>("Label1"))
+        label->setText(text(Strings::SavePathLabel));
+    if (QWidget *start = control<QWidget>("vexButton2"))
+        start->setProperty("Caption", text(Strings::StartButton));
+    if (auto *browser = control<TWebBrowser>("WebBrowser2"))
+        browser->Navigate(text(Strings::BannerAddress));
+}
+
+void TFMain::DriveComboBox1Change(QObject *)
+{
+    auto *drives = control<TDriveComboBox>("DriveComboBox1");
+    auto *tree = control<TDirectoryListBox>("DirectoryListBox1");
+    if (drives && tree)
+        tree->setDrive(drives->drive());
+}
+
+void TFMain::WebBrowser2DocumentComplete(QObject *, const QVariant &, const QVariant &)
+{
+    auto *browser = control<TWebBrowser>("WebBrowser2");
+    if (!browser || browser->isBusy())
+        return;
+    try {
+        const platform::AutomationRef application = browser->Application();
+        const auto document = platform::toObject(application->property(QStringLiteral("Document")), QStringLiteral("Document"));
+        const auto body = platform::toObject(document->property(QStringLiteral("body")), QStringLiteral("body"));
+        body->setProperty(QStringLiteral("Scroll"), QStringLiteral("no"));
+    } catch (const platform::AutomationError &) {
+        // A page without a body keeps its scroll bars.
+    }
+}
+
+void TFMain::vexButton2Click(QObject *)
+{
+    if (isRunning())
+        return;
+    auto *tree = control<TDirectoryListBox>("DirectoryListBox1");
+    m_run = std::make_unique<ConversionRun>(static_cast<RunSettings &>(*this), static_cast<RunView &>(*this), *ExcelApp);
+    QPointer<TFMain> self(this);
+    m_run->execute(tree ? tree->directory() : platform::currentDirectory());
+    if (!self)
+        return;
+    if (m_closeAfterRun)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TFMain::closeEvent(QCloseEvent *event)
+{
+    // The run is on the stack below this event (it yields to the message
+    // loop): let it stop after the file it is converting, then close.
+    if (isRunning()) {
+        m_closeAfterRun = true;
+        m_run->requestStop();
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// What the run reads and shows
+
+QString TFMain::masks() const
+{
+    auto *edit = control<QLineEdit>("eFileType");
+    return edit ? edit->text() : QString();
+}
+
+QString TFMain::outputDirectory() const
+{
+    auto *edit = control<QLineEdit>("ePath");
+    return edit ? edit->text() : QString();
+}
+
+bool TFMain::isChecked(OutputKind kind) const
+{
+    QWidget *radio = control<QWidget>(radioFor(kind));
+    return radio && radio->property("Checked").toBool();
+}
+
+void TFMain::setStatusText(const QString &text)
+{
+    if (auto *status = control<QStatusBar>("StatusBar1"))
+        status->showMessage(text);
+}
+
+void TFMain::appendLog(const QString &line)
+{
+    if (auto *memo = control<QPlainTextEdit>("Memo1"))
+        memo->appendPlainText(line);
+}
+
+void TFMain::clearLog()
+{
+    if (auto *memo = control<QPlainTextEdit>("Memo1"))
+        memo->clear();
+}
+
+void TFMain::setStartEnabled(bool enabled)
+{
+    if (QWidget *start = control<QWidget>("vexButton2"))
+        start->setEnabled(enabled);
+}
+
+void TFMain::showMessage(const QString &message)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), message, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void TFMain::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+QString TFMain::successText() const
+{
+    return text(Strings::Success);
+}
+
+QString TFMain::startFailureText() const
+{
+    return text(Strings::StartFailure);
+}

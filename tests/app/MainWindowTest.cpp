@@ -1,0 +1,287 @@
+#include "FakeConverter.h"
+
+#include "app/MainWindow.h"
+#include "app/Strings.h"
+#include "common/TestSupport.h"
+#include "platform/DriveControls.h"
+#include "platform/FileSystem.h"
+#include "platform/SystemLanguage.h"
+#include "platform/WebBrowser.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using testsupport::waitFor;
+using testsupport::writeFile;
+
+namespace {
+
+// Accepts the next modal message box and keeps its text.
+
+class MessageCatcher : public QObject
+{
+public:
+    MessageCatcher() { timer.start(10); connect(&timer, &QTimer::timeout, this, [this] { poll(); }); }
+    void poll()
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            texts << box->text();
+            titles << box->windowTitle();
+            box->accept();
+        }
+    }
+    QStringList texts, titles;
+    QTimer timer;
+};
+
+struct Window
+{
+    explicit Window(FakeConverter **fake = nullptr)
+    {
+        auto converter = std::make_unique<FakeConverter>();
+        if (fake)
+            *fake = converter.get();
+        form = std::make_unique<TFMain>(std::move(converter));
+    }
+    template <typename T>
+    T *get(const char *name) { return form->findChild<T *>(QLatin1String(name)); }
+    std::unique_ptr<TFMain> form;
+};
+
+} // namespace
+
+TEST(Language, OnlyThreeExactIdentifiersChooseAnotherBlock)
+{
+    EXPECT_EQ(Strings::stringBaseFor(2052), 10000);
+    EXPECT_EQ(Strings::stringBaseFor(1028), 30000);
+    EXPECT_EQ(Strings::stringBaseFor(1041), 40000);
+    for (int other : {1033, 3076, 4100, 2057, 0, 4})
+        EXPECT_EQ(Strings::stringBaseFor(other), 20000) << other;
+
+    EXPECT_EQ(platform::languageIdForLocale("zh_CN.UTF-8"), 2052);
+    EXPECT_EQ(platform::languageIdForLocale("zh_TW.UTF-8"), 1028);
+    EXPECT_EQ(platform::languageIdForLocale("ja_JP.eucJP"), 1041);
+    EXPECT_EQ(platform::languageIdForLocale("zh_HK.UTF-8"), 3076);
+    EXPECT_EQ(platform::languageIdForLocale("zh_SG"), 4100);
+    EXPECT_EQ(platform::languageIdForLocale("en_US.UTF-8"), 1033);
+    EXPECT_EQ(platform::languageIdForLocale("C.UTF-8"), 1033);
+    EXPECT_EQ(platform::languageIdForLocale("de_DE@euro"), 1031);
+}
+
+TEST(Language, TablesHoldEveryTextInEveryBlock)
+{
+    EXPECT_EQ(Strings::load(10001), "大批量Excel转html");
+    EXPECT_EQ(Strings::load(30001), " 大批量Excel轉html");
+    EXPECT_EQ(Strings::load(40006), "Can't Open Excel");
+    EXPECT_EQ(Strings::load(20006), "Can't Open Excel");
+    EXPECT_EQ(Strings::load(20005), "OK");
+    EXPECT_EQ(Strings::load(10005), "处理完成!");
+    EXPECT_EQ(Strings::load(30004), "保存目錄:");
+    EXPECT_EQ(Strings::load(40004), "ディレクトリを保存します:");
+    const char *codes[] = {"cn", "en", "cn", "jp"};
+    for (int block = 0; block < 4; ++block) {
+        const int base = (block + 1) * 10000;
+        for (int offset : {1, 3, 4, 5, 6, 13})
+            EXPECT_FALSE(Strings::load(base + offset).isEmpty()) << base + offset;
+        const QUrl url(Strings::load(base + 13));
+        EXPECT_EQ(url.path(), "/pro/htm.htm");
+        EXPECT_EQ(url.query(), QStringLiteral("id=57&name=tabulon&L=%1").arg(codes[block]));
+        EXPECT_TRUE(url.host().endsWith("example.com"));
+    }
+}
+
+TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
+{
+    qputenv("LC_ALL", "en_US.UTF-8");
+    Window w;
+    TFMain &form = *w.form;
+    EXPECT_EQ(form.objectName(), "FMain");
+    EXPECT_EQ(form.pos(), QPoint(346, 110));
+    EXPECT_EQ(form.size(), QSize(825, 476));
+    EXPECT_EQ(form.minimumSize(), QSize(130, 50));
+    EXPECT_EQ(form.StringBase, 20000);
+    EXPECT_EQ(form.windowTitle(), Strings::load(20001));
+    EXPECT_EQ(w.get<QWidget>("vexForm1")->property("Caption").toString(), Strings::load(20001));
+    EXPECT_EQ(w.get<QLabel>("Label1")->text(), "Save Path");
+    EXPECT_EQ(w.get<QWidget>("vexButton2")->property("Caption").toString(), "Begin");
+    EXPECT_EQ(w.get<QLineEdit>("eFileType")->text(), "*.xls");
+    EXPECT_EQ(w.get<QLineEdit>("ePath")->text(), platform::defaultOutputDirectory());
+    EXPECT_TRUE(w.get<QWidget>("vexRadioButton1")->property("Checked").toBool());
+    EXPECT_FALSE(w.get<QWidget>("vexRadioButton2")->property("Checked").toBool());
+    EXPECT_FALSE(w.get<QWidget>("vexRadioButton4")->property("Checked").toBool());
+    EXPECT_TRUE(w.get<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+    for (const char *name : {"vexImagePanel1", "vexImagePanel2", "DriveComboBox1", "DirectoryListBox1",
+                             "StatusBar1", "WebBrowser2"})
+        EXPECT_NE(w.get<QWidget>(name), nullptr) << name;
+    EXPECT_TRUE(w.get<TWebBrowser>("WebBrowser2")->locationUrl().contains("L=en"));
+
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // Strips stack under the 20-pixel title bar; tree and log share the rest.
+    auto *frame = w.get<QWidget>("vexForm1");
+    EXPECT_EQ(frame->geometry(), QRect(0, 0, 825, 476));
+    EXPECT_EQ(w.get<QWidget>("vexImagePanel2")->geometry(), QRect(0, 20, 825, 101));
+    EXPECT_EQ(w.get<QWidget>("vexImagePanel1")->geometry(), QRect(0, 121, 825, 52));
+    EXPECT_EQ(w.get<QWidget>("StatusBar1")->geometry(), QRect(0, 457, 825, 19));
+    EXPECT_EQ(w.get<QWidget>("DirectoryListBox1")->geometry(), QRect(0, 173, 273, 284));
+    EXPECT_EQ(w.get<QWidget>("Memo1")->geometry(), QRect(273, 173, 552, 284));
+    EXPECT_EQ(w.get<QWidget>("vexButton2")->geometry(), QRect(503, 13, 68, 27));
+    qunsetenv("LC_ALL");
+}
+
+TEST(MainWindow, CaptionsFollowTheSystemLanguage)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"zh_CN.UTF-8", "开始"}, {"zh_TW.UTF-8", "開始"}, {"ja_JP.UTF-8", "開始"}, {"zh_HK.UTF-8", "Begin"}};
+    for (const auto &[locale, begin] : cases) {
+        qputenv("LC_ALL", locale);
+        Window w;
+        EXPECT_EQ(w.get<QWidget>("vexButton2")->property("Caption").toString(), QString::fromUtf8(begin)) << locale;
+    }
+    qputenv("LC_ALL", "zh_TW.UTF-8");
+    Window tw;
+    EXPECT_TRUE(tw.form->windowTitle().startsWith(' '));
+    qunsetenv("LC_ALL");
+}
+
+TEST(MainWindow, ChoosingADriveShowsItInTheTree)
+{
+    Window w;
+    auto *drives = w.get<TDriveComboBox>("DriveComboBox1");
+    auto *tree = w.get<TDirectoryListBox>("DirectoryListBox1");
+    ASSERT_GT(drives->count(), 0);
+    tree->setDirectory("/");
+    const int last = drives->count() - 1;
+    drives->setCurrentIndex(last);
+    emit drives->OnChange(drives);
+    EXPECT_EQ(tree->drive(), drives->itemData(last).toString());
+}
+
+TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    writeFile(source.path(), "sub/b.xls");
+    writeFile(source.path(), "sub/c.txt");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QPlainTextEdit>("Memo1")->setPlainText("old line");
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.get<QWidget>("vexRadioButton2")->setProperty("Checked", true);
+    bool disabledDuringRun = false;
+    fake->onOpen = [&](const QString &) { disabledDuringRun = !w.get<QWidget>("vexButton2")->isEnabled(); };
+
+    w.form->vexButton2Click(nullptr);
+
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(),
+              source.filePath("a.xls") + "OK\n" + source.filePath("sub/b.xls") + "OK");
+    EXPECT_TRUE(disabledDuringRun);
+    EXPECT_TRUE(w.get<QWidget>("vexButton2")->isEnabled());
+    EXPECT_EQ(fake->saved, QStringList({out.filePath("a.csv") + "|6", out.filePath("b.csv") + "|6"}));
+    EXPECT_EQ(w.get<QStatusBar>("StatusBar1")->currentMessage(), source.filePath("sub") + "/b.xls");
+}
+
+TEST(MainWindow, StartFailureShowsTheLocalizedMessageAndKeepsTheLog)
+{
+    qputenv("LC_ALL", "zh_CN.UTF-8");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    fake->failStart = true;
+    w.get<QPlainTextEdit>("Memo1")->setPlainText("previous");
+    MessageCatcher catcher;
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(catcher.texts, QStringList({"打开Excel出错!"}));
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), "previous");
+    EXPECT_TRUE(w.get<QWidget>("vexButton2")->isEnabled());
+    qunsetenv("LC_ALL");
+}
+
+TEST(MainWindow, WithoutASpreadsheetApplicationTheRealConverterCannotStart)
+{
+    qputenv("LC_ALL", "en_US.UTF-8");
+    platform::unregisterAutomationServer("excel.application");
+    QTemporaryDir out;
+    TFMain form;
+    form.findChild<QLineEdit *>("ePath")->setText(out.path());
+    MessageCatcher catcher;
+    form.vexButton2Click(nullptr);
+    EXPECT_EQ(catcher.texts, QStringList({"Can't Open Excel"}));
+    EXPECT_EQ(catcher.titles.value(0), QApplication::applicationDisplayName());
+    qunsetenv("LC_ALL");
+}
+
+TEST(MainWindow, EmptyOutputDirectoryIsReported)
+{
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->clear();
+    MessageCatcher catcher;
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(catcher.texts, QStringList({"Unable to create directory"}));
+    EXPECT_TRUE(fake->calls.isEmpty());
+}
+
+TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
+{
+    QTemporaryDir source, out;
+    for (const char *name : {"a.xls", "b.xls", "c.xls"})
+        writeFile(source.path(), name);
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    fake->onOpen = [&](const QString &path) {
+        if (path.endsWith("a.xls"))
+            QTimer::singleShot(0, w.form.get(), &QWidget::close);
+    };
+    // The close arrives while the run yields before the next file.
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(fake->opened.size(), 1);
+    EXPECT_EQ(fake->calls.mid(fake->calls.size() - 2), QStringList({"quit", "release"}));
+    EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
+}
+
+TEST(WebBrowser, ScrollBarsGoOnlyWhenACompletionFindsTheBrowserIdle)
+{
+    QTemporaryDir dir;
+    QImage(8, 8, QImage::Format_RGB32).save(dir.filePath("pic.png"));
+    writeFile(dir.path(), "page.html",
+              "<html><body><p>banner</p><img src=\"pic.png\"><img src=\"missing.png\"></body></html>");
+    Window w;
+    auto *browser = w.get<TWebBrowser>("WebBrowser2");
+    QList<bool> busyAtCompletion;
+    QObject::connect(browser, &TWebBrowser::OnDocumentComplete, [&] {
+        busyAtCompletion << browser->isBusy();
+        if (browser->isBusy()) {
+            EXPECT_NE(browser->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        }
+    });
+    w.form->show();
+    browser->Navigate(QUrl::fromLocalFile(dir.filePath("page.html")).toString());
+    EXPECT_TRUE(waitFor([&] { return !busyAtCompletion.isEmpty() && !busyAtCompletion.last(); }));
+    EXPECT_EQ(browser->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(browser->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_TRUE(browser->toPlainText().contains("banner"));
+}
+
+TEST(WebBrowser, AnUnreachablePageShowsTheFallbackAndStillCompletes)
+{
+    TWebBrowser browser;
+    browser.setFallbackHtml("<p>offline</p>");
+    int completions = 0;
+    QObject::connect(&browser, &TWebBrowser::OnDocumentComplete, [&] { ++completions; });
+    browser.Navigate(QUrl::fromLocalFile("/nonexistent/page.html").toString());
+    EXPECT_TRUE(waitFor([&] { return completions > 0 && !browser.isBusy(); }));
+    EXPECT_TRUE(browser.toPlainText().contains("offline"));
+}
