@@ -1,0 +1,384 @@
+#pragma once
+
+#include "platform/Colors.h"
+#include "platform/Component.h"
+#include "skin/VEXMgr.h"
+#include "skin/VEXThemes.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QPainter;
+class QTimer;
+
+namespace vex {
+
+// A push button drawn from the "ButtonImage" strip of its style (normal,
+// mouse over, pressed). This class holds the state machine, the keyboard and
+// mouse handling and the paint pipeline; TvexButton adds the stretched face,
+// the glyph and the published surface.
+class TvexCustomButton : public QWidget, public platform::Component
+{
+    Q_OBJECT
+
+public:
+    explicit TvexCustomButton(QWidget *parent = nullptr);
+    ~TvexCustomButton() override;
+
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    TvexUIStyle UIStyle() const { return m_uiStyle; }
+    void setUIStyle(TvexUIStyle style);
+
+    TvexFileTheme *FileTheme() const { return m_fileTheme; }
+    void setFileTheme(TvexFileTheme *theme);
+
+    // Paint the parent's background under the face and key magenta out of
+    // the face's corners.
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool value);
+
+    // When switched on, the button takes the size of one frame of its style.
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool value);
+
+    int FocusedRectMargin() const { return m_focusedRectMargin; }
+    void setFocusedRectMargin(int value);
+
+    // Period of OnMouseContinuouslyDown while the left button is held; 0 or
+    // less never ticks.
+    int MouseContinuouslyDownInterval() const { return m_interval; }
+    void setMouseContinuouslyDownInterval(int value) { m_interval = value; }
+
+    // Written into the parent form's "ModalResult" on every click.
+    int ModalResult() const { return m_modalResult; }
+    void setModalResult(int value) { m_modalResult = value; }
+
+    // Enter clicks a Default button while the focus is on a control that is
+    // no push button; Escape clicks a Cancel button.
+    bool Default() const { return m_default; }
+    void setDefault(bool value);
+    bool Cancel() const { return m_cancel; }
+    void setCancel(bool value) { m_cancel = value; }
+
+    // Kept for form descriptions that store it: reads 0, ignores writes.
+    uint ResHandle() const { return 0; }
+    void setResHandle(uint) {}
+
+    bool TabStop() const { return m_tabStop; }
+    void setTabStop(bool value);
+
+    // Clicks the button as a mouse release inside it would.
+    void Click();
+
+    bool isHot() const { return m_hot; }
+    bool isPressed() const { return m_pressed; }
+    bool isActiveDefault() const { return m_activeDefault; }
+    bool isRepeating() const { return m_repeat != nullptr; }
+
+    // Offers a dialog key (Enter, Escape) to the push buttons of form, in
+    // child order; true when one of them clicked.
+    static bool dispatchDialogKey(QWidget *form, int key, Qt::KeyboardModifiers modifiers);
+
+signals:
+    void OnClick(QObject *Sender);
+    void OnMouseEnter(QObject *Sender);
+    void OnMouseExit(QObject *Sender);
+    void OnMouseContinuouslyDown(QObject *Sender);
+    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyPress(QObject *Sender, const QString &Key);
+    void OnEnter(QObject *Sender);
+    void OnExit(QObject *Sender);
+
+protected:
+    virtual void ApplyAutoSize();
+    virtual void CaptionChanged();
+    virtual void FontChanged();
+    virtual void TransparentChanged();
+    virtual void EnabledChanged();
+    virtual void UIStyleChanged();
+    virtual void DrawSkin(QPainter &canvas, const QImage &frame);
+    virtual void DrawCaption(QPainter &canvas, const QString &text);
+    virtual void DrawFocus(QPainter &canvas);
+    virtual void LoadNormalFrame(QImage &frame);
+    virtual void LoadHotFrame(QImage &frame);
+    virtual void LoadPressedFrame(QImage &frame);
+    virtual void LoadDisabledFrame(QImage &frame);
+
+    // Frame index (1-based) of the three-frame strip, from the file theme
+    // or the built-in style.
+    void loadFrame(QImage &frame, int index) const;
+    // The colour behind an opaque face: the parent's Color.
+    QColor controlColor() const;
+
+    bool drawTransparent() const { return m_drawTransparent; }
+    bool boldRequest() const { return m_boldRequest; }
+    void setBoldRequest(bool value) { m_boldRequest = value; }
+
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void pointerEntered();
+    void pointerLeft();
+    void stopRepeat();
+    bool dialogKey(int key, Qt::KeyboardModifiers modifiers);
+    void updateActiveDefault(QWidget *focused);
+    void rebroadcastFocus();
+    void watchForm();
+    void updateMnemonic();
+
+    QString m_caption;
+    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
+    TvexFileThemeLink m_fileTheme;
+    bool m_transparent = false;
+    bool m_drawTransparent = false;
+    bool m_autoSize = false;
+    int m_focusedRectMargin = 2;
+    int m_interval = 100;
+    int m_modalResult = 0;
+    bool m_default = false;
+    bool m_cancel = false;
+    bool m_tabStop = true;
+
+    bool m_hot = false;
+    bool m_pressed = false;
+    bool m_activeDefault = false;
+    bool m_boldRequest = false;
+    bool m_pointerInside = false; // Qt holds back leave/enter while the mouse is grabbed
+    bool m_clickArmed = false;
+    std::unique_ptr<QTimer> m_repeat;
+    int m_mnemonicId = 0;
+    QMetaObject::Connection m_focusWatch;
+};
+
+// The push button with its published surface: style and file-theme binding,
+// the face stretched over the whole button with its corners kept, and an
+// optional glyph beside the caption.
+class TvexButton : public TvexCustomButton
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
+    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
+    Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
+    Q_PROPERTY(vex::TvexButton::TButtonLayout Layout READ Layout WRITE setLayout)
+    Q_PROPERTY(int Spacing READ Spacing WRITE setSpacing)
+    Q_PROPERTY(int FocusedRectMargin READ FocusedRectMargin WRITE setFocusedRectMargin)
+    Q_PROPERTY(int MouseContinuouslyDownInterval READ MouseContinuouslyDownInterval WRITE setMouseContinuouslyDownInterval)
+    Q_PROPERTY(int ModalResult READ ModalResult WRITE setModalResult)
+    Q_PROPERTY(bool Default READ Default WRITE setDefault)
+    Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
+    Q_PROPERTY(uint ResHandle READ ResHandle WRITE setResHandle)
+    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+
+public:
+    enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+    Q_ENUM(TButtonLayout)
+
+    Q_INVOKABLE explicit TvexButton(QWidget *parent = nullptr);
+    ~TvexButton() override;
+
+    // A glyph twice as wide as high holds two frames: enabled, disabled.
+    QImage Glyph() const { return m_glyph; }
+    void setGlyph(const QImage &glyph);
+
+    TButtonLayout Layout() const { return m_layout; }
+    void setLayout(TButtonLayout layout);
+
+    int Spacing() const { return m_spacing; }
+    void setSpacing(int spacing);
+
+    // Where the last paint put the glyph and the caption beside it.
+    QPoint glyphPosition() const { return m_glyphPos; }
+    QPoint captionPosition() const { return m_captionPos; }
+
+protected:
+    void UIStyleChanged() override;
+    void DrawSkin(QPainter &canvas, const QImage &frame) override;
+    void DrawCaption(QPainter &canvas, const QString &text) override;
+    void DrawFocus(QPainter &canvas) override;
+
+private:
+    void drawGlyph(QPainter &canvas);
+
+    QImage m_glyph;
+    TButtonLayout m_layout = blGlyphLeft;
+    int m_spacing = 4;
+    QPoint m_glyphPos;
+    QPoint m_captionPos;
+};
+
+// A two-state check box drawn from the four-frame "CheckBoxImage" strip
+// (checked, unchecked, checked disabled, unchecked disabled) followed by its
+// caption on one line.
+class TvexCheckBox : public QWidget, public platform::Component
+{
+    Q_OBJECT
+    Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
+    Q_PROPERTY(vex::TvexCheckBox::TCheckBoxState State READ State WRITE setState)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
+    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
+    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
+    Q_PROPERTY(int Color READ Color WRITE setColor)
+    Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
+    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+    Q_PROPERTY(vex::TvexCheckBox::TBiDiMode BiDiMode READ BiDiMode WRITE setBiDiMode)
+
+public:
+    enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+    Q_ENUM(TCheckBoxState)
+    enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+    Q_ENUM(TBiDiMode)
+
+    Q_INVOKABLE explicit TvexCheckBox(QWidget *parent = nullptr);
+    ~TvexCheckBox() override;
+
+    bool Checked() const { return m_checked; }
+    void setChecked(bool value);
+
+    // cbGrayed unchecks: the control has two states only.
+    TCheckBoxState State() const { return m_checked ? cbChecked : cbUnchecked; }
+    void setState(TCheckBoxState state) { setChecked(state == cbChecked); }
+
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    TvexUIStyle UIStyle() const { return m_uiStyle; }
+    void setUIStyle(TvexUIStyle style);
+
+    TvexFileTheme *FileTheme() const { return m_fileTheme; }
+    void setFileTheme(TvexFileTheme *theme);
+
+    // Size to picture and caption at every paint.
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool value);
+
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool value);
+
+    // The background when not transparent; the parent's Color while
+    // ParentColor is on. Setting it turns ParentColor off.
+    platform::TColor Color() const;
+    void setColor(platform::TColor color);
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool value);
+
+    bool TabStop() const { return m_tabStop; }
+    void setTabStop(bool value);
+
+    TBiDiMode BiDiMode() const { return m_biDiMode; }
+    void setBiDiMode(TBiDiMode mode);
+
+    // A click: toggles (a radio button: checks) as a release inside would.
+    void Click();
+
+signals:
+    void OnClick(QObject *Sender);
+    void OnDblClick(QObject *Sender);
+    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyPress(QObject *Sender, const QString &Key);
+    void OnEnter(QObject *Sender);
+    void OnExit(QObject *Sender);
+
+protected:
+    virtual bool FocusVisible() const;
+    virtual bool PictureTransparent() const { return false; }
+    virtual int PictureKey() const { return CheckBoxImage; }
+    virtual void CheckedChanged();
+    virtual void BeforeToggle() {}
+    virtual void Toggle();
+    virtual bool KeyToggles() const { return true; }
+
+    // The state frame (1..4) for the current state, keyed when transparent.
+    QImage statePicture() const;
+    bool rightToLeft() const;
+
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+    bool m_clickArmed = false;
+
+private:
+    void updateMnemonic();
+
+    bool m_checked = false;
+    QString m_caption;
+    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
+    TvexFileThemeLink m_fileTheme;
+    bool m_autoSize = true;
+    bool m_transparent = false;
+    platform::TColor m_color = platform::clWindow;
+    bool m_parentColor = true;
+    bool m_tabStop = true;
+    TBiDiMode m_biDiMode = bdLeftToRight;
+    int m_mnemonicId = 0;
+};
+
+// A radio button: a click checks it and unchecks the radio buttons of the
+// same GroupIndex under the same parent.
+class TvexRadioButton : public TvexCheckBox
+{
+    Q_OBJECT
+    Q_PROPERTY(int GroupIndex READ GroupIndex WRITE setGroupIndex)
+
+public:
+    Q_INVOKABLE explicit TvexRadioButton(QWidget *parent = nullptr);
+    ~TvexRadioButton() override;
+
+    int GroupIndex() const { return m_groupIndex; }
+    void setGroupIndex(int value) { m_groupIndex = value; }
+
+protected:
+    bool PictureTransparent() const override { return true; }
+    int PictureKey() const override { return RadioButtonImage; }
+    void CheckedChanged() override;
+    void Toggle() override;
+    bool KeyToggles() const override { return false; }
+
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    void uncheckGroup();
+
+    int m_groupIndex = 0;
+    QMetaObject::Connection m_focusWatch;
+};
+
+} // namespace vex
