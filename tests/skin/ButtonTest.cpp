@@ -126,8 +126,9 @@ TEST(ButtonTest, FaceKeepsItsCornersUnscaledAndStretchesTheMiddle)
             QSet<unsigned> middle{rgb(frame, hw, hh)};
             if (frame.width() % 2)
                 middle.insert(rgb(frame, hw + 1, hh));
-            if (!middle.contains(Magenta))
+            if (!middle.contains(Magenta)) {
                 EXPECT_TRUE(middle.contains(rgb(shot, size.width() / 2, size.height() / 2)));
+            }
         }
     }
     // The DeepBlue frame's top-left quarter is 37 x 10.
@@ -138,10 +139,12 @@ TEST(ButtonTest, TransparentFaceShowsTheParentWhereTheCornersAreMagenta)
 {
     const QImage frame = frameOf(TvexUIStyle::MacOS, 1);
     QList<QPoint> keyed;
-    for (int y = 0; y < frame.height() / 2; ++y)
-        for (int x = 0; x < frame.width() / 2; ++x)
+    for (int y = 0; y < frame.height() / 2; ++y) {
+        for (int x = 0; x < frame.width() / 2; ++x) {
             if (rgb(frame, x, y) == Magenta)
                 keyed.append(QPoint(x, y));
+        }
+    }
     ASSERT_FALSE(keyed.isEmpty()) << "the MacOS face has magenta at its curved ends";
 
     FlatForm form;
@@ -167,6 +170,7 @@ TEST(ButtonTest, StateFramesFollowHoverPressDragAndDisable)
     ASSERT_TRUE(form.showActive());
     TvexButton button(&form);
     button.setUIStyle(TvexUIStyle::DeepBlue);
+    button.setTabStop(false); // no focus rectangle over the compared corner
     button.move(20, 20);
     button.show();
     const QImage normal = frameOf(TvexUIStyle::DeepBlue, 1);
@@ -250,7 +254,8 @@ TEST(ButtonTest, FocusShowsADottedRectangleOrABoldCaptionByStyle)
     button.setFocusedRectMargin(5);
     const QImage wider = grabImage(&button);
     EXPECT_EQ(rgb(wider, 2, 2), rgb(plain, 2, 2));
-    EXPECT_EQ(rgb(wider, 6, 6), rgb(plain, 6, 6) ^ 0xFFFFFFu);
+    EXPECT_EQ(rgb(wider, 5, 5), rgb(plain, 5, 5) ^ 0xFFFFFFu);
+    EXPECT_EQ(rgb(wider, 6, 5), rgb(plain, 6, 5));
     button.setFocusedRectMargin(2);
 
     // MacOS: no rectangle, a bold caption instead.
@@ -444,14 +449,13 @@ TEST(ButtonTest, SpaceAndEnterPushTheFocusedButton)
 TEST(ButtonTest, EnterClicksTheDefaultButtonUnlessAnotherButtonHasFocus)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     auto *edit = new QLineEdit(&form);
     edit->move(0, 100);
     auto *start = new TvexButton(&form);
     start->setDefault(true);
     auto *other = new TvexButton(&form);
     other->move(100, 0);
-    form.show();
+    ASSERT_TRUE(form.showActive());
     QSignalSpy startClicks(start, &TvexButton::OnClick);
     QSignalSpy otherClicks(other, &TvexButton::OnClick);
 
@@ -485,14 +489,13 @@ TEST(ButtonTest, EnterClicksTheDefaultButtonUnlessAnotherButtonHasFocus)
 TEST(ButtonTest, EscapeClicksTheCancelButton)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     auto *edit = new QLineEdit(&form);
     auto *cancel = new TvexButton(&form);
     cancel->move(100, 0);
     cancel->setCancel(true);
     auto *focused = new TvexButton(&form);
     focused->move(0, 50);
-    form.show();
+    ASSERT_TRUE(form.showActive());
     QSignalSpy clicks(cancel, &TvexButton::OnClick);
     QSignalSpy focusedClicks(focused, &TvexButton::OnClick);
 
@@ -510,12 +513,11 @@ TEST(ButtonTest, EscapeClicksTheCancelButton)
 TEST(ButtonTest, AcceleratorClicksAnEnabledButton)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     auto *edit = new QLineEdit(&form);
     edit->move(0, 100);
     TvexButton button(&form);
     button.setCaption(QStringLiteral("&Go"));
-    form.show();
+    ASSERT_TRUE(form.showActive());
     edit->setFocus();
     QSignalSpy clicks(&button, &TvexButton::OnClick);
     QTest::keyClick(edit, Qt::Key_G, Qt::AltModifier);
@@ -547,11 +549,13 @@ TEST(ButtonTest, ClickWritesModalResultIntoTheParentForm)
     ok.Click();
     EXPECT_EQ(dialog.result(), int(QDialog::Accepted));
 
+    // Without a parent form there is nowhere to store it; the click goes on.
     TvexButton orphan;
+    orphan.setModalResult(3);
     QSignalSpy clicks(&orphan, &TvexButton::OnClick);
     orphan.Click();
     EXPECT_EQ(clicks.count(), 1);
-    EXPECT_FALSE(orphan.property("ModalResult").isValid());
+    EXPECT_TRUE(orphan.dynamicPropertyNames().isEmpty());
 }
 
 TEST(ButtonTest, AutoSizeTakesOneFrameOfTheBuiltInPictureOnce)

@@ -168,12 +168,11 @@ TEST(CheckBoxTest, RightToLeftPutsThePictureAtTheRightOnlyOnARightToLeftSystem)
 TEST(CheckBoxTest, FocusRectangleOnlyWithTabStop)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     TvexCheckBox box(&form);
     box.setCaption(QStringLiteral("Option"));
     auto *other = new TvexCheckBox(&form);
     other->move(0, 50);
-    form.show();
+    ASSERT_TRUE(form.showActive());
     other->setFocus();
     const QImage plain = grabImage(&box);
     box.setFocus();
@@ -198,7 +197,6 @@ TEST(CheckBoxTest, FocusRectangleOnlyWithTabStop)
 TEST(CheckBoxTest, ClickingARadioUnchecksItsGroupOnTheSameParentOnly)
 {
     FlatForm form(QColor(0x20, 0xC0, 0x40), QSize(500, 200));
-    ASSERT_TRUE(form.showActive());
     auto *panel = new vex::TvexImagePanel(&form);
     panel->setGeometry(0, 0, 500, 60);
     auto *other = new vex::TvexImagePanel(&form);
@@ -215,7 +213,7 @@ TEST(CheckBoxTest, ClickingARadioUnchecksItsGroupOnTheSameParentOnly)
     auto *otherGroup = new TvexRadioButton(panel);
     otherGroup->move(400, 10);
     otherGroup->setGroupIndex(1);
-    form.show();
+    ASSERT_TRUE(form.showActive());
     radios[0]->setChecked(true);
     elsewhere->setChecked(true);
     otherGroup->setChecked(true);
@@ -286,11 +284,10 @@ TEST(CheckBoxTest, CheckBoxFiresOnClickOnEveryChangeAndHasNoDoubleClick)
 TEST(CheckBoxTest, SpaceAndEnterToggleACheckBoxButNotARadioButton)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     TvexCheckBox box(&form);
     TvexRadioButton radio(&form);
     radio.move(0, 40);
-    form.show();
+    ASSERT_TRUE(form.showActive());
 
     box.setFocus();
     QTest::keyPress(&box, Qt::Key_Space);
@@ -309,13 +306,12 @@ TEST(CheckBoxTest, SpaceAndEnterToggleACheckBoxButNotARadioButton)
 TEST(CheckBoxTest, AcceleratorClicksAndFocuses)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     TvexCheckBox box(&form);
     box.setCaption(QStringLiteral("&Xml"));
     TvexRadioButton radio(&form);
     radio.move(0, 40);
     radio.setCaption(QStringLiteral("&Csv"));
-    form.show();
+    ASSERT_TRUE(form.showActive());
     QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
     EXPECT_TRUE(box.Checked());
     EXPECT_TRUE(box.hasFocus());
@@ -327,14 +323,13 @@ TEST(CheckBoxTest, AcceleratorClicksAndFocuses)
 TEST(CheckBoxTest, FocusFromARadioGroupButtonChecksTheRadio)
 {
     FlatForm form;
-    ASSERT_TRUE(form.showActive());
     auto *groupButton = new TvexRadioGroupButton(&form);
     groupButton->setFocusPolicy(Qt::StrongFocus);
     auto *plain = new TvexCheckBox(&form);
     plain->move(0, 80);
     TvexRadioButton radio(&form);
     radio.move(0, 40);
-    form.show();
+    ASSERT_TRUE(form.showActive());
 
     plain->setFocus();
     radio.setFocus();
