@@ -6,6 +6,8 @@
 #include "platform/FileSystem.h"
 #include "platform/FormLoader.h"
 #include "platform/WebBrowser.h"
+#include "skin/VEXButton.h"
+#include "skin/VEXImagePanel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -71,9 +73,10 @@ void TFMain::registerClasses(platform::FormLoader &loader)
 {
     registerColorNames(loader);
     loader.registerClass<standin::TvexForm>(QStringLiteral("TvexForm"));
-    loader.registerClass<standin::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
-    loader.registerClass<standin::TvexButton>(QStringLiteral("TvexButton"));
-    loader.registerClass<standin::TvexRadioButton>(QStringLiteral("TvexRadioButton"));
+    loader.registerClass<vex::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
+    loader.registerClass<vex::TvexButton>(QStringLiteral("TvexButton"));
+    loader.registerClass<vex::TvexCheckBox>(QStringLiteral("TvexCheckBox"));
+    loader.registerClass<vex::TvexRadioButton>(QStringLiteral("TvexRadioButton"));
     loader.registerClass<QLabel>(QStringLiteral("TLabel"));
     loader.registerClass<QLineEdit>(QStringLiteral("TEdit"));
     loader.registerClass<QPlainTextEdit>(QStringLiteral("TMemo"));

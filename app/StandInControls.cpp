@@ -44,9 +44,4 @@ void TvexForm::setColor(int color)
     setPalette(p);
 }
 
-TvexButton::TvexButton(QWidget *parent) : QPushButton(parent)
-{
-    connect(this, &QPushButton::clicked, this, [this] { emit OnClick(this); });
-}
-
 } // namespace standin

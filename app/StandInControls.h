@@ -1,19 +1,15 @@
 #pragma once
 
-// Plain stand-ins for the skinned controls of the main window, registered
-// under the skinned classes' names until those classes exist. They carry the
-// properties the form description stores and the behaviour the window and the
-// run rely on: a frame and panels that host controls, a push button with a
-// click event and an enabled state, radio buttons with a checked state shared
-// within their parent, captions on the frame and the button.
+// A plain stand-in for the skinned frame of the main window, registered under
+// the frame's class name until that class exists. It carries the properties
+// the form description stores and what the window relies on: it hosts the
+// controls and shows the caption.
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
 
 #include <QImage>
 #include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QWidget>
 
 #include <memory>
@@ -28,10 +24,6 @@ enum TvexTitleBarBtnType { vexMax, vexMin, vexClose, vexHelp, vexControlBox, vex
 Q_ENUM_NS(TvexTitleBarBtnType)
 enum TvexTitleBarAlign { vexLeft, vexRight, vexClient };
 Q_ENUM_NS(TvexTitleBarAlign)
-enum TvexDrawStyle { vexNormal, vexStretch, vexTile };
-Q_ENUM_NS(TvexDrawStyle)
-enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
-Q_ENUM_NS(TButtonLayout)
 
 // One title-bar button or section as stored; a stand-in only keeps the values.
 class TitleBarItem : public QObject
@@ -110,64 +102,6 @@ private:
     bool m_bool = false;
     int m_int = 0;
     int m_color = platform::clBtnFace;
-};
-
-class TvexImagePanel : public QWidget, public platform::Component
-{
-    Q_OBJECT
-    Q_PROPERTY(bool Transparent MEMBER m_transparent)
-    Q_PROPERTY(bool AutoSize MEMBER m_autoSize)
-    Q_PROPERTY(standin::TvexDrawStyle DrawStyle MEMBER m_drawStyle)
-public:
-    using QWidget::QWidget;
-
-private:
-    bool m_transparent = false;
-    bool m_autoSize = false;
-    TvexDrawStyle m_drawStyle = vexNormal;
-};
-
-class TvexButton : public QPushButton, public platform::Component
-{
-    Q_OBJECT
-    Q_PROPERTY(QString Caption READ text WRITE setText)
-    Q_PROPERTY(standin::TvexUIStyle UIStyle MEMBER m_style)
-    Q_PROPERTY(bool AutoSize MEMBER m_bool)
-    Q_PROPERTY(bool Transparent MEMBER m_bool)
-    Q_PROPERTY(int FocusedRectMargin MEMBER m_int)
-    Q_PROPERTY(standin::TButtonLayout Layout MEMBER m_layout)
-    Q_PROPERTY(int Spacing MEMBER m_int)
-    Q_PROPERTY(int MouseContinuouslyDownInterval MEMBER m_int)
-public:
-    explicit TvexButton(QWidget *parent = nullptr);
-
-signals:
-    void OnClick(QObject *Sender);
-
-private:
-    TvexUIStyle m_style = DeepBlue;
-    bool m_bool = false;
-    int m_int = 0;
-    TButtonLayout m_layout = blGlyphLeft;
-};
-
-class TvexRadioButton : public QRadioButton, public platform::Component
-{
-    Q_OBJECT
-    Q_PROPERTY(QString Caption READ text WRITE setText)
-    Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
-    Q_PROPERTY(standin::TvexUIStyle UIStyle MEMBER m_style)
-    Q_PROPERTY(bool AutoSize MEMBER m_bool)
-    Q_PROPERTY(bool Transparent MEMBER m_bool)
-    Q_PROPERTY(bool TabStop MEMBER m_bool)
-    Q_PROPERTY(int GroupIndex MEMBER m_int)
-public:
-    using QRadioButton::QRadioButton;
-
-private:
-    TvexUIStyle m_style = DeepBlue;
-    bool m_bool = false;
-    int m_int = 0;
 };
 
 } // namespace standin
