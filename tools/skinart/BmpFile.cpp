@@ -89,6 +89,9 @@ QList<QRgb> makePalette(const QImage &image, int maxColors, const QList<QRgb> &k
     std::vector<std::vector<Weighted>> boxes(1);
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         boxes[0].push_back({it.key(), it.value()});
+    // Hash order differs from run to run; the output must not.
+    std::sort(boxes[0].begin(), boxes[0].end(),
+              [](const Weighted &a, const Weighted &b) { return a.color < b.color; });
 
     const int wanted = maxColors - int(result.size());
     while (int(boxes.size()) < wanted) {
@@ -118,7 +121,7 @@ QList<QRgb> makePalette(const QImage &image, int maxColors, const QList<QRgb> &k
         if (pick < 0)
             break;
         std::vector<Weighted> &box = boxes[pick];
-        std::sort(box.begin(), box.end(), [pickAxis](const Weighted &a, const Weighted &b) {
+        std::stable_sort(box.begin(), box.end(), [pickAxis](const Weighted &a, const Weighted &b) {
             return channel(a.color, pickAxis) < channel(b.color, pickAxis);
         });
         qint64 total = 0, half = 0;

@@ -1,7 +1,9 @@
 // Draws the built-in skin bitmaps of the five styles and writes them as BMP
 // files at the depths the toolkit expects, plus the program icon.
 //
-//     tabulon-skinart <output dir> [--sheet <contact sheet.png>]
+//     tabulon-skinart <output dir> [--sheet <contact sheet.png>] [--theme <dir>]
+//
+// --theme also draws the pictures of the sample theme "Graphite" into <dir>.
 //
 // Everything is drawn from code so that a style can be redrawn by changing
 // its colours here and running the tool again; the output is committed under
@@ -214,13 +216,16 @@ void paintGlyph(QPainter &p, Glyph glyph, const QRect &box, const QColor &color,
         break;
     }
     case Glyph::Help: {
-        static const char *rows[] = {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."};
-        const int ox = (s - 5 * weight) / 2, oy = (s - 7) / 2;
+        // A bold question mark for the heavier glyph weights, a thin one else.
+        static const char *thin[] = {".###.", "#...#", "....#", "...#.", "..#..", ".....", "..#.."};
+        static const char *bold[] = {".####.", "##..##", "....##", "...##.", "..##..", "......", "..##.."};
+        const char *const *rows = weight > 1 ? bold : thin;
+        const int cols = weight > 1 ? 6 : 5;
+        const int ox = (s - cols) / 2, oy = (s - 7) / 2;
         for (int y = 0; y < 7; ++y)
-            for (int x = 0; x < 5; ++x)
+            for (int x = 0; x < cols; ++x)
                 if (rows[y][x] == '#')
-                    for (int w = 0; w < weight; ++w)
-                        dot(ox + x * weight + w, oy + y);
+                    dot(ox + x, oy + y);
         break;
     }
     case Glyph::Sheet:
@@ -838,6 +843,78 @@ void menusAndPatterns()
     add("PROTEIN_FORM_BACKGROUND", dots, 4);
 }
 
+// ---- the sample theme's pictures ---------------------------------------------------
+
+// "Graphite": charcoal bars, dark faces with an orange accent. Written into
+// the sample theme's folder (resources/themes/Graphite), not into the
+// program's resources.
+std::vector<Art> graphiteArts()
+{
+    std::vector<Art> saved;
+    saved.swap(arts);
+    {
+        const Face f[3] = {
+            {ramp({{0, 0x5A5E66}, {0.5, 0x464A51}, {0.52, 0x3C4046}, {1, 0x4A4E55}}), hex(0x1E2024),
+             withAlpha(Qt::white, 60), QColor(), 0},
+            {ramp({{0, 0x676B73}, {0.5, 0x52565D}, {0.52, 0x484C53}, {1, 0x575B62}}), hex(0xF08A24),
+             withAlpha(Qt::white, 70), QColor(), 0},
+            {ramp({{0, 0x2E3136}, {0.5, 0x35383D}, {1, 0x3F4248}}), hex(0xF08A24), QColor(), QColor(), 0},
+        };
+        add("ButtonImage", buttonStrip(72, 23, 5, f, true, hex(0xD8D9DB)), 8, 3);
+    }
+    {
+        const Face on{ramp({{0, 0x5A5E66}, {1, 0x3C4046}}), hex(0x1E2024), QColor(), QColor(), 3};
+        const Face off{ramp({{0, 0xC8C9CC}, {1, 0xC8C9CC}}), hex(0x9A9CA0), QColor(), QColor(), 1};
+        MarkLook m{on, on, off, off, hex(0xF08A24), hex(0x9A9CA0)};
+        add("CheckBoxImage", checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xD8D9DB), false), 8, 4);
+        add("RadioButtonImage", radioStrip(13, 13, QRectF(0, 0, 13, 13), m, QColor(), false), 8, 4);
+    }
+    const int h = 26;
+    QImage column = titleColumn(ramp({{0, 0x4A4E55}, {0.15, 0x5C6068}, {0.5, 0x3A3D43}, {1, 0x2A2C30}}), h, 0,
+                                {hex(0xF08A24)});
+    QImage left = spread(column, 60), client = spread(column, 40), right = spread(column, 60);
+    sheen(left, QRectF(14, 3, 6, 22), -6, withAlpha(hex(0xF08A24), 90), 3, h - 2);
+    add("TitleBarLeftImage", left, 8);
+    add("TitleBarClientImage", client, 8);
+    add("TitleBarRightImage", right, 8);
+    {
+        TitleLook look;
+        look.radius = 3;
+        look.weight = 2;
+        look.glyph = hex(0xE8E8E8);
+        look.glyphHot = Qt::white;
+        look.face[0] = {ramp({{0, 0x5C6068}, {1, 0x44474D}}), hex(0x1E2024), QColor(), QColor(), 0};
+        look.face[1] = {ramp({{0, 0x70747C}, {1, 0x55595F}}), hex(0xF08A24), QColor(), QColor(), 0};
+        look.face[2] = {ramp({{0, 0x303236}, {1, 0x3C3F44}}), hex(0xF08A24), QColor(), QColor(), 0};
+        look.closeFace[0] = look.face[0];
+        look.closeFace[1] = {ramp({{0, 0xF49A44}, {1, 0xD8701A}}), hex(0x8A4208), QColor(), QColor(), 0};
+        look.closeFace[2] = {ramp({{0, 0xB85A12}, {1, 0xD07020}}), hex(0x8A4208), QColor(), QColor(), 0};
+        look.sheetFace = false;
+        add("TitleBarButtonImage", titleStrip(19, column, 4, true, look), 8, 18);
+    }
+    {   // the side border: dark with a light inner line; drawn turned on the right
+        QImage side = blank(4, 8, hex(0x2A2C30));
+        for (int y = 0; y < 8; ++y) {
+            side.setPixel(0, y, hex(0x1A1B1E).rgb());
+            side.setPixel(3, y, hex(0x5C6068).rgb());
+        }
+        add("FormLeftBorderImage", side, 8);
+        QImage bottom = blank(24, 4, hex(0x2A2C30));
+        for (int x = 0; x < 24; ++x) {
+            bottom.setPixel(x, 0, hex(0x5C6068).rgb());
+            bottom.setPixel(x, 3, hex(0x1A1B1E).rgb());
+        }
+        // rounded outer corners keyed out
+        bottom.setPixel(0, 3, Key);
+        bottom.setPixel(23, 3, Key);
+        add("FormBottomBorderImage", bottom, 8, 3);
+    }
+    std::vector<Art> theme;
+    theme.swap(arts);
+    arts.swap(saved);
+    return theme;
+}
+
 QImage iconImage(int s)
 {
     QImage icon(s, s, QImage::Format_ARGB32);
@@ -865,36 +942,66 @@ QImage iconImage(int s)
     return icon;
 }
 
-// An .ico with one image per size (each stored as Qt writes a one-image
-// .ico), so that the icon's 16-pixel image is its own drawing.
+// An .ico with one 32-bit image per size (colour with alpha, plus the AND
+// mask that older readers use), written byte by byte so that the file is the
+// same on every run.
 QByteArray iconFile(const QList<int> &sizes)
 {
-    QList<QByteArray> datas;
-    for (int s : sizes) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "ico");
-        writer.write(iconImage(s));
-        datas.append(buffer.data());
-    }
     QByteArray out;
-    auto put16 = [&](quint16 v) { out.append(char(v & 0xFF)); out.append(char(v >> 8)); };
-    auto put32 = [&](quint32 v) { for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF)); };
-    put16(0);
-    put16(1);
-    put16(quint16(sizes.size()));
-    quint32 offset = 6 + 16 * quint32(sizes.size());
-    for (const QByteArray &d : datas) {
-        // Entry of the one-image file: 16 bytes at offset 6; its data at its own offset.
-        const QByteArray entry = d.mid(6, 12);
-        out.append(entry);
-        const quint32 size = quint32(d.size()) - 22;
-        put32(offset);
-        offset += size;
-        Q_UNUSED(size);
+    auto put8 = [](QByteArray &o, quint8 v) { o.append(char(v)); };
+    auto put16 = [](QByteArray &o, quint16 v) { o.append(char(v & 0xFF)); o.append(char(v >> 8)); };
+    auto put32 = [](QByteArray &o, quint32 v) { for (int i = 0; i < 4; ++i) o.append(char((v >> (8 * i)) & 0xFF)); };
+    QList<QByteArray> images;
+    for (int s : sizes) {
+        const QImage icon = iconImage(s).convertToFormat(QImage::Format_ARGB32);
+        QByteArray dib;
+        put32(dib, 40);
+        put32(dib, quint32(s));
+        put32(dib, quint32(s * 2)); // colour rows plus mask rows
+        put16(dib, 1);
+        put16(dib, 32);
+        put32(dib, 0);
+        put32(dib, 0);
+        put32(dib, 0);
+        put32(dib, 0);
+        put32(dib, 0);
+        put32(dib, 0);
+        for (int y = s - 1; y >= 0; --y)
+            for (int x = 0; x < s; ++x) {
+                const QRgb c = icon.pixel(x, y);
+                const bool clear = qAlpha(c) == 0;
+                put8(dib, clear ? 0 : quint8(qBlue(c)));
+                put8(dib, clear ? 0 : quint8(qGreen(c)));
+                put8(dib, clear ? 0 : quint8(qRed(c)));
+                put8(dib, quint8(qAlpha(c)));
+            }
+        const int maskRow = ((s + 31) / 32) * 4;
+        for (int y = s - 1; y >= 0; --y) {
+            QByteArray row(maskRow, '\0');
+            for (int x = 0; x < s; ++x)
+                if (qAlpha(icon.pixel(x, y)) == 0)
+                    row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+            dib.append(row);
+        }
+        images.append(dib);
     }
-    for (const QByteArray &d : datas)
-        out.append(d.mid(22));
+    put16(out, 0);
+    put16(out, 1);
+    put16(out, quint16(sizes.size()));
+    quint32 offset = 6 + 16 * quint32(sizes.size());
+    for (int i = 0; i < sizes.size(); ++i) {
+        put8(out, quint8(sizes[i] >= 256 ? 0 : sizes[i]));
+        put8(out, quint8(sizes[i] >= 256 ? 0 : sizes[i]));
+        put8(out, 0);
+        put8(out, 0);
+        put16(out, 1);
+        put16(out, 32);
+        put32(out, quint32(images[i].size()));
+        put32(out, offset);
+        offset += quint32(images[i].size());
+    }
+    for (const QByteArray &d : images)
+        out.append(d);
     return out;
 }
 
@@ -958,7 +1065,7 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: tabulon-skinart <output dir> [--sheet <file.png>]\n");
+        std::fprintf(stderr, "usage: tabulon-skinart <output dir> [--sheet <file.png>] [--theme <sample theme dir>]\n");
         return 2;
     }
     const QDir out(args[1]);
@@ -985,13 +1092,32 @@ int main(int argc, char **argv)
             ++failures;
         }
     }
+    std::printf("%d bitmaps and the icon written to %s\n", int(arts.size()), qPrintable(out.path()));
     QFile icon(out.filePath("MAINICON.ico"));
     if (!icon.open(QIODevice::WriteOnly) || icon.write(iconFile({16, 32, 48})) < 0)
         ++failures;
 
+    const int themeAt = int(args.indexOf("--theme"));
+    if (themeAt > 0 && themeAt + 1 < args.size()) {
+        const QDir themeDir(args[themeAt + 1]);
+        QDir().mkpath(themeDir.path());
+        const std::vector<Art> theme = graphiteArts();
+        for (const Art &art : theme) {
+            QFile file(themeDir.filePath(art.name + ".bmp"));
+            const QList<QRgb> pal = skinart::makePalette(art.image, 1 << art.bits, art.keep);
+            if (!file.open(QIODevice::WriteOnly) || file.write(skinart::encodeBmp(art.image, art.bits, pal)) < 0)
+                ++failures;
+        }
+        std::printf("%d theme pictures written to %s\n", int(theme.size()), qPrintable(themeDir.path()));
+        for (Art art : theme) {
+            art.name.prepend("Graphite/");
+            arts.push_back(art); // shown on the contact sheet too
+        }
+    }
+
     const int sheetAt = int(args.indexOf("--sheet"));
     if (sheetAt > 0 && sheetAt + 1 < args.size())
         contactSheet().save(args[sheetAt + 1]);
-    std::printf("%d bitmaps and the icon written to %s\n", int(arts.size()), qPrintable(out.path()));
+
     return failures ? 1 : 0;
 }
