@@ -192,10 +192,18 @@ TEST(FileTheme, LoadsAFileByItsFullName)
 TEST(FileTheme, BareNameFoundInTheProgramsDirectoryAndLoadedAgain)
 {
     ProgramDirFile file("tabulon-test-bare.theme", themeBytes(3));
+    // Elsewhere than the program's directory, so the bare name is not found as given.
+    QTemporaryDir elsewhere;
+    struct Restore {
+        QString dir = QDir::currentPath();
+        ~Restore() { QDir::setCurrent(dir); }
+    } restore;
+    QDir::setCurrent(elsewhere.path());
     TvexFileTheme theme;
     theme.setThemeFile("tabulon-test-bare.theme");
     ASSERT_TRUE(theme.Loaded());
-    EXPECT_EQ(theme.ThemeFile(), QCoreApplication::applicationDirPath() + "/tabulon-test-bare.theme");
+    EXPECT_EQ(theme.ThemeFile().toStdString(),
+              (QCoreApplication::applicationDirPath() + "/tabulon-test-bare.theme").toStdString());
     EXPECT_EQ(theme.GetInt(TitleBarButtonTopInt), 3);
     // The bare name differs from the stored full name: it is loaded again.
     rewrite(file.path, themeBytes(8));
