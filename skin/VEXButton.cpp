@@ -580,8 +580,11 @@ void TvexCustomButton::keyPressEvent(QKeyEvent *event)
         event->accept();
         if (event->isAutoRepeat() || dispatchDialogKey(window(), key, event->modifiers()) || !self)
             return;
-        if (key == Qt::Key_Escape)
+        if (key == Qt::Key_Escape) {
+            // Nobody cancels: whoever hosts the form may still want it.
+            event->ignore();
             return;
+        }
     }
     if (isPushKey(key) && hasFocus() && isEnabled()) {
         event->accept();

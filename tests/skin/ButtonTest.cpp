@@ -416,6 +416,11 @@ TEST(ButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
         mouseRelease(&button, QPoint(10, 10));
     }
     EXPECT_EQ(clicks.count(), 2);
+
+    // A fast second click is a second click.
+    mouseMove(&button, QPoint(10, 10));
+    QTest::mouseDClick(windowOf(&button), Qt::LeftButton, {}, inWindow(&button, QPoint(10, 10)));
+    EXPECT_EQ(clicks.count(), 4);
 }
 
 TEST(ButtonTest, SpaceAndEnterPushTheFocusedButton)

@@ -176,8 +176,6 @@ object F : QWidget {
         DrawStyle = vexTile
         Alignment = taLeftJustify
         BorderWidth = 3
-        Caption = "strip"
-        TabStop = true
     }
 }
 )", QString());
@@ -187,8 +185,6 @@ object F : QWidget {
     EXPECT_EQ(strip->DrawStyle(), TvexCustomPanel::vexTile);
     EXPECT_EQ(strip->Alignment(), TvexCustomPanel::taLeftJustify);
     EXPECT_EQ(strip->contentsRect(), QRect(3, 3, 294, 46));
-    EXPECT_EQ(strip->Caption(), QStringLiteral("strip"));
-    EXPECT_TRUE(strip->TabStop());
     EXPECT_EQ(strip->geometry(), QRect(0, 0, 300, 52));
 }
 
