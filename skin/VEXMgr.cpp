@@ -74,8 +74,12 @@ void TvexFileTheme::reapplyToOwnerForm(bool wasEmpty)
     if (!form)
         return;
     bool frameUsesThis = false;
-    const QObjectList components = platform::ownedComponents(form);
-    for (const QPointer<QObject> component : components) {
+    // Re-applying a theme may delete and create objects (a title bar renews
+    // its sections), so every component is watched from before the walk.
+    QList<QPointer<QObject>> components;
+    for (QObject *component : platform::ownedComponents(form))
+        components.append(component);
+    for (const QPointer<QObject> &component : std::as_const(components)) {
         if (!component || component == this)
             continue;
         if (!HasProperty(component, "FileTheme"))
