@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "platform/Fonts.h"
 #include "platform/FormLoader.h"
+#include "platform/MainForm.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
 
     try {
         TFMain FMain;
+        platform::setMainForm(&FMain);
         FMain.show();
         return app.exec();
     } catch (const platform::FormError &error) {
