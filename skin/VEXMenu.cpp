@@ -425,6 +425,8 @@ void TvexMenuLook::UseFor(QMenu *menu) const
     if (!menu)
         return;
     menu->setStyle(m_itemStyle.get());
+    // Every separator item is drawn, wherever it stands.
+    menu->setSeparatorsCollapsible(false);
     m_itemStyle->watch(menu);
 }
 

@@ -55,6 +55,15 @@ bool hasPixel(const QImage &image, const QRect &region, unsigned rgb)
     return false;
 }
 
+int firstColumnWith(const QImage &image, const QRect &region, unsigned rgb)
+{
+    for (int x = region.left(); x <= region.right(); ++x)
+        for (int y = region.top(); y <= region.bottom(); ++y)
+            if (rgbAt(image, x, y) == rgb)
+                return x;
+    return -1;
+}
+
 QPoint centreOf(const TvexTitleBar::Layout::Place &place)
 {
     return place.hit.center();
@@ -317,6 +326,29 @@ TEST_F(TitleBarOnPlainForm, CaptionColourFollowsTheFontOrTheInactiveCaption)
     const unsigned inactiveCaption = platform::toQRgb(platform::colorToRGB(platform::clInactiveCaption)) & 0xFFFFFF;
     EXPECT_TRUE(hasPixel(inactive, caption, inactiveCaption));
     EXPECT_EQ(bar->FontColor(), 0x0000FF);
+
+    // Right to left, the caption ends 10 pixels before the buttons.
+    bar->setFormActive(true);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    bar->setBiDiMode(Qt::RightToLeft);
+    const int width = QFontMetrics(bar->font()).horizontalAdvance("||||||||");
+    const QImage mirrored = bar->Render();
+    QLocale::setDefault(saved);
+    const QRect between(layout.captionLeft, 0, layout.buttonsLeft - layout.captionLeft, bar->Height());
+    const int bearing = firstColumnWith(bar->Render(), between, 0xFF0000) - layout.captionLeft;
+    EXPECT_EQ(firstColumnWith(mirrored, between, 0xFF0000), layout.buttonsLeft - 10 - width + bearing);
+
+    // The application's icon replaces the control box picture.
+    QPixmap green(16, 16);
+    green.fill(Qt::green);
+    const QIcon icon = QApplication::windowIcon();
+    QApplication::setWindowIcon(QIcon(green));
+    bar->setDrawAppIcon(true);
+    const QImage withIcon = bar->Render();
+    QApplication::setWindowIcon(icon);
+    EXPECT_EQ(rgbAt(withIcon, 7, 4), 0x00FF00u);
+    EXPECT_EQ(rgbAt(withIcon, 22, 19), 0x00FF00u);
 }
 
 TEST_F(TitleBarOnPlainForm, CustomBarsKeepTheirLookAndThemesKeepTheCaptionColour)
