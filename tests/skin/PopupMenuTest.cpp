@@ -89,7 +89,6 @@ TEST(PopupMenu, StartsWithTheStyleOfTheOwnerFormsFrame)
     EXPECT_EQ(mac.SeparatorHeight(), 12);
     EXPECT_EQ(mac.SeparatorColor(), 0);
     EXPECT_EQ(mac.SelectedColor(), 0xC47339);
-    EXPECT_EQ(mac.BarWidth(), 26);
     mac.setMenuItemHeight(30);
     mac.setSeparatorHeight(3);
     EXPECT_EQ(mac.MenuItemHeight(), 20);
@@ -104,17 +103,9 @@ TEST(PopupMenu, StartsWithTheStyleOfTheOwnerFormsFrame)
     EXPECT_EQ(deepBlue.SeparatorHeight(), 5);
     EXPECT_EQ(deepBlue.SeparatorColor(), 0x848284);
     EXPECT_EQ(deepBlue.SelectedColor(), 0xA04A44);
-    EXPECT_EQ(deepBlue.SelectedBorderColor(), 0xA04A44);
     EXPECT_EQ(deepBlue.SelectedFontColor(), 0xFFFFFF);
     EXPECT_EQ(deepBlue.BarColor(), 0xCED3D6);
     EXPECT_EQ(deepBlue.Color(), 0xFFFFFF);
-    EXPECT_EQ(deepBlue.FontColor(), 0);
-    EXPECT_EQ(deepBlue.BorderColor(), 0);
-    EXPECT_FALSE(deepBlue.FlatMenu());
-    EXPECT_EQ(deepBlue.FontName(), "MS Sans Serif");
-    EXPECT_EQ(deepBlue.FontSize(), 8);
-    EXPECT_EQ(deepBlue.FontCharset(), 1);
-    EXPECT_TRUE(deepBlue.UseSystemFont());
     deepBlue.setMenuItemHeight(30);
     EXPECT_EQ(deepBlue.MenuItemHeight(), 30);
 }
