@@ -1,12 +1,12 @@
 #include "app/MainWindow.h"
 
-#include "app/StandInControls.h"
 #include "app/Strings.h"
 #include "platform/DriveControls.h"
 #include "platform/FileSystem.h"
 #include "platform/FormLoader.h"
 #include "platform/WebBrowser.h"
 #include "skin/VEXButton.h"
+#include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"
 
 #include <QApplication>
@@ -72,7 +72,7 @@ void TFMain::adaptStoredDefaults()
 void TFMain::registerClasses(platform::FormLoader &loader)
 {
     registerColorNames(loader);
-    loader.registerClass<standin::TvexForm>(QStringLiteral("TvexForm"));
+    loader.registerClass<vex::TvexForm>(QStringLiteral("TvexForm"));
     loader.registerClass<vex::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
     loader.registerClass<vex::TvexButton>(QStringLiteral("TvexButton"));
     loader.registerClass<vex::TvexCheckBox>(QStringLiteral("TvexCheckBox"));

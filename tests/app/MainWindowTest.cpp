@@ -105,7 +105,10 @@ TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
     TFMain &form = *w.form;
     EXPECT_EQ(form.objectName(), "FMain");
     EXPECT_EQ(form.pos(), QPoint(346, 110));
-    EXPECT_EQ(form.size(), QSize(825, 476));
+    // The stored size is the client area; the skinned frame's band lies
+    // around it (3 pixels at the top and sides, 1 at the bottom).
+    EXPECT_EQ(form.contentsRect(), QRect(3, 3, 825, 476));
+    EXPECT_EQ(form.size(), QSize(831, 480));
     EXPECT_EQ(form.minimumSize(), QSize(130, 50));
     EXPECT_EQ(form.StringBase, 20000);
     EXPECT_EQ(form.windowTitle(), Strings::load(20001));
@@ -127,7 +130,7 @@ TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     // Strips stack under the 20-pixel title bar; tree and log share the rest.
     auto *frame = w.get<QWidget>("vexForm1");
-    EXPECT_EQ(frame->geometry(), QRect(0, 0, 825, 476));
+    EXPECT_EQ(frame->geometry(), QRect(3, 3, 825, 476));
     EXPECT_EQ(w.get<QWidget>("vexImagePanel2")->geometry(), QRect(0, 20, 825, 101));
     EXPECT_EQ(w.get<QWidget>("vexImagePanel1")->geometry(), QRect(0, 121, 825, 52));
     EXPECT_EQ(w.get<QWidget>("StatusBar1")->geometry(), QRect(0, 457, 825, 19));

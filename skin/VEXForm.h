@@ -1,0 +1,258 @@
+#pragma once
+
+// The skinned form frame: a panel dropped on a form that turns the form's
+// window into a skinned window.
+//
+// The form it is created on (its parent, which must be a top-level widget or
+// an MDI sub-window) is the host. The frame makes the host frameless, fills
+// the host's contents rectangle, owns the title bar at its top, and watches
+// the host through an event filter (the hook): it keeps the host's contents
+// margins as the thin non-client band and paints that band in the host's
+// paint events, shapes the host with a mask, fits a maximised host to the
+// work area, and gives the frameless host a sizing band along its edges. An
+// application-wide filter opens the window menu on Alt+Space and offers key
+// presses to the frame's menu as shortcuts.
+//
+// Only the first frame on a host takes it over; a second one, or one whose
+// parent is no form, is a plain panel. Deleting the frame, or moving it to
+// another parent, gives the host back its flags, margins, mask and handling.
+
+#include "platform/Colors.h"
+#include "platform/Component.h"
+#include "skin/VEXMgr.h"
+#include "skin/VEXThemes.h"
+#include "skin/VEXTitleBar.h"
+
+#include <QFont>
+#include <QImage>
+#include <QMargins>
+#include <QMenu>
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+#include <QWidget>
+
+#include <memory>
+
+class QKeyEvent;
+class QMdiArea;
+class QMouseEvent;
+class QPainter;
+
+namespace vex {
+
+class TvexForm : public QWidget, public platform::Component
+{
+    Q_OBJECT
+    Q_PROPERTY(bool TitleBarCustom READ TitleBarCustom WRITE setTitleBarCustom)
+    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
+    Q_PROPERTY(bool UIStyleAutoUpdateSub READ UIStyleAutoUpdateSub WRITE setUIStyleAutoUpdateSub)
+    Q_PROPERTY(platform::TColor BorderColor READ BorderColor WRITE setBorderColor)
+    Q_PROPERTY(int BorderWidth READ BorderWidth WRITE setBorderWidth)
+    Q_PROPERTY(bool TitleBarVisible READ TitleBarVisible WRITE setTitleBarVisible)
+    Q_PROPERTY(Qt::LayoutDirection BiDiMode READ BiDiMode WRITE setBiDiMode)
+    Q_PROPERTY(platform::TColor Color READ Color WRITE setColor)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QWidget *FormPanel READ FormPanel WRITE setFormPanel)
+    Q_PROPERTY(vex::TvexTitleBarButtons *TitleBarButtons READ TitleBarButtons WRITE setTitleBarButtons)
+    Q_PROPERTY(vex::TvexTitleBarSections *TitleBarSections READ TitleBarSections WRITE setTitleBarSections)
+    Q_PROPERTY(bool TitleBarDrawAppIcon READ TitleBarDrawAppIcon WRITE setTitleBarDrawAppIcon)
+    Q_PROPERTY(QFont Font READ CaptionFont WRITE setCaptionFont)
+    Q_PROPERTY(QMenu *Menu READ Menu WRITE setMenu)
+    Q_PROPERTY(platform::TColor MenuBarColor READ MenuBarColor WRITE setMenuBarColor)
+    Q_PROPERTY(int MenuBarHeight READ MenuBarHeight WRITE setMenuBarHeight)
+    Q_PROPERTY(int RoundCorner READ RoundCorner WRITE setRoundCorner)
+    Q_PROPERTY(int RoundCornerBottom READ RoundCornerBottom WRITE setRoundCornerBottom)
+    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
+    Q_PROPERTY(QString Version READ Version WRITE setVersion)
+
+public:
+    // Takes over owner when it is a form that holds no other frame.
+    Q_INVOKABLE explicit TvexForm(QWidget *owner = nullptr);
+    ~TvexForm() override;
+
+    // -- published properties
+
+    bool TitleBarCustom() const;
+    void setTitleBarCustom(bool custom);
+    TvexFileTheme *FileTheme() const { return m_fileTheme; }
+    // Re-applies UIStyle when the theme differs from the one held.
+    void setFileTheme(TvexFileTheme *theme);
+    TvexUIStyle UIStyle() const { return m_uiStyle; }
+    // Applies the style: colours, border, corners and border pictures from
+    // the built-in table or the file theme, then hands it on to the title
+    // bar, the menu and (with UIStyleAutoUpdateSub) the direct children.
+    void setUIStyle(TvexUIStyle style);
+    bool UIStyleAutoUpdateSub() const { return m_autoUpdateSub; }
+    void setUIStyleAutoUpdateSub(bool update) { m_autoUpdateSub = update; }
+    platform::TColor BorderColor() const { return m_borderColor; }
+    void setBorderColor(platform::TColor color);
+    // The skinned border's width in pixels.
+    int BorderWidth() const { return m_borderWidth; }
+    void setBorderWidth(int width);
+    bool TitleBarVisible() const;
+    void setTitleBarVisible(bool visible);
+    Qt::LayoutDirection BiDiMode() const { return layoutDirection(); }
+    void setBiDiMode(Qt::LayoutDirection mode) { setLayoutDirection(mode); }
+    // The inner frame colour and, except for MacOS and Protein, the client
+    // background.
+    platform::TColor Color() const { return m_color; }
+    void setColor(platform::TColor color);
+    // The title bar's caption (empty without a title bar); setting it also
+    // sets the host's window title.
+    QString Caption() const;
+    void setCaption(const QString &caption);
+    QWidget *FormPanel() const { return m_formPanel; }
+    // Fills the client area with panel; refuses the frame itself with a
+    // message box.
+    void setFormPanel(QWidget *panel);
+    TvexTitleBarButtons *TitleBarButtons() const;
+    void setTitleBarButtons(TvexTitleBarButtons *buttons);
+    TvexTitleBarSections *TitleBarSections() const;
+    void setTitleBarSections(TvexTitleBarSections *sections);
+    bool TitleBarDrawAppIcon() const;
+    void setTitleBarDrawAppIcon(bool draw);
+    // The caption font (the title bar's).
+    QFont CaptionFont() const;
+    void setCaptionFont(const QFont &font);
+    // The main menu: a QMenu whose actions are the top-level items. Stored;
+    // the bar that shows it belongs to the menu-bar code.
+    QMenu *Menu() const { return m_menu; }
+    void setMenu(QMenu *menu);
+    platform::TColor MenuBarColor() const { return m_menuBarColor; }
+    void setMenuBarColor(platform::TColor color);
+    int MenuBarHeight() const { return m_menuBarHeight; }
+    void setMenuBarHeight(int height);
+    // Radii of the window's top and bottom corners; both read 0 while the
+    // title bar is hidden.
+    int RoundCorner() const;
+    void setRoundCorner(int radius);
+    int RoundCornerBottom() const;
+    void setRoundCornerBottom(int radius);
+    QMenu *PopupMenu() const { return m_popupMenu; }
+    void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
+    QString Version() const { return QStringLiteral("5.8"); }
+    void setVersion(const QString &) {}
+
+    // -- for the title bar, the menu bar and tests
+
+    // True while the frame has taken over its host.
+    bool IsActive() const { return m_host && !isDestroying(); }
+    QWidget *Host() const { return m_host; }
+    TvexTitleBar *TitleBar() const { return m_titleBar; }
+    // The title bar's height if it is shown, else 0.
+    int VisibleTitleBarHeight() const;
+    // The file theme's left-border picture turned half a turn (null when the
+    // style has none) and the height of its bottom-border picture.
+    QImage SideBorderPicture() const { return m_sideBorder; }
+    int BottomBorderHeight() const { return m_bottomBorderHeight; }
+    // The width the title bar's left-border query is answered with.
+    int LeftBorderWidth() const { return m_sideBorder.isNull() ? 0 : m_sideBorder.width(); }
+    // The host's contents margins while the frame is active.
+    QMargins NonClientMargins() const;
+
+    // Repaints the non-client band of the host (and what of it reaches into
+    // the frame).
+    void PaintFrame();
+    // Draws the non-client band in window coordinates.
+    void PaintFrame(QPainter &canvas) const;
+    // The host's window region for its current size: rounded top corners of
+    // RoundCorner, rounded bottom corners of RoundCornerBottom.
+    QRegion FrameRegion() const;
+    // Gives the host FrameRegion() as its mask.
+    void UpdateRegion();
+
+    // Offers a key press to the menu as a shortcut: 1 when a menu item took
+    // it, 0 otherwise.
+    int HandleShortCut(const QKeyEvent *event);
+
+    // The screen point where Alt+Space opens the window menu.
+    QPoint SystemMenuPoint() const;
+
+    // How far from the host's outer edges a press starts resizing it.
+    static constexpr int SizingBand = 4;
+
+signals:
+    void OnTitleBarCustomBtnsClick(QObject *Sender, int ButtonIndex);
+    void OnTitleBarHelpBtnClick(QObject *Sender, int ButtonIndex);
+    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void OnClick(QObject *Sender);
+    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    class HostHook;
+    class ApplicationEvents;
+    class SizingGrip;
+    friend class HostHook;
+    friend class ApplicationEvents;
+
+    void takeOver(QWidget *host);
+    void release();
+
+    // The hook: answers whether the event is finished with.
+    bool hostEvent(QEvent *event);
+    bool applicationEvent(QObject *receiver, QEvent *event);
+    void frameChanged();
+    void hostSizeChanged();
+    void fitMaximizedHost();
+    void mdiSizeChanged();
+    void keepCaptionBitsCleared();
+    void fileThemeRemoved();
+    void keepTitleBarOnTop();
+
+    // Client background: the style's pattern or Color.
+    void paintBackground(QPainter &canvas) const;
+    void paintStandardBand(QPainter &canvas, int w, int h) const;
+    void paintSideBorderBand(QPainter &canvas, int w, int h) const;
+    bool hostMinimized() const;
+    bool isMdiChild() const;
+    QMdiArea *mdiClient() const;
+    platform::TColor hostColor() const;
+
+    QPointer<QWidget> m_host;
+    TvexTitleBar *m_titleBar = nullptr;
+    QPointer<QWidget> m_menuBar; // made by the menu-bar code; none until then
+    std::unique_ptr<HostHook> m_hook;
+    std::unique_ptr<ApplicationEvents> m_applicationEvents;
+    std::unique_ptr<SizingGrip> m_grip;
+    // Stand-ins for the title bar's collections on a frame that has none, so
+    // that a description that stores them still loads.
+    TvexTitleBarButtons *m_spareButtons = nullptr;
+    TvexTitleBarSections *m_spareSections = nullptr;
+
+    TvexFileThemeLink m_fileTheme;
+    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
+    bool m_autoUpdateSub = false;
+    platform::TColor m_borderColor = 0;
+    int m_borderWidth = 1;
+    platform::TColor m_color = platform::clBtnFace;
+    QPointer<QWidget> m_formPanel;
+    QPointer<QMenu> m_menu;
+    platform::TColor m_menuBarColor = platform::clBtnFace;
+    int m_menuBarHeight = 22;
+    QPointer<QMenu> m_popupMenu;
+
+    QImage m_sideBorder;
+    int m_bottomBorderHeight = 0;
+    QRect m_restoreBounds;
+    bool m_startedMaximized = false;
+    bool m_clickArmed = false;
+
+    // What the host had before the frame took it over.
+    Qt::WindowFlags m_hostFlags;
+    QMargins m_hostMargins;
+    bool m_hostHadMouseTracking = false;
+};
+
+} // namespace vex
