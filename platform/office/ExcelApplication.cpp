@@ -1,0 +1,358 @@
+#include "platform/office/OfficeBridge.h"
+
+#include "platform/Automation.h"
+#include "platform/office/CallGate.h"
+#include "platform/office/OfficeProcess.h"
+#include "platform/office/SpreadsheetML.h"
+#include "platform/office/UnoOffice.h"
+
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
+
+#include <QDir>
+
+#include <memory>
+
+namespace platform::office {
+
+namespace {
+
+using Document = UnoOffice::Document;
+using namespace std::chrono;
+
+bool is(const QString &name, const char *expected)
+{
+    return name.compare(QLatin1String(expected), Qt::CaseInsensitive) == 0;
+}
+
+AutomationError unknownName(const QString &name)
+{
+    return AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+}
+
+// One office and everything needed to talk to it. Shared by the objects
+// handed out, so it lives until the last of them is released; then the
+// office goes too.
+class OfficeCore : public std::enable_shared_from_this<OfficeCore>
+{
+public:
+    explicit OfficeCore(const OfficeOptions &options) : m_options(options) {}
+    ~OfficeCore();
+
+    void start();
+    // A workbook's handle: the document and the office generation it
+    // belongs to (a restarted office does not know older documents).
+    struct Workbook
+    {
+        Document document;
+        quint64 generation = 0;
+    };
+    Workbook open(const QString &path);
+    void saveAs(const Workbook &workbook, const QString &path, int code);
+    void close(const Workbook &workbook);
+    void quit();
+
+    bool visible = false;
+
+private:
+    void call(const QString &doing, int limitMs, std::function<void()> job);
+    void launchOffice();
+    void ensureOffice();
+    void discardOffice();
+    [[noreturn]] void officeDied(const QString &doing);
+
+    OfficeOptions m_options;
+    std::unique_ptr<CallGate> m_gate = std::make_unique<CallGate>();
+    std::unique_ptr<OfficeProcess> m_process;
+    std::unique_ptr<UnoOffice> m_uno;
+    quint64 m_generation = 0;
+    bool m_quit = false;
+};
+
+OfficeCore::~OfficeCore()
+{
+    if (m_process)
+        m_process->kill();
+    m_gate.reset();
+    m_uno.reset();
+    m_process.reset();
+}
+
+void OfficeCore::call(const QString &doing, int limitMs, std::function<void()> job)
+{
+    if (m_gate->busy())
+        throw AutomationError(QStringLiteral("LibreOffice is busy with another call"));
+    const auto keepAlive = shared_from_this();
+    CallGate::Outcome outcome;
+    try {
+        outcome = m_gate->run(job, milliseconds(limitMs));
+    } catch (const OfficeFailure &failure) {
+        throw AutomationError(failure.message());
+    } catch (const css::lang::DisposedException &) {
+        officeDied(doing);
+    } catch (const css::uno::RuntimeException &e) {
+        if (!m_process || !m_process->isRunning())
+            officeDied(doing);
+        throw AutomationError(QStringLiteral("LibreOffice failed while %1: %2").arg(doing, toQString(e.Message)));
+    } catch (const css::uno::Exception &e) {
+        throw AutomationError(QStringLiteral("LibreOffice failed while %1: %2").arg(doing, toQString(e.Message)));
+    }
+    if (outcome == CallGate::Outcome::TimedOut) {
+        discardOffice();
+        throw AutomationError(QStringLiteral("LibreOffice did not finish %1 within %2 s and was stopped; "
+                                             "the next file gets a new LibreOffice")
+                                  .arg(doing)
+                                  .arg(limitMs / 1000.0));
+    }
+}
+
+void OfficeCore::officeDied(const QString &doing)
+{
+    discardOffice();
+    throw AutomationError(QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
+}
+
+// Kills the office and forgets it. A job still blocked on it ends with a
+// DisposedException once the process is gone; only then may the UNO side
+// be dropped, so a job that stays stuck keeps its objects (and its worker).
+void OfficeCore::discardOffice()
+{
+    ++m_generation;
+    if (m_process)
+        m_process->kill();
+    if (!m_gate->waitIdle(seconds(10))) {
+        (void)m_uno.release();
+        (void)m_process.release();
+        m_gate = std::make_unique<CallGate>();
+        return;
+    }
+    m_uno.reset();
+    m_process.reset();
+}
+
+void OfficeCore::launchOffice()
+{
+    m_process = std::make_unique<OfficeProcess>(m_options.program);
+    m_uno = std::make_unique<UnoOffice>();
+    UnoOffice *uno = m_uno.get();
+    OfficeProcess *process = m_process.get();
+    const auto deadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
+    // Launched from the worker: the office's parent-death signal is tied to
+    // the thread that started it, and the worker lives as long as this core.
+    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline] {
+        uno->connect(*process, deadline);
+    });
+}
+
+void OfficeCore::start()
+{
+    try {
+        launchOffice();
+    } catch (const AutomationError &error) {
+        discardOffice();
+        throw AutomationError(QStringLiteral("Can't start LibreOffice: %1").arg(error.message()));
+    }
+}
+
+void OfficeCore::ensureOffice()
+{
+    if (m_quit)
+        throw AutomationError(QStringLiteral("LibreOffice has been told to quit"));
+    if (m_uno && m_process && m_process->isRunning())
+        return;
+    discardOffice();
+    try {
+        launchOffice();
+    } catch (const AutomationError &error) {
+        discardOffice();
+        throw AutomationError(QStringLiteral("LibreOffice could not be restarted: %1").arg(error.message()));
+    }
+}
+
+OfficeCore::Workbook OfficeCore::open(const QString &path)
+{
+    ensureOffice();
+    auto result = std::make_shared<Document>();
+    UnoOffice *uno = m_uno.get();
+    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] { *result = uno->load(path); });
+    return {*result, m_generation};
+}
+
+void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
+{
+    const char *filter = nullptr;
+    const char *options = "";
+    switch (code) {
+    case 44:
+        filter = "HTML (StarCalc)";
+        break;
+    case 6:
+        // Comma, double quote, UTF-8, from line 1.
+        filter = "Text - txt - csv (StarCalc)";
+        options = "44,34,76,1";
+        break;
+    case 46:
+        break;
+    default:
+        throw AutomationError(QStringLiteral("unsupported file format code %1").arg(code));
+    }
+    if (!workbook.document.is())
+        throw AutomationError(QStringLiteral("the workbook is closed"));
+    if (workbook.generation != m_generation || !m_uno)
+        throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
+    UnoOffice *uno = m_uno.get();
+    const Document document = workbook.document;
+    if (filter) {
+        const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o] { uno->store(document, path, f, o); });
+    } else {
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [document, path] { writeSpreadsheetML(document, path); });
+    }
+}
+
+void OfficeCore::close(const Workbook &workbook)
+{
+    // A workbook of an office that is gone is closed already.
+    if (!workbook.document.is() || workbook.generation != m_generation || !m_uno)
+        return;
+    UnoOffice *uno = m_uno.get();
+    const Document document = workbook.document;
+    call(QStringLiteral("closing the workbook"), m_options.callTimeoutMs, [uno, document] { uno->close(document); });
+}
+
+void OfficeCore::quit()
+{
+    if (m_quit)
+        return;
+    m_quit = true;
+    if (!m_uno || !m_process)
+        return;
+    UnoOffice *uno = m_uno.get();
+    OfficeProcess *process = m_process.get();
+    try {
+        call(QStringLiteral("quitting"), m_options.callTimeoutMs, [uno, process] {
+            uno->terminate();
+            process->waitForExit(10 * 1000);
+        });
+    } catch (const AutomationError &) {
+        // Whatever went wrong, the office is to be gone now.
+    }
+    discardOffice();
+}
+
+class WorkbookObject : public AutomationObject
+{
+public:
+    WorkbookObject(std::shared_ptr<OfficeCore> core, OfficeCore::Workbook workbook)
+        : m_core(std::move(core)), m_workbook(std::move(workbook)) {}
+
+    QVariant property(const QString &name) override { throw unknownName(name); }
+    void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
+
+    QVariant invoke(const QString &method, const QVariantList &args) override
+    {
+        // Locals only: this object may be released by events handled during
+        // the call.
+        const auto core = m_core;
+        const OfficeCore::Workbook workbook = m_workbook;
+        if (is(method, "SaveAs")) {
+            if (args.isEmpty() || isOmitted(args.at(0)) || args.at(0).toString().isEmpty())
+                throw AutomationError(QStringLiteral("SaveAs needs a file name"));
+            bool ok = false;
+            const int code = args.size() > 1 && !isOmitted(args.at(1)) ? args.at(1).toInt(&ok) : 0;
+            if (!ok)
+                throw AutomationError(QStringLiteral("SaveAs needs a file format code"));
+            core->saveAs(workbook, args.at(0).toString(), code);
+            return {};
+        }
+        if (is(method, "Close")) {
+            m_workbook.document.clear();
+            core->close(workbook);
+            return {};
+        }
+        throw unknownName(method);
+    }
+
+private:
+    std::shared_ptr<OfficeCore> m_core;
+    OfficeCore::Workbook m_workbook;
+};
+
+class WorkbooksObject : public AutomationObject
+{
+public:
+    explicit WorkbooksObject(std::shared_ptr<OfficeCore> core) : m_core(std::move(core)) {}
+
+    QVariant property(const QString &name) override { throw unknownName(name); }
+    void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
+
+    QVariant invoke(const QString &method, const QVariantList &args) override
+    {
+        const auto core = m_core;
+        if (is(method, "open")) {
+            if (args.isEmpty() || isOmitted(args.at(0)) || args.at(0).toString().isEmpty())
+                throw AutomationError(QStringLiteral("open needs a file name"));
+            const QString path = args.at(0).toString();
+            try {
+                return toVariant(std::make_shared<WorkbookObject>(core, core->open(path)));
+            } catch (const AutomationError &error) {
+                throw AutomationError(QStringLiteral("Can't open the workbook: %1").arg(error.message()));
+            }
+        }
+        throw unknownName(method);
+    }
+
+private:
+    std::shared_ptr<OfficeCore> m_core;
+};
+
+class ApplicationObject : public AutomationObject
+{
+public:
+    explicit ApplicationObject(std::shared_ptr<OfficeCore> core)
+        : m_core(std::move(core)), m_workbooks(std::make_shared<WorkbooksObject>(m_core)) {}
+
+    QVariant property(const QString &name) override
+    {
+        if (is(name, "visible"))
+            return m_core->visible;
+        if (is(name, "workbooks"))
+            return toVariant(m_workbooks);
+        throw unknownName(name);
+    }
+
+    void setProperty(const QString &name, const QVariant &value) override
+    {
+        if (!is(name, "visible"))
+            throw unknownName(name);
+        // A headless office has nothing to show; the value is kept.
+        m_core->visible = value.toBool();
+    }
+
+    QVariant invoke(const QString &method, const QVariantList &) override
+    {
+        const auto core = m_core;
+        if (is(method, "quit")) {
+            core->quit();
+            return {};
+        }
+        throw unknownName(method);
+    }
+
+private:
+    std::shared_ptr<OfficeCore> m_core;
+    AutomationRef m_workbooks;
+};
+
+} // namespace
+
+void registerExcelApplication(const OfficeOptions &options)
+{
+    registerAutomationServer(QString::fromLatin1(kProgId), [options]() -> AutomationRef {
+        auto core = std::make_shared<OfficeCore>(options);
+        core->start();
+        return std::make_shared<ApplicationObject>(core);
+    });
+}
+
+} // namespace platform::office

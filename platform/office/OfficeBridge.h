@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+// The spreadsheet application on Linux: a headless LibreOffice Calc that the
+// bridge starts itself and drives through UNO, published as the automation
+// server "excel.application".
+//
+// Objects and calls it serves (names compared without regard to case):
+//   application  property "visible" (Boolean; the office always stays
+//                hidden), property "workbooks", method "quit"
+//   workbooks    method "open"(path) -> workbook, loaded hidden, read-only,
+//                without running macros or updating links, refusing every
+//                question the office would ask (password, repair, import
+//                options), so that such files fail at once
+//   workbook     method "SaveAs"(path, code) with code 44 (HTML), 6 (CSV,
+//                UTF-8, comma-separated) or 46 (XML spreadsheet), method
+//                "Close"(omitted)
+// Every failure raises platform::AutomationError with a message for the log.
+//
+// Creating the object starts the office (a few seconds) and fails when it
+// cannot be started. The office lives until "quit" or until the last
+// reference to any of its objects is dropped, and it dies with the program,
+// also when the program is killed. A call that does not finish within the
+// time limit, or an office that dies, makes the bridge kill that office; the
+// call fails with a message saying so and the next "open" starts a fresh one.
+//
+// Re-entrancy: every call blocks its caller, but while it waits for the
+// office the calling thread keeps processing its events (paint, input,
+// timers, posted events), like a modal dialog. Code run from those events
+// may therefore run in the middle of a call: it may read state and repaint,
+// but a call into the bridge made from there (on any of its objects) fails
+// at once with a "busy" error instead of nesting, and an object may be
+// released meanwhile (the call in progress keeps what it needs alive).
+// Anything the caller owns may be destroyed by such event handlers, so the
+// caller must not assume its own objects survive a call (hold QPointers).
+namespace platform::office {
+
+// Time limit for one whole load, store, close or quit.
+inline constexpr int kDefaultCallTimeoutMs = 120 * 1000;
+// Time limit for starting the office and connecting to it.
+inline constexpr int kDefaultStartTimeoutMs = 60 * 1000;
+
+struct OfficeOptions
+{
+    // The office executable; empty means the installed LibreOffice.
+    QString program;
+    int callTimeoutMs = kDefaultCallTimeoutMs;
+    int startTimeoutMs = kDefaultStartTimeoutMs;
+};
+
+// The program identifier the bridge registers.
+inline const char *const kProgId = "excel.application";
+
+// Registers (or re-registers with new options) "excel.application".
+void registerExcelApplication(const OfficeOptions &options = {});
+
+} // namespace platform::office

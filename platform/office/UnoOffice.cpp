@@ -1,0 +1,325 @@
+#include "platform/office/UnoOffice.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/task/XInteractionAbort.hpp>
+#include <com/sun/star/task/XInteractionHandler.hpp>
+#include <com/sun/star/task/XInteractionRequest.hpp>
+#include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+using namespace css;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace platform::office {
+
+QString toQString(const rtl::OUString &text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.getStr()), text.getLength());
+}
+
+rtl::OUString toOUString(const QString &text)
+{
+    return rtl::OUString(reinterpret_cast<const sal_Unicode *>(text.utf16()), text.size());
+}
+
+rtl::OUString fileUrl(const QString &path)
+{
+    return toOUString(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+namespace {
+
+beans::PropertyValue property(const char *name, const uno::Any &value)
+{
+    beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+// Answers every question of the office with "abort" and remembers what was
+// asked, so that a refused load can say why.
+class RefusingHandler : public cppu::WeakImplHelper1<task::XInteractionHandler>
+{
+public:
+    void SAL_CALL handle(const Reference<task::XInteractionRequest> &request) override
+    {
+        const uno::Any what = request->getRequest();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_asked << toQString(what.getValueTypeName());
+            uno::Exception error;
+            if (what >>= error)
+                m_messages << toQString(error.Message);
+        }
+        const uno::Sequence<Reference<task::XInteractionContinuation>> choices = request->getContinuations();
+        for (sal_Int32 i = 0; i < choices.getLength(); ++i) {
+            Reference<task::XInteractionAbort> abort(choices[i], UNO_QUERY);
+            if (abort.is()) {
+                abort->select();
+                return;
+            }
+        }
+    }
+
+    QStringList asked() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_asked;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_asked;
+    QStringList m_messages;
+};
+
+// Why the office refused a file, from the questions it asked.
+QString refusalReason(const QStringList &asked)
+{
+    for (const QString &type : asked) {
+        if (type.contains(QLatin1String("PasswordRequest")))
+            return QStringLiteral("the workbook is password-protected");
+    }
+    for (const QString &type : asked) {
+        if (type.endsWith(QLatin1String("FilterOptionsRequest")))
+            return QStringLiteral("the file is not a workbook (it could only be imported as text)");
+        if (type.endsWith(QLatin1String("BrokenPackageRequest")))
+            return QStringLiteral("the workbook is damaged");
+        if (type.endsWith(QLatin1String("NoSuchFilterRequest")) || type.endsWith(QLatin1String("AmbigousFilterRequest")))
+            return QStringLiteral("the file is not in a format that LibreOffice can read");
+    }
+    if (!asked.isEmpty())
+        return QStringLiteral("the file is damaged or not a workbook");
+    return QStringLiteral("the file is not a workbook or is damaged");
+}
+
+const char *const kTextFilter = "Text - txt - csv (StarCalc)";
+
+bool isTextFile(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("csv") || suffix == QLatin1String("txt");
+}
+
+QString filterOf(const Reference<lang::XComponent> &document)
+{
+    Reference<frame::XModel> model(document, UNO_QUERY);
+    if (!model.is())
+        return {};
+    const uno::Sequence<beans::PropertyValue> args = model->getArgs();
+    for (sal_Int32 i = 0; i < args.getLength(); ++i) {
+        rtl::OUString value;
+        if (args[i].Name == "FilterName" && (args[i].Value >>= value))
+            return toQString(value);
+    }
+    return {};
+}
+
+QString documentKind(const Reference<lang::XComponent> &document)
+{
+    Reference<lang::XServiceInfo> info(document, UNO_QUERY);
+    if (!info.is())
+        return QStringLiteral("something else");
+    if (info->supportsService("com.sun.star.text.TextDocument"))
+        return QStringLiteral("a text document");
+    if (info->supportsService("com.sun.star.drawing.DrawingDocument"))
+        return QStringLiteral("a drawing");
+    if (info->supportsService("com.sun.star.presentation.PresentationDocument"))
+        return QStringLiteral("a presentation");
+    return QStringLiteral("something else");
+}
+
+} // namespace
+
+QString saveFailureReason(const QString &path, const QString &officeMessage)
+{
+    const QFileInfo target(path);
+    if (target.isDir())
+        return QStringLiteral("%1 is a folder").arg(QDir::toNativeSeparators(path));
+    QFileInfo ancestor(target.absolutePath());
+    while (!ancestor.exists() && ancestor.absoluteFilePath() != ancestor.absolutePath())
+        ancestor = QFileInfo(ancestor.absolutePath());
+    if (ancestor.exists() && !ancestor.isDir())
+        return QStringLiteral("the output folder cannot be created, %1 is a file")
+            .arg(QDir::toNativeSeparators(ancestor.absoluteFilePath()));
+    const QRegularExpressionMatch kind = QRegularExpression(QStringLiteral("Class:(\\w+)")).match(officeMessage);
+    const QString cls = kind.hasMatch() ? kind.captured(1) : QString();
+    if (cls == QLatin1String("Access"))
+        return QStringLiteral("access denied");
+    if (cls == QLatin1String("NotExists"))
+        return QStringLiteral("the output folder does not exist");
+    if (cls == QLatin1String("Write"))
+        return QStringLiteral("write error (is the disk full?)");
+    return QStringLiteral("write error");
+}
+
+Reference<uno::XComponentContext> UnoOffice::localContext()
+{
+    // Never destroyed: the UNO runtime must not be torn down by static
+    // destructors while bridges may still exist.
+    static std::once_flag once;
+    static auto *context = new Reference<uno::XComponentContext>;
+    static auto *failure = new QString;
+    std::call_once(once, [] {
+        ::setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" TABULON_OFFICE_PROGRAM_DIR "/fundamentalrc", 1);
+        try {
+            *context = cppu::defaultBootstrap_InitialComponentContext();
+        } catch (const uno::Exception &e) {
+            *failure = toQString(e.Message);
+        }
+    });
+    if (!context->is())
+        throw OfficeFailure(QStringLiteral("the UNO runtime cannot be started: %1").arg(*failure));
+    return *context;
+}
+
+void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline)
+{
+    const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
+    process.launch();
+    int restarts = 0;
+    for (;;) {
+        try {
+            m_context.set(resolver->resolve(toOUString(process.connectUrl())), UNO_QUERY_THROW);
+            m_desktop = frame::Desktop::create(m_context);
+            return;
+        } catch (const connection::NoConnectException &) {
+        }
+        if (!process.isRunning()) {
+            // A fresh profile makes the first start ask for a restart.
+            if (process.exitStatus() == 81 && restarts++ < 3) {
+                process.launch();
+                continue;
+            }
+            throw OfficeFailure(QStringLiteral("LibreOffice ended during start-up (exit status %1)").arg(process.exitStatus()));
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+}
+
+UnoOffice::Document UnoOffice::load(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw OfficeFailure(QStringLiteral("the file does not exist"));
+    if (!info.isFile())
+        throw OfficeFailure(QStringLiteral("not a file"));
+    if (info.size() == 0)
+        throw OfficeFailure(QStringLiteral("the file is empty"));
+
+    rtl::Reference<RefusingHandler> handler(new RefusingHandler);
+    const bool text = isTextFile(path);
+    uno::Sequence<beans::PropertyValue> props(text ? 8 : 6);
+    props[0] = property("Hidden", uno::Any(true));
+    props[1] = property("ReadOnly", uno::Any(true));
+    props[2] = property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE));
+    props[3] = property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE));
+    props[4] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler.get())));
+    props[5] = property("Silent", uno::Any(true));
+    if (text) {
+        // Text files are workbooks only when asked for by their name; they
+        // are read as comma-separated UTF-8 then, without an options dialog.
+        props[6] = property("FilterName", uno::Any(rtl::OUString::createFromAscii(kTextFilter)));
+        props[7] = property("FilterOptions", uno::Any(rtl::OUString("44,34,76,1")));
+    }
+
+    const Reference<frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
+    Document document;
+    try {
+        document = loader->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
+    } catch (const lang::IllegalArgumentException &) {
+        throw OfficeFailure(QStringLiteral("the file is not in a format that LibreOffice can read"));
+    } catch (const io::IOException &) {
+        throw OfficeFailure(refusalReason(handler->asked()));
+    }
+    if (!document.is())
+        throw OfficeFailure(refusalReason(handler->asked()));
+
+    Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
+    const QString filter = filterOf(document);
+    if (!spreadsheet.is() || (!text && filter == QLatin1String(kTextFilter))) {
+        const QString why = spreadsheet.is()
+            ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
+            : QStringLiteral("the file is not a workbook (LibreOffice opened it as %1)").arg(documentKind(document));
+        close(document);
+        throw OfficeFailure(why);
+    }
+    return document;
+}
+
+void UnoOffice::store(const Document &document, const QString &path, const QString &filter, const QString &options)
+{
+    rtl::Reference<RefusingHandler> handler(new RefusingHandler);
+    uno::Sequence<beans::PropertyValue> props(options.isEmpty() ? 3 : 4);
+    props[0] = property("FilterName", uno::Any(toOUString(filter)));
+    props[1] = property("Overwrite", uno::Any(true));
+    props[2] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler.get())));
+    if (!options.isEmpty())
+        props[3] = property("FilterOptions", uno::Any(toOUString(options)));
+    const Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
+    try {
+        storable->storeToURL(fileUrl(path), props);
+    } catch (const io::IOException &e) {
+        throw OfficeFailure(QStringLiteral("cannot save %1: %2")
+                                .arg(QDir::toNativeSeparators(path), saveFailureReason(path, toQString(e.Message))));
+    }
+}
+
+void UnoOffice::close(const Document &document)
+{
+    const Reference<util::XCloseable> closeable(document, UNO_QUERY);
+    try {
+        if (closeable.is())
+            closeable->close(true);
+        else
+            document->dispose();
+    } catch (const util::CloseVetoException &) {
+        throw OfficeFailure(QStringLiteral("LibreOffice refused to close the workbook"));
+    }
+}
+
+void UnoOffice::terminate()
+{
+    if (!m_desktop.is())
+        return;
+    try {
+        m_desktop->terminate();
+    } catch (const uno::RuntimeException &) {
+        // The bridge goes down with the office: that is the point.
+    }
+    m_desktop.clear();
+    m_context.clear();
+}
+
+} // namespace platform::office

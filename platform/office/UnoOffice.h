@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/office/OfficeProcess.h"
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <QString>
+
+#include <chrono>
+
+namespace platform::office {
+
+// The UNO side of one office process: connecting, loading, storing,
+// closing, terminating. Every function blocks until the office answers and
+// throws OfficeFailure with a readable message; UNO exceptions that mean the
+// office is gone (DisposedException and other RuntimeExceptions of the
+// bridge) pass through as they are, so the caller can tell the two apart.
+class UnoOffice
+{
+public:
+    using Document = css::uno::Reference<css::lang::XComponent>;
+
+    // Launches the process (again, when a fresh profile asks for a restart)
+    // and connects to it, retrying until the deadline.
+    void connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline);
+
+    // Loads a workbook hidden, read-only, without macros or link updates,
+    // refusing every question. Fails for anything that is not a spreadsheet.
+    Document load(const QString &path);
+    // Stores with an export filter of the office.
+    void store(const Document &document, const QString &path, const QString &filter, const QString &options);
+    void close(const Document &document);
+    void terminate();
+
+    static css::uno::Reference<css::uno::XComponentContext> localContext();
+
+private:
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+};
+
+QString toQString(const rtl::OUString &text);
+rtl::OUString toOUString(const QString &text);
+rtl::OUString fileUrl(const QString &path);
+
+// What is wrong with an output path that could not be written, judged from
+// the file system (and the office's error class, when it gave one).
+QString saveFailureReason(const QString &path, const QString &officeMessage = {});
+
+} // namespace platform::office

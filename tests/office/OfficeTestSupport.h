@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+namespace officetest {
+
+// Where the fixture put the workbooks made with LibreOffice (types.xls,
+// types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls).
+QString inputsDir();
+QString input(const QString &name);
+
+// Office processes that are children of this process.
+QList<pid_t> officeChildren();
+// Office processes whose command line names the given profile or pipe text.
+QList<pid_t> officeProcessesMatching(const QString &text);
+
+// Fields of a comma-separated file (double-quote quoting), row by row.
+QList<QStringList> readCsv(const QString &path);
+
+// The texts of the table cells of an HTML page, table by table, row by row.
+QList<QList<QStringList>> readHtmlTables(const QString &path);
+
+struct XmlCell
+{
+    QString type;
+    QString data;
+    QString formula;
+    QString style;
+};
+
+// A parsed XML spreadsheet: sheets in file order, cells by 1-based
+// (row, column); error() tells why parsing failed.
+struct XmlWorkbook
+{
+    QStringList sheets;
+    QMap<QString, QMap<QPair<int, int>, XmlCell>> cells;
+    QMap<QString, QString> numberFormats;  // style id -> format
+    QString error;
+    bool hasProcessingInstruction = false;
+
+    XmlCell at(const QString &sheet, int row, int column) const
+    {
+        return cells.value(sheet).value(qMakePair(row, column));
+    }
+};
+XmlWorkbook readXmlWorkbook(const QString &path);
+
+} // namespace officetest
