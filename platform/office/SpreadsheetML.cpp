@@ -298,12 +298,13 @@ private:
         };
         cellsIn(m_formulaCells, [&](sal_Int32 row, sal_Int32 column) {
             const Reference<table::XCell> cell = m_sheet->getCellByPosition(column, row);
-            formulas.insert(at(row, column), m_formulas.print(cell, m_index, column, row));
-            // A formula such as =TRUE() has a logical result in a cell of
-            // standard format; the office shows it as TRUE or FALSE.
+            const QString formula = m_formulas.print(cell, m_index, column, row);
+            formulas.insert(at(row, column), formula);
+            // A logical result can sit in a cell of standard format (some
+            // imports turn Boolean cells into =TRUE()); it is still logical.
             Reference<text::XText> text(cell, UNO_QUERY);
             const rtl::OUString shown = text.is() ? text->getString() : rtl::OUString();
-            if (shown == "TRUE" || shown == "FALSE")
+            if (shown == "TRUE" || shown == "FALSE" || formula == QLatin1String("=TRUE()") || formula == QLatin1String("=FALSE()"))
                 logical.insert(at(row, column));
         });
         cellsIn(m_errorCells, [&](sal_Int32 row, sal_Int32 column) {

@@ -12,7 +12,7 @@ namespace officetest {
 
 QString inputsDir()
 {
-    return qEnvironmentVariable("TABULON_OFFICE_INPUTS");
+    return qEnvironmentVariable("TABULON_OFFICE_INPUTS", QStringLiteral(TABULON_OFFICE_INPUTS_DIR));
 }
 
 QString input(const QString &name)

@@ -1,0 +1,251 @@
+#include "OfficeTestSupport.h"
+
+#include "platform/Automation.h"
+#include "platform/office/OfficeBridge.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace platform;
+using namespace officetest;
+
+namespace {
+
+AutomationRef startOffice(const office::OfficeOptions &options = {})
+{
+    office::registerExcelApplication(options);
+    return createAutomationObject(QStringLiteral("excel.application"));
+}
+
+AutomationRef open(const AutomationRef &app, const QString &path)
+{
+    return toObject(toObject(app->property("workbooks"), "workbooks")->invoke("open", {path}), "workbook");
+}
+
+QString failureOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const AutomationError &error) {
+        return error.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &data)
+{
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(data);
+    return file.fileName();
+}
+
+class PaintCounter : public QWidget
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override { ++paints; }
+};
+
+} // namespace
+
+TEST(OfficeFailures, BadInputsFailAtOnceWithAMessageAndTheOfficeGoesOn)
+{
+    QTemporaryDir dir;
+    QFile xlsx(input("types.xlsx"));
+    ASSERT_TRUE(xlsx.open(QIODevice::ReadOnly));
+    QByteArray noise;
+    for (int i = 0; i < 5000; ++i)
+        noise.append(char((i * 7919 + 13) % 251));
+    const QByteArray png = QByteArray::fromHex(
+        "89504e470d0a1a0a0000000d49484452000000010000000108060000001f15c4890000000d4944415478da63f8cfc0f01f0005000201a5f6e4a10000000049454e44ae426082");
+
+    const struct
+    {
+        QString path;
+        const char *message;
+    } cases[] = {
+        {writeFile(dir, "empty.xls", {}), "empty"},
+        {writeFile(dir, "cut.xlsx", xlsx.readAll().left(3000)), "damaged"},
+        {writeFile(dir, "noise.xls", noise), "not a workbook"},
+        {writeFile(dir, "words.xls", "just some words\nand a second line\n"), "not a workbook"},
+        {writeFile(dir, "picture.xls", png), "not a workbook"},
+        {input("locked.ods"), "password-protected"},
+        {input("locked.xls"), "password-protected"},
+        {dir.filePath("missing.xls"), "does not exist"},
+    };
+
+    AutomationRef app = startOffice();
+    for (const auto &c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        const QString message = failureOf([&] { open(app, c.path)->invoke("SaveAs", {dir.filePath("out.csv"), 6}); });
+        EXPECT_TRUE(message.contains(c.message)) << qPrintable(c.path) << ": " << qPrintable(message);
+        EXPECT_FALSE(message.contains("uno", Qt::CaseInsensitive)) << qPrintable(message);
+        EXPECT_LT(clock.elapsed(), 20000) << qPrintable(c.path) << ": refused without waiting for an answer";
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.csv"))) << "no failed input produced output";
+
+    AutomationRef book = open(app, input("types.ods"));
+    book->invoke("SaveAs", {dir.filePath("good.csv"), 6});
+    EXPECT_EQ(readCsv(dir.filePath("good.csv")).value(1).value(0), QString("Apple, red"));
+    app->invoke("quit");
+}
+
+TEST(OfficeFailures, UnwritableTargetsAndUnknownCodesRaiseErrors)
+{
+    QTemporaryDir dir;
+    // Tests run as root: a path below a regular file is unwritable for anyone.
+    const QString file = writeFile(dir, "plain", "x");
+    AutomationRef app = startOffice();
+    AutomationRef book = open(app, input("types.xlsx"));
+    for (int code : {44, 6, 46}) {
+        const QString message = failureOf([&] { book->invoke("SaveAs", {file + "/out/types.x", code}); });
+        EXPECT_TRUE(message.contains("cannot save")) << code << ": " << qPrintable(message);
+        EXPECT_TRUE(message.contains(file + " is a file")) << code << ": " << qPrintable(message);
+        const QString folder = failureOf([&] { book->invoke("SaveAs", {dir.path(), code}); });
+        EXPECT_TRUE(folder.contains("is a folder")) << code << ": " << qPrintable(folder);
+    }
+    EXPECT_EQ(failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.x"), 51}); }), QString("unsupported file format code 51"));
+    EXPECT_EQ(failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.x"), 0}); }), QString("unsupported file format code 0"));
+
+    // A missing output folder is created, as the office does for its own formats.
+    book->invoke("SaveAs", {dir.filePath("new/deeper/types.xml"), 46});
+    EXPECT_TRUE(readXmlWorkbook(dir.filePath("new/deeper/types.xml")).error.isEmpty());
+
+    book->invoke("Close", {omitted()});
+    EXPECT_TRUE(failureOf([&] { book->invoke("SaveAs", {dir.filePath("b.csv"), 6}); }).contains("closed"));
+    EXPECT_TRUE(failureOf([&] { app->invoke("Calculate"); }).contains("Unknown name"));
+    app->invoke("quit");
+}
+
+TEST(OfficeLifecycle, KilledOfficeIsReplacedForTheNextFile)
+{
+    QTemporaryDir dir;
+    AutomationRef app = startOffice();
+    QList<pid_t> offices = officeChildren();
+    ASSERT_EQ(offices.size(), 1);
+
+    // Killed while a workbook is open: that workbook's call fails and says so.
+    AutomationRef book = open(app, input("types.xls"));
+    ::kill(offices.first(), SIGKILL);
+    const QString message = failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.csv"), 6}); });
+    EXPECT_TRUE(message.contains("stopped unexpectedly")) << qPrintable(message);
+    book->invoke("Close", {omitted()});  // nothing left to close: no error
+
+    AutomationRef next = open(app, input("types.xlsx"));
+    next->invoke("SaveAs", {dir.filePath("b.csv"), 6});
+    EXPECT_EQ(readCsv(dir.filePath("b.csv")).size(), 5);
+    const QList<pid_t> second = officeChildren();
+    ASSERT_EQ(second.size(), 1);
+    EXPECT_NE(second.first(), offices.first());
+
+    // Killed between files: the next file does not even notice.
+    ::kill(second.first(), SIGKILL);
+    QTest::qWait(200);
+    open(app, input("types.ods"))->invoke("SaveAs", {dir.filePath("c.csv"), 6});
+    EXPECT_EQ(readCsv(dir.filePath("c.csv")).size(), 5);
+
+    app->invoke("quit");
+    EXPECT_TRUE(officeChildren().isEmpty());
+}
+
+TEST(OfficeLifecycle, HungOfficeIsStoppedAfterTheLimitWhileTheWindowKeepsPainting)
+{
+    QTemporaryDir dir;
+    office::OfficeOptions options;
+    options.callTimeoutMs = 2000;
+    AutomationRef app = startOffice(options);
+    const QList<pid_t> offices = officeChildren();
+    ASSERT_EQ(offices.size(), 1);
+
+    PaintCounter window;
+    window.resize(100, 100);
+    window.show();
+    QTimer repaint;
+    int ticks = 0;
+    QString nested;
+    QObject::connect(&repaint, &QTimer::timeout, [&] {
+        ++ticks;
+        window.update();
+        if (ticks == 5)
+            nested = failureOf([&] { open(app, input("types.ods")); });
+    });
+    repaint.start(20);
+
+    ::kill(offices.first(), SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    const int paintsBefore = window.paints;
+    const QString message = failureOf([&] { open(app, input("types.xls")); });
+    const qint64 waited = clock.elapsed();
+    repaint.stop();
+
+    EXPECT_TRUE(message.contains("did not finish loading the file within 2 s")) << qPrintable(message);
+    EXPECT_GE(waited, 1900);
+    EXPECT_LT(waited, 15000);
+    EXPECT_GE(ticks, 20) << "timers ran during the call";
+    EXPECT_GE(window.paints - paintsBefore, 5) << "the window painted during the call";
+    EXPECT_TRUE(nested.contains("busy")) << qPrintable(nested);
+    EXPECT_FALSE(officeChildren().contains(offices.first())) << "the hung office was killed";
+
+    open(app, input("types.xlsx"))->invoke("SaveAs", {dir.filePath("after.csv"), 6});
+    EXPECT_EQ(readCsv(dir.filePath("after.csv")).size(), 5);
+    app->invoke("quit");
+}
+
+TEST(OfficeLifecycle, MissingOrBrokenOfficeFailsTheStart)
+{
+    QTemporaryDir dir;
+    const QString script = writeFile(dir, "office.sh", "#!/bin/sh\nexit 3\n");
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const struct
+    {
+        QString program;
+        const char *message;
+    } cases[] = {
+        {dir.filePath("no-such-office"), "not an executable"},
+        {script, "ended during start-up (exit status 3)"},
+    };
+    for (const auto &c : cases) {
+        office::OfficeOptions options;
+        options.program = c.program;
+        office::registerExcelApplication(options);
+        const QString message = failureOf([] { createAutomationObject("excel.application"); });
+        EXPECT_TRUE(message.startsWith("Can't start LibreOffice")) << qPrintable(message);
+        EXPECT_TRUE(message.contains(c.message)) << qPrintable(message);
+    }
+}
+
+TEST(OfficeLifecycle, QuitOrReleaseLeavesNoOfficeBehind)
+{
+    AutomationRef app = startOffice();
+    ASSERT_EQ(officeChildren().size(), 1);
+    QElapsedTimer clock;
+    clock.start();
+    app->invoke("quit");
+    EXPECT_TRUE(officeChildren().isEmpty()) << "quit waits for the office to end";
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(failureOf([&] { open(app, input("types.ods")); }).contains("quit"));
+    app.reset();
+
+    // Dropping every reference without "quit" ends the office too, even
+    // with a workbook still open.
+    app = startOffice();
+    AutomationRef book = open(app, input("types.ods"));
+    ASSERT_EQ(officeChildren().size(), 1);
+    app.reset();
+    EXPECT_EQ(officeChildren().size(), 1) << "the open workbook keeps it";
+    book.reset();
+    EXPECT_TRUE(officeChildren().isEmpty());
+}
