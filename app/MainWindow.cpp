@@ -64,6 +64,11 @@ void TFMain::adaptStoredDefaults()
 {
     // The description stores the output directory of the system it was made
     // for; elsewhere the same default means "html" in the home directory.
+    // Offline, the banner strip shows the program's own name instead of a blank page.
+    if (auto *browser = control<TWebBrowser>("WebBrowser2"))
+        browser->setFallbackHtml(QStringLiteral(
+            "<body style=\"background:#e7e7e7\"><p style=\"font-size:22px; color:#3b5b8c; margin:30px 20px\">"
+            "<b>Tabulon</b> &mdash; workbooks to HTML, CSV and XML in bulk</p></body>"));
     auto *path = control<QLineEdit>("ePath");
     if (path && path->text() == QLatin1String("c:\\html"))
         path->setText(platform::defaultOutputDirectory());
