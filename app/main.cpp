@@ -2,6 +2,9 @@
 #include "platform/Fonts.h"
 #include "platform/FormLoader.h"
 #include "platform/MainForm.h"
+#ifdef TABULON_WITH_OFFICE
+#include "platform/office/OfficeBridge.h"
+#endif
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,6 +15,10 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tabulon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tabulon"));
     platform::registerDesignFonts();
+#ifdef TABULON_WITH_OFFICE
+    // LibreOffice serves "excel.application"; without it a run says it cannot start.
+    platform::office::registerExcelApplication();
+#endif
 
     try {
         TFMain FMain;
