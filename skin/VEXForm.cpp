@@ -212,7 +212,6 @@ bool TvexForm::SizingGrip::mouseEvent(QMouseEvent *event)
     case QEvent::MouseButtonRelease:
         if (!m_following || event->button() != Qt::LeftButton)
             return m_following;
-        resizeTo(global);
         m_following = false;
         return true;
     case QEvent::MouseButtonDblClick:
@@ -408,6 +407,16 @@ bool TvexForm::hostEvent(QEvent *event)
             if (QWidget *bar = window->menuWidget())
                 bar->hide();
         }
+        // A window shown maximised gets no size change to fit it by; its
+        // window takes the widget's bounds once it is shown.
+        if (m_host->isMaximized() && !isMdiChild()) {
+            QMetaObject::invokeMethod(
+                this, [this] {
+                    if (IsActive() && m_host->isMaximized())
+                        hostSizeChanged();
+                },
+                Qt::QueuedConnection);
+        }
         break;
     case QEvent::WindowActivate:
         if (m_titleBar)
@@ -419,23 +428,27 @@ bool TvexForm::hostEvent(QEvent *event)
         break;
     case QEvent::ParentChange:
     case QEvent::WinIdChange:
-        keepCaptionBitsCleared();
+        // Seen while the host's window is being made anew: look again once
+        // that is over.
+        QMetaObject::invokeMethod(this, &TvexForm::keepCaptionBitsCleared, Qt::QueuedConnection);
         break;
     case QEvent::Resize:
         hostSizeChanged();
         break;
     case QEvent::WindowStateChange: {
+        if (m_fitting) // the state put back after fitting
+            break;
         const auto *change = static_cast<QWindowStateChangeEvent *>(event);
         const bool wasMaximized = change->oldState() & Qt::WindowMaximized;
-        const QRect fitted = m_host->geometry();
+        if (!wasMaximized && m_host->isMaximized())
+            m_normalBounds = m_host->geometry();
+        const QRect before = m_host->geometry();
         hostSizeChanged();
         // Without a window manager nothing brings a restored window back to
         // its normal bounds.
-        if (wasMaximized && !m_host->isMaximized() && m_host->isWindow() && m_host->geometry() == fitted) {
-            const QRect normal = m_host->normalGeometry();
-            if (normal.isValid() && normal != fitted)
-                m_host->setGeometry(normal);
-        }
+        if (wasMaximized && !m_host->isMaximized() && m_host->isWindow() && m_host->geometry() == before
+            && m_normalBounds.isValid() && m_normalBounds != before)
+            m_host->setGeometry(m_normalBounds);
         break;
     }
     default:
@@ -463,7 +476,7 @@ QMargins TvexForm::NonClientMargins() const
 
 void TvexForm::keepCaptionBitsCleared()
 {
-    if (m_host->windowFlags() & Qt::FramelessWindowHint)
+    if (!IsActive() || m_host->windowFlags() & Qt::FramelessWindowHint)
         return;
     applyWindowFlags(m_host, m_host->windowFlags() | Qt::FramelessWindowHint);
     platform::notifyFrameChanged(m_host);
@@ -471,6 +484,8 @@ void TvexForm::keepCaptionBitsCleared()
 
 void TvexForm::hostSizeChanged()
 {
+    if (m_fitting)
+        return;
     if (m_startedMaximized) {
         if (!m_host->isMaximized()) {
             m_startedMaximized = false;
@@ -493,12 +508,17 @@ void TvexForm::fitMaximizedHost()
     // frame does.
     const QRect work = GetWorkArea();
     const QRect bounds(work.x() - 4, work.y() - 4, work.width() + 8, work.height() + 3);
-    QWindow *window = m_host->windowHandle();
-    if (!window || !m_host->isVisible() || m_host->geometry() == bounds)
+    if (!m_host->isVisible() || m_host->geometry() == bounds)
         return;
-    // Through the window itself: the widget's own geometry setters would
-    // take the maximised state away.
-    window->setGeometry(bounds);
+    // The widget's geometry setters take the maximised state away; it is
+    // put back without asking the window system, which keeps its own. (Set
+    // through the window alone, the widget can miss the new size when an
+    // earlier one is still on its way.)
+    const Qt::WindowStates state = m_host->windowState();
+    m_fitting = true;
+    m_host->setGeometry(bounds);
+    m_host->overrideWindowState(state);
+    m_fitting = false;
 }
 
 void TvexForm::mdiSizeChanged()

@@ -246,7 +246,9 @@ private:
     QImage m_sideBorder;
     int m_bottomBorderHeight = 0;
     QRect m_restoreBounds;
+    QRect m_normalBounds; // before the last maximising
     bool m_startedMaximized = false;
+    bool m_fitting = false;
     bool m_clickArmed = false;
 
     // What the host had before the frame took it over.

@@ -40,32 +40,45 @@ QImage blankBitmap(int width, int height)
     return bitmap;
 }
 
-// The part of an e x e corner square that lies outside the ellipse drawn in
-// it: what rounding takes off that corner.
-QRegion cornerCut(int ellipseLeft, int ellipseTop, int e, Qt::Corner corner)
+// What rounding with an e x e ellipse takes off the top-left corner of a
+// rectangle at (0, 0).
+QRegion topLeftCut(int e)
 {
     const int s = (e + 1) / 2;
-    const int x = (corner == Qt::TopLeftCorner || corner == Qt::BottomLeftCorner) ? ellipseLeft : ellipseLeft + e - s;
-    const int y = (corner == Qt::TopLeftCorner || corner == Qt::TopRightCorner) ? ellipseTop : ellipseTop + e - s;
-    return QRegion(x, y, s, s) - QRegion(QRect(ellipseLeft, ellipseTop, e, e), QRegion::Ellipse);
+    return QRegion(0, 0, s, s) - QRegion(QRect(0, 0, e, e), QRegion::Ellipse);
+}
+
+// The cut mirrored into another corner of the rectangle (left, top, right,
+// bottom with exclusive far edges), so that all four corners lose the same
+// pixels.
+QRegion cutAt(const QRegion &cut, Qt::Corner corner, int left, int top, int right, int bottom)
+{
+    const bool mirrorX = corner == Qt::TopRightCorner || corner == Qt::BottomRightCorner;
+    const bool mirrorY = corner == Qt::BottomLeftCorner || corner == Qt::BottomRightCorner;
+    QRegion out;
+    for (const QRect &r : cut) {
+        const int x = mirrorX ? right - 1 - r.right() : left + r.left();
+        const int y = mirrorY ? bottom - 1 - r.bottom() : top + r.top();
+        out += QRect(x, y, r.width(), r.height());
+    }
+    return out;
 }
 
 // A rectangle whose four corners are rounded with an e x e ellipse. The
 // rectangle reaches one pixel past the window's right edge `w` and, for the
-// lower part, its bottom edge `h`; the ellipses sit flush with the visible
-// edges so that the corners on both sides look alike.
+// lower part, its bottom edge `h`; the corners are cut at the visible edges
+// so that both sides look alike.
 QRegion roundedBox(const QRect &box, int e, int w, int h)
 {
     QRegion region(box);
     if (e < 2)
         return region;
+    const QRegion cut = topLeftCut(e);
     const int left = box.left(), top = box.top();
-    const int right = std::min(box.left() + box.width(), w) - e;
-    const int bottom = std::min(box.top() + box.height(), h) - e;
-    region -= cornerCut(left, top, e, Qt::TopLeftCorner);
-    region -= cornerCut(right, top, e, Qt::TopRightCorner);
-    region -= cornerCut(left, bottom, e, Qt::BottomLeftCorner);
-    region -= cornerCut(right, bottom, e, Qt::BottomRightCorner);
+    const int right = std::min(box.left() + box.width(), w);
+    const int bottom = std::min(box.top() + box.height(), h);
+    for (Qt::Corner corner : {Qt::TopLeftCorner, Qt::TopRightCorner, Qt::BottomLeftCorner, Qt::BottomRightCorner})
+        region -= cutAt(cut, corner, left, top, right, bottom);
     return region;
 }
 
