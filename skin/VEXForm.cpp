@@ -432,6 +432,11 @@ bool TvexForm::hostEvent(QEvent *event)
         // that is over.
         QMetaObject::invokeMethod(this, &TvexForm::keepCaptionBitsCleared, Qt::QueuedConnection);
         break;
+    case QEvent::ContentsRectChange:
+        // An MDI sub-window lays out its own margins; the band wins.
+        if (m_host->contentsMargins() != NonClientMargins())
+            frameChanged();
+        break;
     case QEvent::Resize:
         hostSizeChanged();
         break;

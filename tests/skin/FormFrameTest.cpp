@@ -11,6 +11,8 @@
 
 #include <QFrame>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -723,6 +725,55 @@ TEST(FormFrameSizing, EdgesOfTheHostResizeIt)
     s.host.setFixedSize(s.host.size());
     drag(window, QPoint(now.width() - 2, now.height() / 2), QPoint(40, 0));
     EXPECT_EQ(s.host.geometry(), now);
+}
+
+// ---------------------------------------------------------------------------
+// MDI children: sub-windows of an MDI area
+
+TEST(FormFrameMdi, ChildFormsInAnMdiArea)
+{
+    QWidget main;
+    main.resize(700, 500);
+    auto *area = new QMdiArea(&main);
+    area->setGeometry(0, 0, 700, 500);
+    platform::setMainForm(&main);
+    auto *first = new QMdiSubWindow;
+    area->addSubWindow(first);
+    first->setGeometry(10, 10, 300, 200);
+    auto *second = new QMdiSubWindow;
+    area->addSubWindow(second);
+    auto *a = new TvexForm(first);
+    a->setUIStyle(TvexUIStyle::MacOS);
+    auto *b = new TvexForm(second);
+    b->setUIStyle(TvexUIStyle::WinXP);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    ASSERT_TRUE(a->IsActive());
+    // The sub-window's own layout of its margins gives way to the band.
+    EXPECT_EQ(first->contentsMargins(), QMargins(3, 3, 3, 1));
+    EXPECT_EQ(first->geometry(), QRect(10, 10, 306, 204));
+    EXPECT_EQ(a->geometry(), QRect(3, 3, 300, 200));
+    const QImage shot = first->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(columnIs(shot, 0, 0, shot.height() - 1, 0x7F7F7F));
+
+    area->setActiveSubWindow(first);
+    EXPECT_TRUE(a->TitleBar()->FormActive());
+    EXPECT_FALSE(b->TitleBar()->FormActive());
+    area->setActiveSubWindow(second);
+    EXPECT_FALSE(a->TitleBar()->FormActive());
+    EXPECT_TRUE(b->TitleBar()->FormActive());
+
+    // Maximised in the area, not on the screen, and without its bar.
+    first->showMaximized();
+    EXPECT_TRUE(waitFor([&] { return first->size() == area->viewport()->size(); }));
+    EXPECT_FALSE(a->TitleBarVisible());
+    first->showNormal();
+    EXPECT_TRUE(waitFor([&] { return first->geometry() == QRect(10, 10, 306, 204); }));
+    EXPECT_TRUE(a->TitleBarVisible());
+    // A style change leaves a child where it was.
+    a->setUIStyle(TvexUIStyle::BlueGlass);
+    EXPECT_EQ(first->geometry(), QRect(10, 10, 306, 204));
+    platform::setMainForm(nullptr);
 }
 
 // ---------------------------------------------------------------------------
