@@ -64,21 +64,6 @@ void applyWindowFlags(QWidget *host, Qt::WindowFlags flags)
         host->show();
 }
 
-QAction *actionWithShortcut(const QList<QAction *> &actions, const QKeySequence &pressed)
-{
-    for (QAction *action : actions) {
-        if (!action->isEnabled() || !action->isVisible())
-            continue;
-        if (action->shortcuts().contains(pressed))
-            return action;
-        if (QMenu *sub = action->menu()) {
-            if (QAction *found = actionWithShortcut(sub->actions(), pressed))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
 void showError(const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
@@ -343,6 +328,7 @@ TvexForm::~TvexForm()
 void TvexForm::release()
 {
     markDestroying();
+    forgetMenu();
     QWidget *host = m_host;
     m_host = nullptr;
     if (!host)
@@ -595,20 +581,6 @@ QPoint TvexForm::SystemMenuPoint() const
     return topLeft + QPoint(0, m_titleBar ? m_titleBar->height() : 0);
 }
 
-int TvexForm::HandleShortCut(const QKeyEvent *event)
-{
-    if (isDestroying() || !m_host || !m_menu || !event)
-        return 0;
-    if (!IsFormActive(m_host) || !m_host->isActiveWindow())
-        return 0;
-    const QKeySequence pressed(QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key())));
-    QAction *item = actionWithShortcut(m_menu->actions(), pressed);
-    if (!item)
-        return 0;
-    item->trigger();
-    return 1;
-}
-
 // ---------------------------------------------------------------------------
 // Style
 
@@ -804,23 +776,6 @@ void TvexForm::setCaptionFont(const QFont &font)
 {
     if (m_titleBar)
         m_titleBar->setFont(font);
-}
-
-void TvexForm::setMenu(QMenu *menu)
-{
-    m_menu = menu;
-}
-
-void TvexForm::setMenuBarColor(TColor color)
-{
-    m_menuBarColor = color;
-    if (m_menuBar)
-        m_menuBar->update();
-}
-
-void TvexForm::setMenuBarHeight(int height)
-{
-    m_menuBarHeight = height;
 }
 
 int TvexForm::RoundCorner() const

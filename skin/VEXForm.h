@@ -41,6 +41,9 @@ class QPainter;
 
 namespace vex {
 
+class TvexMenuBar;
+class TvexMenuBarButton;
+
 class TvexForm : public QWidget, public platform::Component
 {
     Q_OBJECT
@@ -116,8 +119,9 @@ public:
     // The caption font (the title bar's).
     QFont CaptionFont() const;
     void setCaptionFont(const QFont &font);
-    // The main menu: a QMenu whose actions are the top-level items. Stored;
-    // the bar that shows it belongs to the menu-bar code.
+    // The main menu: a QMenu whose actions are the top-level items (a
+    // TvexMainMenu, or a plain QMenu drawn in the frame's style), shown in
+    // the frame's menu bar.
     QMenu *Menu() const { return m_menu; }
     void setMenu(QMenu *menu);
     platform::TColor MenuBarColor() const { return m_menuBarColor; }
@@ -164,8 +168,31 @@ public:
     void UpdateRegion();
 
     // Offers a key press to the menu as a shortcut: 1 when a menu item took
-    // it, 0 otherwise.
+    // it, 0 otherwise. Only while the host is the active form.
     int HandleShortCut(const QKeyEvent *event);
+
+    // -- the menu bar (VEXFormMenuBar.cpp)
+
+    // The bar under the title bar that shows Menu; none without a menu, on
+    // an MDI child and on an inert frame.
+    TvexMenuBar *MenuBar() const;
+    // Makes the bar (once) and places it under the title bar.
+    void CreateMenuBar();
+    // Frees the bar (an MDI child has none) and forgets Menu.
+    void DropMenuBar();
+    // One button per top-level item of Menu, in its order.
+    void RebuildMenuBar();
+    // Copies the items' captions and states to their buttons.
+    void RefreshMenuBarItems();
+    // The bar takes the font of a TvexMainMenu, and repaints.
+    void UpdateMenuBarFont();
+    // The font the bar's buttons show their captions in: a TvexMainMenu's,
+    // else canvasFont (the bar's).
+    QFont MenuBarButtonFont(const QFont &canvasFont) const;
+    // Paint the bar's background over its Color and each of its buttons, in
+    // the style and theme of a TvexMainMenu, else the frame's.
+    void DrawMenuBarBackground(TvexMenuBar &bar, QPainter &canvas, const QRect &rect) const;
+    void DrawMenuBarButton(TvexMenuBarButton &button, QPainter &canvas, const QRect &rect) const;
 
     // The screen point where Alt+Space opens the window menu.
     QPoint SystemMenuPoint() const;
@@ -210,6 +237,8 @@ private:
     void keepCaptionBitsCleared();
     void fileThemeRemoved();
     void keepTitleBarOnTop();
+    // Clears a TvexMainMenu's link to this frame.
+    void forgetMenu();
 
     // Client background: the style's pattern or Color.
     void paintBackground(QPainter &canvas) const;
@@ -239,6 +268,7 @@ private:
     platform::TColor m_color = platform::clBtnFace;
     QPointer<QWidget> m_formPanel;
     QPointer<QMenu> m_menu;
+    QMetaObject::Connection m_menuGone;
     platform::TColor m_menuBarColor = platform::clBtnFace;
     int m_menuBarHeight = 22;
     QPointer<QMenu> m_popupMenu;

@@ -1,0 +1,120 @@
+#pragma once
+
+// The skinned frame's menu bar: a flat tool bar under the title bar with one
+// tool button per top-level item of the frame's Menu. The frame makes,
+// fills and drops it (TvexForm::CreateMenuBar and its siblings) and paints
+// its background and buttons (DrawMenuBarBackground, DrawMenuBarButton).
+//
+// A button is tied to its menu item: pressing it drops the item's sub-menu
+// down under it, or runs the item when it has no sub-items. While one
+// drop-down is open, moving the mouse onto another button, or Left and
+// Right, opens that button's drop-down instead.
+
+#include "platform/Colors.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+class QMenu;
+class QStyle;
+
+namespace vex {
+
+class TvexForm;
+class TvexMenuBarButton;
+
+class TvexMenuBar : public QToolBar
+{
+    Q_OBJECT
+    Q_PROPERTY(platform::TColor Color READ Color WRITE setColor)
+
+public:
+    // A bar of frame, which becomes its parent.
+    explicit TvexMenuBar(TvexForm *frame);
+    ~TvexMenuBar() override;
+
+    // The frame that made the bar (none once that frame is gone).
+    TvexForm *Frame() const { return m_frame; }
+
+    // The background colour under the pictures and buttons.
+    platform::TColor Color() const { return m_color; }
+    void setColor(platform::TColor color);
+
+    // The height of the bar and of each of its buttons.
+    int ButtonHeight() const { return m_buttonHeight; }
+    void setButtonHeight(int height);
+
+    // The buttons in order, left to right.
+    QList<TvexMenuBarButton *> Buttons() const;
+    // Appends a button tied to item.
+    TvexMenuBarButton *AddButton(QAction *item);
+    void ClearButtons();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class TvexMenuBarButton;
+    class LayoutStyle;
+
+    // Called by a button just before its drop-down opens and after it closed.
+    void dropDownOpening(TvexMenuBarButton *button, QMenu *menu);
+    void dropDownClosed(TvexMenuBarButton *button, QMenu *menu);
+    // Closes the open drop-down and opens that of button instead.
+    void switchTo(TvexMenuBarButton *button);
+    TvexMenuBarButton *neighbour(TvexMenuBarButton *button, int step) const;
+    TvexMenuBarButton *buttonAt(const QPoint &global) const;
+
+    QPointer<TvexForm> m_frame;
+    platform::TColor m_color = platform::clBtnFace;
+    int m_buttonHeight = 22;
+    std::unique_ptr<QStyle> m_layoutStyle;
+    QPointer<TvexMenuBarButton> m_open;
+    QPointer<QMenu> m_openMenu;
+};
+
+class TvexMenuBarButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    TvexMenuBarButton(QAction *item, TvexMenuBar *bar);
+
+    // The menu item the button stands for (none once it is gone).
+    QAction *Item() const { return m_item; }
+    TvexMenuBar *Bar() const { return m_bar; }
+
+    // Copies the item's caption, enabled state and visibility.
+    void RefreshFromItem();
+
+    // The mouse is over the button.
+    bool IsHot() const { return m_hot; }
+    // The button is pressed or its drop-down is open.
+    bool IsSelected() const { return isDown(); }
+
+    // Drops the item's sub-menu down, or runs the item without one.
+    void Open();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    // Gives the button the item's current sub-menu to drop down.
+    QMenu *syncDropDown();
+
+    QPointer<QAction> m_item;
+    TvexMenuBar *m_bar;
+    bool m_hot = false;
+};
+
+} // namespace vex
