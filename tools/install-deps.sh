@@ -9,7 +9,7 @@ packages=(
   libgtest-dev
   libreoffice-calc-nogui libreoffice-dev
   fonts-wine fonts-wqy-zenhei
-  xvfb xauth
+  xvfb xauth imagemagick
   clang libclang-rt-14-dev
 )
 
