@@ -332,6 +332,31 @@ TEST(MenuBar, ButtonsRunTheirItemsAndDropTheirSubMenusDown)
     EXPECT_FALSE(h.button(0)->IsSelected());
 }
 
+TEST(MenuBar, AccessKeysOpenDropDownsAndArrowsMoveOn)
+{
+    MenuHost h;
+    showCrisp(h);
+    h.host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.host.get()));
+    QMenu *fileMenu = h.file->menu();
+    QMenu *editMenu = h.edit->menu();
+    bool fileOpened = false, editOpened = false;
+    QTimer::singleShot(50, [&] {
+        fileOpened = fileMenu->isVisible() && h.button(0)->IsSelected();
+        // Right moves on to the next drop-down.
+        QTest::keyClick(fileMenu, Qt::Key_Right);
+    });
+    QTimer::singleShot(150, [&] {
+        editOpened = editMenu->isVisible() && !fileMenu->isVisible();
+        editMenu->hide();
+    });
+    QTest::keyClick(h.host.get(), Qt::Key_F, Qt::AltModifier);
+    QTest::qWait(250);
+    EXPECT_TRUE(fileOpened);
+    EXPECT_TRUE(editOpened);
+    EXPECT_FALSE(editMenu->isVisible());
+}
+
 TEST(MenuBar, AnItemThatDropsTheMenuLeavesNoDanglingButton)
 {
     MenuHost h;
