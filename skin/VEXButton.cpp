@@ -19,16 +19,6 @@ namespace vex {
 
 namespace {
 
-// Blanks and control characters only: nothing worth drawing.
-bool isBlank(const QString &text)
-{
-    for (QChar c : text) {
-        if (c.unicode() > ' ')
-            return false;
-    }
-    return true;
-}
-
 bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 bool isDialogKey(int key) { return isEnterKey(key) || key == Qt::Key_Escape; }
 bool isPushKey(int key) { return key == Qt::Key_Space || isEnterKey(key); }
@@ -403,7 +393,7 @@ void TvexCustomButton::paintEvent(QPaintEvent *)
         if (hasFocus() && m_tabStop)
             DrawFocus(canvas);
         canvas.setFont(font());
-        if (!isBlank(m_caption))
+        if (!IsBlankText(m_caption))
             DrawCaption(canvas, m_caption);
     }
     QPainter(this).drawImage(0, 0, buffer);

@@ -11,16 +11,6 @@ namespace vex {
 
 namespace {
 
-// Blanks and control characters only: nothing worth drawing.
-bool isBlank(const QString &text)
-{
-    for (QChar c : text) {
-        if (c.unicode() > ' ')
-            return false;
-    }
-    return true;
-}
-
 // The picture with every pixel of its bottom-left colour made see-through.
 QImage keyedOut(const QImage &picture)
 {
@@ -189,7 +179,7 @@ void TvexCustomPanel::drawPicture(QPainter &canvas) const
 
 void TvexCustomPanel::drawCaption(QPainter &canvas)
 {
-    if (isBlank(m_caption))
+    if (IsBlankText(m_caption))
         return;
     static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter};
     canvas.setFont(font());

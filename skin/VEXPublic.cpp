@@ -263,6 +263,15 @@ void Rotate180(QImage &bitmap)
     bitmap = bitmap.mirrored(true, true);
 }
 
+bool IsBlankText(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > ' ')
+            return false;
+    }
+    return true;
+}
+
 bool InRect(int x, int y, const QRect &rect)
 {
     return rect.left() <= x && x <= rect.left() + rect.width() && rect.top() <= y

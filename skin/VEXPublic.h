@@ -80,6 +80,10 @@ void Rotate180(QImage &bitmap);
 bool InRect(const QPoint &point, const QRect &rect);
 bool InRect(int x, int y, const QRect &rect);
 
+// True for a text of blanks and control characters only: a caption with
+// nothing worth drawing.
+bool IsBlankText(const QString &text);
+
 // The style a new skinned control takes from its owner: the UIStyle of the
 // first direct child widget of owner that is a TvexForm, DeepBlue when owner is
 // not a form (a top-level widget) or holds none. A control created on a form
