@@ -21,6 +21,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -464,18 +465,25 @@ void checks()
     struct Small {
         const char *style;
         quint32 border, top, bottom, mark;
+        quint32 background; // the control background the radio sits on
     };
-    const Small small[] = {{"DEEPBLUE", 0x0F2D66, 0xFFFFFF, 0xBCCDE6, 0x0F2D66},
-                           {"PROTEIN", 0x3A56D8, 0xFFFFFF, 0xDCE4F5, 0xF07800},
-                           {"BLUEGLASS", 0x4C7FBF, 0xE6F1FC, 0x9CC2EA, 0x1E4F8F}};
+    const Small small[] = {{"DEEPBLUE", 0x0F2D66, 0xFFFFFF, 0xBCCDE6, 0x0F2D66, 0xE8E8E8},
+                           {"PROTEIN", 0x3A56D8, 0xFFFFFF, 0xDCE4F5, 0xF07800, 0xFBFBFB},
+                           {"BLUEGLASS", 0x4C7FBF, 0xE6F1FC, 0x9CC2EA, 0x1E4F8F, 0xE7E7E7}};
     for (const Small &s : small) {
         const Face on{ramp({{0, s.top}, {1, s.bottom}}), hex(s.border), QColor(), QColor(), 3};
         const Face off{ramp({{0, 0xF6F6F6}, {1, 0xF6F6F6}}), hex(0xA8AEB8), QColor(), QColor(), 1};
         MarkLook m{on, on, off, off, hex(s.mark), hex(0xA8AEB8)};
         add(QString("%1_CHECKBOX").arg(s.style),
             checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xFFFFFF), false), 4, 4);
+        // Round shapes need antialiasing to look round at 13 pixels: flat
+        // faces leave the 16 colours to the blended rim.
+        MarkLook round = m;
+        round.checked.levels = round.unchecked.levels = round.checkedOff.levels = round.uncheckedOff.levels = 0;
+        round.checked.fill = round.unchecked.fill = ramp({{0, s.top}, {0.35, s.top}, {1, s.bottom}});
         add(QString("%1_RADIOBUTTON").arg(s.style),
-            radioStrip(13, 13, QRectF(0, 0, 13, 13), m, QColor(), false), 4, 4);
+            radioStrip(13, 13, QRectF(0, 0, 13, 13), round, hex(s.background), true), 4, 4,
+            {hex(s.border).rgb(), hex(s.mark).rgb()});
     }
 }
 
@@ -548,9 +556,13 @@ QImage titleStrip(int s, const QImage &column, int top, bool keyed, const TitleL
 {
     QImage strip = blank(s * 18, s, QColor(Key));
     if (!keyed) {
+        // The control box is drawn one pixel above the other buttons, so its
+        // three frames take the bar's rows from one row higher up.
         for (int y = 0; y < s; ++y)
-            for (int x = 0; x < s * 18; ++x)
-                strip.setPixel(x, y, column.pixel(0, std::min(column.height() - 1, top + y)));
+            for (int x = 0; x < s * 18; ++x) {
+                const int row = top + y - (x < s * 3 ? 1 : 0);
+                strip.setPixel(x, y, column.pixel(0, std::clamp(row, 0, column.height() - 1)));
+            }
     }
     const Glyph kinds[6] = {Glyph::Sheet, Glyph::Help, Glyph::Max, Glyph::Restore, Glyph::Min, Glyph::Close};
     for (int k = 0; k < 6; ++k)
@@ -637,11 +649,9 @@ void titles()
             if (y % 2 == 0)
                 column.setPixel(0, y, scaled(QColor(column.pixel(0, y)), 1.025).rgb());
         column.setPixel(0, 3, hex(0xFBFBFB).rgb());
+        // The three pieces are the same column spread: no rim lines, since the
+        // pieces reach under the frame's borders and a rim would show inside.
         QImage left = spread(column, 48), client = spread(column, 49), right = spread(column, 48);
-        for (int y = 3; y < h - 1; ++y) {
-            left.setPixel(3, y, mix(QColor(left.pixel(3, y)), Qt::white, 0.6).rgb());
-            right.setPixel(44, y, mix(QColor(right.pixel(44, y)), hex(0x7A7A7A), 0.35).rgb());
-        }
         add("MACOS_TITLE_LEFT", left, 8);
         add("MACOS_TITLE_CLIENT", client, 8);
         add("MACOS_TITLE_RIGHT", right, 8);
@@ -736,8 +746,8 @@ void titles()
     // Bright: vivid azure gloss, a lime and orange swoosh across the left piece.
     {
         const int h = 23;
-        QImage column = reduced(titleColumn(ramp({{0, 0x64C4FF}, {0.47, 0x22A0FF}, {0.5, 0x0B78E6},
-                                                  {1, 0x1C90F6}}),
+        QImage column = reduced(titleColumn(ramp({{0, 0x3C9CF0}, {0.47, 0x0A6CC8}, {0.5, 0x0658AE},
+                                                  {1, 0x0A66C0}}),
                                             h, 0, {hex(0x0A4FB0)}),
                                 10);
         QImage left = spread(column, 441);
@@ -751,7 +761,7 @@ void titles()
             wave.lineTo(0, 3);
             wave.closeSubpath();
             QLinearGradient lime(0, 0, 320, 0);
-            lime.setColorAt(0, withAlpha(hex(0xB6F53A), 200));
+            lime.setColorAt(0, withAlpha(hex(0x4E9A10), 90));
             lime.setColorAt(1, withAlpha(hex(0xB6F53A), 0));
             p.fillPath(wave, lime);
             QPainterPath arc;
@@ -783,8 +793,8 @@ void titles()
     // slanted reflections on the end pieces.
     {
         const int h = 33;
-        QImage column = titleColumn(ramp({{0, 0x93C1F4}, {0.12, 0x8BBBF2}, {0.46, 0x4F8CDA}, {0.48, 0x2F67BA},
-                                          {1, 0x3F80D2}}),
+        QImage column = titleColumn(ramp({{0, 0x6F9FE0}, {0.12, 0x6496DC}, {0.46, 0x2F67BA}, {0.48, 0x1F4F9A},
+                                          {1, 0x2A63B0}}),
                                     h, 0, {hex(0x1C3F78)});
         QImage left = spread(column, 162), client = spread(column, 179), right = spread(column, 101);
         sheen(left, QRectF(36, 3, 30, 29), -12, withAlpha(Qt::white, 44), 3, h - 2);
@@ -814,7 +824,7 @@ void menusAndPatterns()
 {
     QImage bar = titleColumn(ramp({{0, 0xF8F8F8}, {1, 0xD6D6D6}}), 22, 6, {hex(0xA4A4A4)});
     add("MACOS_MENU_BAR", bar, 4);
-    QImage select = titleColumn(ramp({{0, 0x74AAF2}, {0.5, 0x4282E4}, {0.52, 0x2E6BD6}, {1, 0x4C8CEA}}), 21, 0);
+    QImage select = titleColumn(ramp({{0, 0x4F8CE6}, {0.5, 0x2A66C8}, {0.52, 0x1F58B8}, {1, 0x2C6ACC}}), 21, 0);
     add("MACOS_MENU_SELECT", select, 8);
 
     QImage check = blank(16, 16, Qt::white);
@@ -853,12 +863,14 @@ std::vector<Art> graphiteArts()
     std::vector<Art> saved;
     saved.swap(arts);
     {
+        // Light graphite faces: the caption is drawn in the form's font
+        // colour, which is dark.
         const Face f[3] = {
-            {ramp({{0, 0x5A5E66}, {0.5, 0x464A51}, {0.52, 0x3C4046}, {1, 0x4A4E55}}), hex(0x1E2024),
-             withAlpha(Qt::white, 60), QColor(), 0},
-            {ramp({{0, 0x676B73}, {0.5, 0x52565D}, {0.52, 0x484C53}, {1, 0x575B62}}), hex(0xF08A24),
-             withAlpha(Qt::white, 70), QColor(), 0},
-            {ramp({{0, 0x2E3136}, {0.5, 0x35383D}, {1, 0x3F4248}}), hex(0xF08A24), QColor(), QColor(), 0},
+            {ramp({{0, 0xF2F3F4}, {0.5, 0xDCDEE1}, {0.52, 0xD0D2D6}, {1, 0xE2E4E7}}), hex(0x3A3D43),
+             withAlpha(Qt::white, 120), QColor(), 0},
+            {ramp({{0, 0xFFF6EC}, {0.5, 0xF6E6D4}, {0.52, 0xEDD9C2}, {1, 0xF8EBDC}}), hex(0xF08A24),
+             withAlpha(Qt::white, 120), QColor(), 0},
+            {ramp({{0, 0xB8BBC0}, {0.5, 0xC4C7CB}, {1, 0xCFD2D6}}), hex(0x3A3D43), QColor(), QColor(), 0},
         };
         add("ButtonImage", buttonStrip(72, 23, 5, f, true, hex(0xD8D9DB)), 8, 3);
     }
@@ -873,7 +885,6 @@ std::vector<Art> graphiteArts()
     QImage column = titleColumn(ramp({{0, 0x4A4E55}, {0.15, 0x5C6068}, {0.5, 0x3A3D43}, {1, 0x2A2C30}}), h, 0,
                                 {hex(0xF08A24)});
     QImage left = spread(column, 60), client = spread(column, 40), right = spread(column, 60);
-    sheen(left, QRectF(14, 3, 6, 22), -6, withAlpha(hex(0xF08A24), 90), 3, h - 2);
     add("TitleBarLeftImage", left, 8);
     add("TitleBarClientImage", client, 8);
     add("TitleBarRightImage", right, 8);
@@ -904,9 +915,6 @@ std::vector<Art> graphiteArts()
             bottom.setPixel(x, 0, hex(0x5C6068).rgb());
             bottom.setPixel(x, 3, hex(0x1A1B1E).rgb());
         }
-        // rounded outer corners keyed out
-        bottom.setPixel(0, 3, Key);
-        bottom.setPixel(23, 3, Key);
         add("FormBottomBorderImage", bottom, 8, 3);
     }
     std::vector<Art> theme;

@@ -6,9 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 out() { local f="$1"; shift; convert "$@" -type TrueColor "BMP3:$f"; }
 
-# Push-button glyph: a green arrow on the key colour (its top-left pixel).
-out glyph_go.bmp -size 16x16 xc:'#FF00FF' -fill '#2E9E3A' -stroke '#1B6324' \
-    -draw 'polygon 3,3 13,8 3,13' +antialias
+# Push-button glyph: a green arrow on the key colour (its top-left pixel),
+# drawn without smoothing: blends with the key would survive keying as a
+# pink fringe.
+out glyph_go.bmp -size 16x16 xc:'#FF00FF' +antialias -fill '#2E9E3A' -stroke '#1B6324' \
+    -draw 'polygon 3,3 13,8 3,13'
 
 # Menu images, 16 x 16 each: an open folder, a gear-like wheel, an "i".
 out menu_images.bmp -size 48x16 xc:'#FF00FF' +antialias \
