@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the skin gallery on a virtual X server without a window
-# manager, taken with ImageMagick's import: one per built-in style and one
-# with the sample theme, each with the Menu drop-down open, and two with the
-# popup menu open.
+# manager, taken with ImageMagick's import. For every built-in style and for
+# the sample theme: the window with the Menu drop-down open, with the File
+# and Style drop-downs open, and with the popup menu open.
 #   examples/gallery/gallery-shots.sh [output-directory] [build-directory]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -35,13 +35,15 @@ shoot() {
 
 if [ "${1:-}" = "--on-display" ]; then
     out="$2" gallery="$3"
-    for style in MacOS WinXP DeepBlue Protein BlueGlass; do
-        shoot "gallery-$style" --skin "$style" --open-menu 2
+    failed=0
+    for look in MacOS WinXP DeepBlue Protein BlueGlass Graphite; do
+        if [ "$look" = Graphite ]; then chosen=(--theme Graphite.theme); else chosen=(--skin "$look"); fi
+        shoot "gallery-$look" "${chosen[@]}" --open-menu 2 || failed=1
+        shoot "gallery-file-$look" "${chosen[@]}" --open-menu 0 || failed=1
+        shoot "gallery-style-$look" "${chosen[@]}" --open-menu 1 || failed=1
+        shoot "gallery-popup-$look" "${chosen[@]}" --popup || failed=1
     done
-    shoot gallery-Graphite --theme Graphite.theme --open-menu 2
-    shoot gallery-popup-MacOS --skin MacOS --popup
-    shoot gallery-popup-Graphite --theme Graphite.theme --popup
-    exit 0
+    exit "$failed"
 fi
 
 out="${1:-$root/build/screenshots/gallery}"

@@ -879,7 +879,9 @@ std::vector<Art> graphiteArts()
         const Face off{ramp({{0, 0xC8C9CC}, {1, 0xC8C9CC}}), hex(0x9A9CA0), QColor(), QColor(), 1};
         MarkLook m{on, on, off, off, hex(0xF08A24), hex(0x9A9CA0)};
         add("CheckBoxImage", checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xD8D9DB), false), 8, 4);
-        add("RadioButtonImage", radioStrip(13, 13, QRectF(0, 0, 13, 13), m, QColor(), false), 8, 4);
+        MarkLook round = m;
+        round.checked.levels = round.unchecked.levels = round.checkedOff.levels = round.uncheckedOff.levels = 0;
+        add("RadioButtonImage", radioStrip(13, 13, QRectF(0, 0, 13, 13), round, hex(0xD8D9DB), true), 8, 4);
     }
     const int h = 26;
     QImage column = titleColumn(ramp({{0, 0x4A4E55}, {0.15, 0x5C6068}, {0.5, 0x3A3D43}, {1, 0x2A2C30}}), h, 0,
