@@ -97,3 +97,24 @@ TEST(Gallery, MenuShortcutsChooseTheStyle)
     EXPECT_EQ(gallery.frame()->UIStyle(), TvexUIStyle::BlueGlass);
     EXPECT_TRUE(named<vex::TvexMenuAction>(gallery, "miBlueGlass")->Checked());
 }
+
+TEST(Gallery, GlyphHasOnlyTheExactKeyAroundItsShape)
+{
+    // Smoothed edges blended with the key colour are not keyed out and show
+    // as a pink fringe on the button.
+    TFGallery gallery;
+    const QImage glyph = named<vex::TvexButton>(gallery, "vexButton2")->Glyph().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(glyph.isNull());
+    const QRgb key = glyph.pixel(0, 0) & 0xFFFFFF;
+    EXPECT_EQ(key, 0xFF00FFu);
+    int keyed = 0;
+    for (int y = 0; y < glyph.height(); ++y)
+        for (int x = 0; x < glyph.width(); ++x) {
+            const QRgb c = glyph.pixel(x, y) & 0xFFFFFF;
+            keyed += c == key ? 1 : 0;
+            const bool nearKey = c != key && qRed(c) > 0xC0 && qBlue(c) > 0xC0 && qGreen(c) < 0x60;
+            EXPECT_FALSE(nearKey) << "(" << x << "," << y << ") is " << std::hex << c;
+        }
+    EXPECT_GT(keyed, 0);
+    EXPECT_LT(keyed, glyph.width() * glyph.height());
+}
