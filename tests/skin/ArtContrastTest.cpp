@@ -252,8 +252,10 @@ TEST_P(ArtContrast, MenuCaptions)
         pairings.push_back({scene.name() + " menu item", font, scene.color(MenuBackgroundColor)});
         pairings.push_back({scene.name() + " highlighted item", selectedFont, scene.color(MenuSelectedBackgroundColor)});
         const bool lightOnBar = scene.themed() && scene.color(ControlFontColor) == platform::toQColor(0x030000);
-        pairings.push_back({scene.name() + " menu bar", lightOnBar ? QColor(Qt::white) : font,
-                            platform::toQColor(scene.frame()->MenuBarColor())});
+        // The frame colours its menu bar from the theme's menu-bar colour, or
+        // with its own background in a built-in style.
+        const QColor barColor = scene.themed() ? scene.color(MenuMenuBarColor) : scene.color(FormBackgroundColor);
+        pairings.push_back({scene.name() + " menu bar", lightOnBar ? QColor(Qt::white) : font, barColor});
     }
     expectReadable(pairings);
 }
