@@ -90,6 +90,11 @@ void endAllOffices()
     OfficeProcess::endAll();
 }
 
+bool OfficeProcess::isEnding()
+{
+    return registry().ending;
+}
+
 QString OfficeProcess::profilePath() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -68,6 +68,8 @@ public:
     // Ends every office of this program at once (for a signal that ends
     // the program) and removes what they leave; later launches fail.
     static void endAll();
+    // True once endAll() was called.
+    static bool isEnding();
 
     static QString defaultProgram();
 

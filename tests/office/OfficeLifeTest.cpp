@@ -223,6 +223,14 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
         EXPECT_EQ(entriesOf(box.temp()), QStringList()) << "no private folder is left in TMPDIR";
         EXPECT_EQ(pipesOf(process.processId()), QStringList());
         EXPECT_LT(lines.size(), files) << "the run stopped instead of going on";
+        ASSERT_FALSE(lines.isEmpty());
+        if (!lines.last().endsWith("OK")) {
+            EXPECT_TRUE(lines.last().endsWith("Can't open the workbook: stopped while loading the file, the program was told to end")
+                        || lines.last().endsWith("stopped while saving the file, the program was told to end"))
+                << qPrintable(lines.last());
+        }
+        for (const QString &line : lines.mid(0, lines.size() - 1))
+            EXPECT_TRUE(line.endsWith("OK")) << qPrintable(line);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         EXPECT_TRUE(err.contains(QStringLiteral("stopped by signal %1").arg(number))) << qPrintable(err);
         const QStringList written = entriesOf(out);
