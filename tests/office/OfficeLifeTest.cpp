@@ -363,6 +363,14 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
              f.open(QIODevice::WriteOnly);
              f.write("x");
          }},
+        // Passes every check made before the start; the office itself
+        // aborts on it, and only a new profile gets it going again.
+        {"extensions folder replaced by a file", [&] {
+             QDir(profile + "/user/extensions").removeRecursively();
+             QFile f(profile + "/user/extensions");
+             f.open(QIODevice::WriteOnly);
+             f.write("x");
+         }},
     };
     int round = 0;
     for (const auto &[what, damage] : damages) {
@@ -374,6 +382,7 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
         EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
         EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
         EXPECT_TRUE(QFileInfo(profile + "/user").isDir());
+        EXPECT_TRUE(QFileInfo(profile + "/user/extensions").isDir());
         QFile settingsFile(profile + "/user/registrymodifications.xcu");
         ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
         EXPECT_TRUE(settingsFile.readAll().trimmed().endsWith("</oor:items>")) << "a new, whole settings file";
