@@ -103,6 +103,19 @@ QList<pid_t> officesOf(qint64 parent)
     return found;
 }
 
+// Whether the process has a handler of its own for this signal.
+bool catchesSignal(qint64 pid, int number)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
+    }
+    return false;
+}
+
 QByteArray commandLineOf(pid_t pid)
 {
     QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
@@ -386,5 +399,25 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
         QFile settingsFile(profile + "/user/registrymodifications.xcu");
         ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
         EXPECT_TRUE(settingsFile.readAll().trimmed().endsWith("</oor:items>")) << "a new, whole settings file";
+    }
+}
+
+TEST(OfficeLife, TheWindowEndsCleanlyOnAnEndingSignal)
+{
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        Sandbox box;
+        QProcess window;
+        QProcessEnvironment env = box.environment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(TABULON_APP), {});
+        ASSERT_TRUE(window.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return catchesSignal(window.processId(), number); }, 30000));
+        ::kill(pid_t(window.processId()), number);
+        ASSERT_TRUE(window.waitForFinished(10000));
+        EXPECT_EQ(window.exitStatus(), QProcess::NormalExit) << "closed by its own code, not killed";
+        EXPECT_EQ(window.exitCode(), 128 + number);
+        EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList());
     }
 }
