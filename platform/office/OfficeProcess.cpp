@@ -29,6 +29,10 @@ namespace platform::office {
 namespace {
 std::atomic<int> pipeCounter{0};
 
+// The folder in the private temporary folder for a profile that cannot be
+// kept in the cache.
+const char *const kOwnProfiles = "/profiles";
+
 // The offices of this program, so that a signal can end them all. Signals
 // are process-wide, so this is too; never destroyed, as offices may outlive
 // static destructors.
@@ -112,7 +116,13 @@ void OfficeProcess::takeProfileSlotLocked()
     if (m_slot)
         return;
     if (m_slotNumber == kAnySlot) {
-        m_slot = ProfileSlot::takeFree();
+        try {
+            m_slot = ProfileSlot::takeFree();
+        } catch (const OfficeFailure &) {
+            // A cache that cannot be written (a read-only home): a profile
+            // of this office alone, which goes with its temporary folder.
+            m_slot = ProfileSlot::takeFree(m_temp.path() + QLatin1String(kOwnProfiles));
+        }
         return;
     }
     m_slot = ProfileSlot::take(m_slotNumber);
@@ -121,7 +131,8 @@ void OfficeProcess::takeProfileSlotLocked()
 }
 
 // What an office leaves when it is killed: its pipe's socket and files in
-// its temporary folder. The folder itself stays for a restart.
+// its temporary folder. The folder itself stays for a restart, and so does
+// a profile kept there.
 void OfficeProcess::removeRunLeftoversLocked()
 {
     ::unlink(QFile::encodeName(pipeSocketPath(m_pipeName)).constData());
@@ -129,6 +140,8 @@ void OfficeProcess::removeRunLeftoversLocked()
         return;
     QDir temp(m_temp.path());
     for (const QFileInfo &entry : temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.absoluteFilePath() == m_temp.path() + QLatin1String(kOwnProfiles))
+            continue;
         if (entry.isDir() && !entry.isSymLink())
             QDir(entry.absoluteFilePath()).removeRecursively();
         else

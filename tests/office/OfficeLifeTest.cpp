@@ -421,3 +421,21 @@ TEST(OfficeLife, TheWindowEndsCleanlyOnAnEndingSignal)
         EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList());
     }
 }
+
+TEST(OfficeLife, ACacheThatCannotBeWrittenStillConvertsOnAProfileOfItsOwn)
+{
+    Sandbox box;
+    QFile blocker(box.root.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QProcessEnvironment env = box.environment();
+    env.insert("XDG_CACHE_HOME", blocker.fileName());  // profiles would go below a file
+    const QString src = box.root.filePath("src"), out = box.root.filePath("out");
+    copyInput("types.xls", src + "/a.xls");
+
+    const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), env);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
+    EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
+    EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList()) << "that profile goes with the office";
+}
