@@ -99,12 +99,6 @@ bool OfficeProcess::isEnding()
     return registry().ending;
 }
 
-QString OfficeProcess::profilePath() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_slot ? m_slot->profilePath() : QString();
-}
-
 bool OfficeProcess::renewDamagedProfile()
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -35,7 +35,9 @@ class ProfileSlot;
 class OfficeProcess
 {
 public:
-    // slot: the profile slot to use, or kAnySlot for the first free one.
+    // slot: the profile slot to use (offices run side by side take one
+    // each), or kAnySlot for the first free one. It is taken at the first
+    // launch() and held, across restarts, until the object goes.
     static constexpr int kAnySlot = -1;
     explicit OfficeProcess(const QString &program, int slot = kAnySlot);
     ~OfficeProcess();  // kills the office if it still runs
@@ -62,8 +64,6 @@ public:
     // an earlier run, throws that profile away so that the next launch()
     // makes a fresh one, and returns true; once per process object.
     bool renewDamagedProfile();
-    // The profile folder (empty before the first launch).
-    QString profilePath() const;
 
     // Ends every office of this program at once (for a signal that ends
     // the program) and removes what they leave; later launches fail.
