@@ -113,18 +113,6 @@ TEST(ProfileSlot, RenewThrowsTheProfileAwayOnce)
     EXPECT_FALSE(slot->renew()) << "a second failure is not the profile's fault";
 }
 
-TEST(ProfileSlot, DefaultRootIsInTheUsersCache)
-{
-    QTemporaryDir home;
-    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    EXPECT_EQ(ProfileSlot::defaultRoot(), home.filePath("cache") + "/tabulon/profiles");
-    if (saved.isNull())
-        qunsetenv("XDG_CACHE_HOME");
-    else
-        qputenv("XDG_CACHE_HOME", saved);
-}
-
 TEST(OfficeLocale, ACharacterTypeThatIsNotInstalledUtf8IsReplaced)
 {
     ASSERT_TRUE(isInstalledUtf8Locale("C.UTF-8")) << "C.UTF-8 ships with every Debian 12";
