@@ -2,6 +2,7 @@
 #include "platform/Fonts.h"
 #include "platform/FormLoader.h"
 #include "platform/MainForm.h"
+#include "platform/SignalBridge.h"
 #ifdef TABULON_WITH_OFFICE
 #include "platform/office/OfficeBridge.h"
 #endif
@@ -19,12 +20,22 @@ int main(int argc, char **argv)
     // LibreOffice serves "excel.application"; without it a run says it cannot start.
     platform::office::registerExcelApplication();
 #endif
+    // SIGINT, SIGTERM, SIGHUP end the program as closing the window does;
+    // the office goes at once, so a run in progress cannot keep it alive.
+    platform::SignalBridge endSignals;
+    QObject::connect(&endSignals, &platform::SignalBridge::endRequested, &app, [] {
+#ifdef TABULON_WITH_OFFICE
+        platform::office::endAllOffices();
+#endif
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
 
     try {
         TFMain FMain;
         platform::setMainForm(&FMain);
         FMain.show();
-        return app.exec();
+        return endSignals.exitStatus(app.exec());
     } catch (const platform::FormError &error) {
         QMessageBox::critical(nullptr, QStringLiteral("Tabulon"), QString::fromUtf8(error.what()));
         return 1;

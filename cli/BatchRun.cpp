@@ -2,6 +2,7 @@
 
 #include "app/ConversionRun.h"
 #include "app/Strings.h"
+#include "platform/SignalBridge.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QCoreApplication>
@@ -132,6 +133,9 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     StreamView view(out, err);
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
+    QObject stopContext;
+    if (platform::SignalBridge *endSignals = platform::SignalBridge::instance())
+        QObject::connect(endSignals, &platform::SignalBridge::endRequested, &stopContext, [&conversion] { conversion.requestStop(); });
     const ConversionRun::Outcome outcome = conversion.execute(QDir(options.source).absolutePath());
     switch (outcome) {
     case ConversionRun::Outcome::ApplicationUnavailable:

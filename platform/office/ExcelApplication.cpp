@@ -109,6 +109,8 @@ void OfficeCore::call(const QString &doing, int limitMs, std::function<void()> j
 void OfficeCore::officeDied(const QString &doing)
 {
     discardOffice();
+    if (OfficeProcess::isEnding())
+        throw AutomationError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
     throw AutomationError(QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
 }
 

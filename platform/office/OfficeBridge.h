@@ -55,4 +55,9 @@ inline const char *const kProgId = "excel.application";
 // Registers (or re-registers with new options) "excel.application".
 void registerExcelApplication(const OfficeOptions &options = {});
 
+// Ends every office this program runs, at once, and removes their temporary
+// folders and pipes; no office starts after it. For a program that is told
+// to end by a signal: a call in progress then fails at once.
+void endAllOffices();
+
 } // namespace platform::office

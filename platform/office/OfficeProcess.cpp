@@ -1,13 +1,18 @@
 #include "platform/office/OfficeProcess.h"
 
+#include "platform/office/Leftovers.h"
+#include "platform/office/OfficeBridge.h"
+#include "platform/office/OfficeEnvironment.h"
+#include "platform/office/ProfileSlot.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -23,21 +28,119 @@ namespace platform::office {
 
 namespace {
 std::atomic<int> pipeCounter{0};
+
+// The folder in the private temporary folder for a profile that cannot be
+// kept in the cache.
+const char *const kOwnProfiles = "/profiles";
+
+// The offices of this program, so that a signal can end them all. Signals
+// are process-wide, so this is too; never destroyed, as offices may outlive
+// static destructors.
+struct Registry
+{
+    std::mutex mutex;
+    std::set<OfficeProcess *> offices;
+    std::atomic<bool> ending{false};
+};
+
+Registry &registry()
+{
+    static auto *instance = new Registry;
+    return *instance;
 }
 
-OfficeProcess::OfficeProcess(const QString &program)
-    : m_program(program.isEmpty() ? defaultProgram() : program),
-      m_profile(QDir::tempPath() + QStringLiteral("/tabulon-office-XXXXXX"))
+std::vector<char *> pointers(std::vector<QByteArray> &strings)
 {
-    m_pipeName = QStringLiteral("tabulon_%1_%2_%3")
-                     .arg(::getpid())
-                     .arg(pipeCounter.fetch_add(1))
-                     .arg(QFileInfo(m_profile.path()).fileName().section('-', -1));
+    std::vector<char *> result;
+    for (auto &s : strings)
+        result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+}
+} // namespace
+
+OfficeProcess::OfficeProcess(const QString &program, int slot)
+    : m_program(program.isEmpty() ? defaultProgram() : program),
+      m_slotNumber(slot),
+      m_temp(privateTempTemplate(QDir::tempPath()))
+{
+    m_pipeName = pipeName(pipeCounter.fetch_add(1), QFileInfo(m_temp.path()).fileName().section('-', -1));
+    std::lock_guard<std::mutex> lock(registry().mutex);
+    registry().offices.insert(this);
 }
 
 OfficeProcess::~OfficeProcess()
 {
+    {
+        std::lock_guard<std::mutex> lock(registry().mutex);
+        registry().offices.erase(this);
+    }
     kill();
+}
+
+void OfficeProcess::endAll()
+{
+    Registry &r = registry();
+    r.ending = true;  // before any kill: a launch that saw it unset is killed below
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (OfficeProcess *office : r.offices) {
+        office->kill();
+        office->m_temp.remove();
+    }
+}
+
+void endAllOffices()
+{
+    OfficeProcess::endAll();
+}
+
+bool OfficeProcess::isEnding()
+{
+    return registry().ending;
+}
+
+bool OfficeProcess::renewDamagedProfile()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_slot && m_slot->wasUsedBefore() && m_slot->renew();
+}
+
+void OfficeProcess::takeProfileSlotLocked()
+{
+    if (m_slot)
+        return;
+    if (m_slotNumber == kAnySlot) {
+        try {
+            m_slot = ProfileSlot::takeFree();
+        } catch (const OfficeFailure &) {
+            // A cache that cannot be written (a read-only home): a profile
+            // of this office alone, which goes with its temporary folder.
+            m_slot = ProfileSlot::takeFree(m_temp.path() + QLatin1String(kOwnProfiles));
+        }
+        return;
+    }
+    m_slot = ProfileSlot::take(m_slotNumber);
+    if (!m_slot)
+        throw OfficeFailure(QStringLiteral("office profile %1 is in use by another office").arg(m_slotNumber));
+}
+
+// What an office leaves when it is killed: its pipe's socket and files in
+// its temporary folder. The folder itself stays for a restart, and so does
+// a profile kept there.
+void OfficeProcess::removeRunLeftoversLocked()
+{
+    ::unlink(QFile::encodeName(pipeSocketPath(m_pipeName)).constData());
+    if (!m_temp.isValid())
+        return;
+    QDir temp(m_temp.path());
+    for (const QFileInfo &entry : temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.absoluteFilePath() == m_temp.path() + QLatin1String(kOwnProfiles))
+            continue;
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
 }
 
 QString OfficeProcess::defaultProgram()
@@ -55,24 +158,28 @@ void OfficeProcess::launch()
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pid > 0 && !reapLocked(false))
         return;
-    if (!m_profile.isValid())
-        throw OfficeFailure(QStringLiteral("cannot create a temporary profile directory"));
+    if (registry().ending)
+        throw OfficeFailure(QStringLiteral("the program is ending"));
+    static std::once_flag leftoversRemoved;
+    std::call_once(leftoversRemoved, [] { removeLeftovers(QDir::tempPath(), pipeDirectory()); });
+    if (!m_temp.isValid())
+        throw OfficeFailure(QStringLiteral("cannot create a temporary folder in %1: %2")
+                                .arg(QDir::toNativeSeparators(QDir::tempPath()), m_temp.errorString()));
     if (!QFileInfo(m_program).isExecutable())
         throw OfficeFailure(QStringLiteral("%1 is not an executable program").arg(m_program));
+    takeProfileSlotLocked();
 
     // Everything the child needs is prepared before fork: after it, only
     // async-signal-safe calls are allowed in a threaded program.
-    const QByteArray profileUrl = QUrl::fromLocalFile(m_profile.path()).toEncoded();
     std::vector<QByteArray> args = {
         QFile::encodeName(m_program),
         "--headless", "--invisible", "--norestore", "--nologo", "--nodefault", "--nolockcheck",
-        "-env:UserInstallation=" + profileUrl,
+        "-env:UserInstallation=" + m_slot->installationUrl(),
         "--accept=pipe,name=" + m_pipeName.toUtf8() + ";urp;StarOffice.ComponentContext",
     };
-    std::vector<char *> argv;
-    for (auto &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<QByteArray> environment = officeEnvironment(QFile::encodeName(m_temp.path()));
+    const std::vector<char *> argv = pointers(args);
+    const std::vector<char *> envp = pointers(environment);
     const pid_t parent = ::getpid();
 
     const pid_t pid = ::fork();
@@ -89,7 +196,7 @@ void OfficeProcess::launch()
             ::dup2(devnull, STDOUT_FILENO);
             ::dup2(devnull, STDERR_FILENO);
         }
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::setpgid(pid, pid);  // also from here, so the group exists before any kill
@@ -113,6 +220,7 @@ bool OfficeProcess::reapLocked(bool block)
     else
         m_exitStatus = 255;  // reaped elsewhere: gone all the same
     m_pid = -1;
+    removeRunLeftoversLocked();
     return true;
 }
 

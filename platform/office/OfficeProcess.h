@@ -23,15 +23,23 @@ private:
     QString m_message;
 };
 
-// One headless office process with its own temporary user profile and its
-// own UNO pipe. The child runs in a process group of its own and is told to
-// die with the thread that started it, so a killed program takes it along.
+class ProfileSlot;
+
+// One headless office process with its own user profile (a profile slot in
+// the user's cache, reused by later runs), its own UNO pipe and its own
+// temporary folder, which goes with it. The child runs with a UTF-8
+// character type, in a process group of its own, and is told to die with
+// the thread that started it, so a killed program takes it along.
 // Safe to use from several threads (the watchdog kills it from the caller
 // while a worker waits on it).
 class OfficeProcess
 {
 public:
-    explicit OfficeProcess(const QString &program);
+    // slot: the profile slot to use (offices run side by side take one
+    // each), or kAnySlot for the first free one. It is taken at the first
+    // launch() and held, across restarts, until the object goes.
+    static constexpr int kAnySlot = -1;
+    explicit OfficeProcess(const QString &program, int slot = kAnySlot);
     ~OfficeProcess();  // kills the office if it still runs
 
     OfficeProcess(const OfficeProcess &) = delete;
@@ -52,13 +60,28 @@ public:
     // Kills the whole process group and reaps it.
     void kill();
 
+    // After the office ended during its start: when it ran on a profile of
+    // an earlier run, throws that profile away so that the next launch()
+    // makes a fresh one, and returns true; once per process object.
+    bool renewDamagedProfile();
+
+    // Ends every office of this program at once (for a signal that ends
+    // the program) and removes what they leave; later launches fail.
+    static void endAll();
+    // True once endAll() was called.
+    static bool isEnding();
+
     static QString defaultProgram();
 
 private:
     bool reapLocked(bool block);
+    void takeProfileSlotLocked();
+    void removeRunLeftoversLocked();
 
     QString m_program;
-    QTemporaryDir m_profile;
+    int m_slotNumber;
+    std::unique_ptr<ProfileSlot> m_slot;
+    QTemporaryDir m_temp;
     QString m_pipeName;
     mutable std::mutex m_mutex;
     pid_t m_pid = -1;

@@ -220,6 +220,11 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
                 process.launch();
                 continue;
             }
+            // A profile of an earlier run that the office cannot start on.
+            if (process.renewDamagedProfile()) {
+                process.launch();
+                continue;
+            }
             throw OfficeFailure(QStringLiteral("LibreOffice ended during start-up (exit status %1)").arg(process.exitStatus()));
         }
         if (std::chrono::steady_clock::now() >= deadline)

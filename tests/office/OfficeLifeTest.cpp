@@ -1,0 +1,442 @@
+// The office's life as tabulon-batch users meet it: any locale, signals that
+// end the program, leftovers of killed runs, and the reused profile.
+#include "OfficeTestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace officetest;
+
+namespace {
+
+// A home of its own for the program under test: HOME, the XDG folders and
+// TMPDIR point into one temporary folder, and no locale variable is set.
+struct Sandbox
+{
+    QTemporaryDir root;
+    QString home() const { return root.filePath("home"); }
+    QString cache() const { return root.filePath("cache"); }
+    QString temp() const { return root.filePath("tmp"); }
+    QString profiles() const { return cache() + "/tabulon/profiles"; }
+
+    Sandbox()
+    {
+        for (const QString &dir : {home(), cache(), temp()})
+            QDir().mkpath(dir);
+    }
+
+    QProcessEnvironment environment(const QMap<QString, QString> &locale = {{"LC_ALL", "C.UTF-8"}}) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            env.remove(QString::fromLatin1(name));
+        env.insert("HOME", home());
+        env.insert("XDG_CACHE_HOME", cache());
+        env.insert("TMPDIR", temp());
+        for (auto it = locale.begin(); it != locale.end(); ++it)
+            env.insert(it.key(), it.value());
+        return env;
+    }
+};
+
+QString copyInput(const QString &name, const QString &target)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::remove(target);
+    QFile::copy(input(name), target);
+    return target;
+}
+
+struct Result
+{
+    int status = -1;
+    QStringList lines;
+    QString err;
+};
+
+QStringList batchArguments(const QString &src, const QString &out, const QString &masks, const QString &kind)
+{
+    return {"--source", src, "--out", out, "--masks", masks, "--kind", kind};
+}
+
+Result runBatch(const QStringList &arguments, const QProcessEnvironment &env)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TABULON_BATCH), arguments);
+    process.waitForFinished(150000);
+    Result r;
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    return r;
+}
+
+bool processGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+}
+
+QList<pid_t> officesOf(qint64 parent)
+{
+    QList<pid_t> found;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        if (s.contains("(soffice.bin)") && fields.size() > 1 && fields.at(1).toLongLong() == parent)
+            found << entry.toInt();
+    }
+    return found;
+}
+
+// Whether the process has a handler of its own for this signal.
+bool catchesSignal(qint64 pid, int number)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1)) & 1;
+    }
+    return false;
+}
+
+QByteArray commandLineOf(pid_t pid)
+{
+    QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return cmd.open(QIODevice::ReadOnly) ? cmd.readAll().replace('\0', ' ') : QByteArray();
+}
+
+QList<QByteArray> environmentOf(pid_t pid)
+{
+    QFile env(QStringLiteral("/proc/%1/environ").arg(pid));
+    return env.open(QIODevice::ReadOnly) ? env.readAll().split('\0') : QList<QByteArray>();
+}
+
+QStringList entriesOf(const QString &dir, const QString &filter = "*")
+{
+    return QDir(dir).entryList({filter}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QStringList pipesOf(qint64 pid)
+{
+    return entriesOf("/tmp", QStringLiteral("OSL_PIPE_%1_tabulon_%2_*").arg(::getuid()).arg(pid));
+}
+
+// Every file below dir with its size and modification time.
+QStringList snapshot(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        files << QStringLiteral("%1 %2 %3").arg(it.filePath()).arg(it.fileInfo().size()).arg(it.fileInfo().lastModified().toMSecsSinceEpoch());
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+TEST(OfficeLife, NonAsciiPathsConvertWithAnyLocale)
+{
+    Sandbox box;
+    const QString src = box.root.filePath("Quellen/Übersicht 日本");
+    const QString workbook = copyInput("types.xls", src + "/Größe été.xls");
+    const QList<QPair<QString, QMap<QString, QString>>> locales = {
+        {"LANG unset", {}},
+        {"LANG=C", {{"LANG", "C"}}},
+        {"LC_ALL=POSIX", {{"LC_ALL", "POSIX"}}},
+        {"LANG=xx_YY.UTF-8, not installed", {{"LANG", "xx_YY.UTF-8"}}},
+    };
+    int round = 0;
+    for (const auto &[name, locale] : locales) {
+        SCOPED_TRACE(qPrintable(name));
+        const QString out = box.root.filePath(QStringLiteral("Ausgabe ü %1").arg(++round));
+        const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment(locale));
+        EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+        EXPECT_EQ(r.lines, QStringList{workbook + "OK"}) << qPrintable(r.err);
+        EXPECT_EQ(entriesOf(out), QStringList{"Größe été.csv"});
+        EXPECT_EQ(readCsv(out + "/Größe été.csv").size(), 5);
+    }
+}
+
+TEST(OfficeLife, TheOfficeGetsAUtf8CharacterTypeAndAPrivateTemporaryFolder)
+{
+    Sandbox box;
+    const QString src = box.root.filePath("src");
+    for (int i = 0; i < 6; ++i)
+        copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
+    QProcess process;
+    process.setProcessEnvironment(box.environment({{"LANG", "xx_YY.UTF-8"}}));
+    process.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("out"), "*.xlsx", "xml"));
+    ASSERT_TRUE(process.waitForStarted());
+    QList<pid_t> offices;
+    ASSERT_TRUE(QTest::qWaitFor([&] { offices = officesOf(process.processId()); return !offices.isEmpty(); }, 60000));
+    const QList<QByteArray> env = environmentOf(offices.first());
+    EXPECT_TRUE(env.contains("LC_CTYPE=C.UTF-8"));
+    EXPECT_TRUE(env.contains("LANG=xx_YY.UTF-8")) << "only the character type changes";
+    QByteArray tmpdir;
+    for (const QByteArray &e : env) {
+        if (e.startsWith("TMPDIR="))
+            tmpdir = e.mid(7);
+    }
+    EXPECT_TRUE(tmpdir.startsWith(QFile::encodeName(box.temp() + "/tabulon-office-" + QString::number(process.processId()) + "-")))
+        << tmpdir.constData();
+    EXPECT_TRUE(commandLineOf(offices.first()).contains(QFile::encodeName(box.profiles() + "/0/profile")));
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(entriesOf(box.temp()), QStringList()) << "the private folder goes with the office";
+    EXPECT_EQ(pipesOf(process.processId()), QStringList());
+}
+
+TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
+{
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        Sandbox box;
+        const QString src = box.root.filePath("src"), out = box.root.filePath("out");
+        const int files = 12;
+        for (int i = 0; i < files; ++i)
+            copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i, 2, 10, QLatin1Char('0')));
+
+        QProcess process;
+        process.setProcessEnvironment(box.environment());
+        process.start(QStringLiteral(TABULON_BATCH), batchArguments(src, out, "*.xlsx", "xml"));
+        ASSERT_TRUE(process.waitForStarted());
+        QStringList lines;
+        auto readLines = [&] {
+            while (process.canReadLine())
+                lines << QString::fromUtf8(process.readLine()).trimmed();
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { readLines(); return lines.size() >= 2; }, 90000));
+        const QList<pid_t> offices = officesOf(process.processId());
+        ASSERT_EQ(offices.size(), 1);
+        ::kill(pid_t(process.processId()), number);
+
+        ASSERT_TRUE(process.waitForFinished(30000));
+        readLines();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "the program cleans up and exits itself";
+        EXPECT_EQ(process.exitCode(), 128 + number);
+        EXPECT_TRUE(processGone(offices.first())) << "office " << offices.first() << " survived";
+        EXPECT_EQ(entriesOf(box.temp()), QStringList()) << "no private folder is left in TMPDIR";
+        EXPECT_EQ(pipesOf(process.processId()), QStringList());
+        EXPECT_LT(lines.size(), files) << "the run stopped instead of going on";
+        ASSERT_FALSE(lines.isEmpty());
+        if (!lines.last().endsWith("OK")) {
+            EXPECT_TRUE(lines.last().endsWith("Can't open the workbook: stopped while loading the file, the program was told to end")
+                        || lines.last().endsWith("stopped while saving the file, the program was told to end"))
+                << qPrintable(lines.last());
+        }
+        for (const QString &line : lines.mid(0, lines.size() - 1))
+            EXPECT_TRUE(line.endsWith("OK")) << qPrintable(line);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("stopped by signal %1").arg(number))) << qPrintable(err);
+        const QStringList written = entriesOf(out);
+        for (const QString &name : written)
+            EXPECT_TRUE(lines.contains(src + "/" + QString(name).replace(".xml", ".xlsx") + "OK")) << "no output without its OK line: " << qPrintable(name);
+        EXPECT_TRUE(QDir(box.profiles() + "/0/profile/user").exists()) << "the profile stays for the next run";
+    }
+}
+
+TEST(OfficeLife, LeftoversOfEndedRunsGoAtTheNextStartThoseOfLiveOnesStay)
+{
+    Sandbox box;
+    QProcess ended;
+    ended.start("true", {});
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 dead = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished());
+    QProcess alive;
+    alive.start("sleep", {"120"});
+    ASSERT_TRUE(alive.waitForStarted());
+    const qint64 live = alive.processId();
+
+    const QString staleTemp = QStringLiteral("%1/tabulon-office-%2-Ab12Cd").arg(box.temp()).arg(dead);
+    const QString liveTemp = QStringLiteral("%1/tabulon-office-%2-Ef34Gh").arg(box.temp()).arg(live);
+    const QString stalePipe = QStringLiteral("/tmp/OSL_PIPE_%1_tabulon_%2_0_Ab12Cd").arg(::getuid()).arg(dead);
+    const QString livePipe = QStringLiteral("/tmp/OSL_PIPE_%1_tabulon_%2_0_Ef34Gh").arg(::getuid()).arg(live);
+    QDir().mkpath(staleTemp + "/lu42.tmp");
+    QDir().mkpath(liveTemp + "/lu43.tmp");
+    QFile(stalePipe).open(QIODevice::WriteOnly);
+    QFile(livePipe).open(QIODevice::WriteOnly);
+
+    const QString src = box.root.filePath("src");
+    copyInput("types.xls", src + "/a.xls");
+    const Result r = runBatch(batchArguments(src, box.root.filePath("out"), "*.xls", "csv"), box.environment());
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"});
+    EXPECT_FALSE(QFileInfo::exists(staleTemp));
+    EXPECT_FALSE(QFileInfo::exists(stalePipe));
+    EXPECT_TRUE(QFileInfo::exists(liveTemp + "/lu43.tmp"));
+    EXPECT_TRUE(QFileInfo::exists(livePipe));
+    EXPECT_EQ(entriesOf(box.temp()), QStringList{QFileInfo(liveTemp).fileName()});
+
+    alive.kill();
+    alive.waitForFinished();
+    QFile::remove(livePipe);
+}
+
+TEST(OfficeLife, TheProfileIsKeptInTheCacheAndReusedAndTheUsersOwnIsUntouched)
+{
+    Sandbox box;
+    const QString own = box.home() + "/.config/libreoffice/4/user";
+    QDir().mkpath(own);
+    QFile settings(own + "/registrymodifications.xcu");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("<?xml version=\"1.0\"?><oor:items xmlns:oor=\"http://openoffice.org/2001/registry\"/>");
+    settings.close();
+    const QStringList before = snapshot(box.home() + "/.config");
+
+    const QString src = box.root.filePath("src");
+    copyInput("types.xls", src + "/a.xls");
+    const Result first = runBatch(batchArguments(src, box.root.filePath("out1"), "*.xls", "csv"), box.environment());
+    EXPECT_EQ(first.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(first.err);
+    const QString profile = box.profiles() + "/0/profile";
+    ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
+    QFile marker(profile + "/user/tabulon-marker");
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.close();
+
+    const Result second = runBatch(batchArguments(src, box.root.filePath("out2"), "*.xls", "csv"), box.environment());
+    EXPECT_EQ(second.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(second.err);
+    EXPECT_TRUE(marker.exists()) << "the second run reused the profile instead of making one";
+    EXPECT_EQ(entriesOf(box.profiles()), QStringList{"0"});
+    EXPECT_EQ(snapshot(box.home() + "/.config"), before) << "the user's own profile is not touched";
+}
+
+TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
+{
+    Sandbox box;
+    const QString src = box.root.filePath("src");
+    const int files = 10;
+    for (int i = 0; i < files; ++i)
+        copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
+
+    QProcess a, b;
+    for (QProcess *p : {&a, &b})
+        p->setProcessEnvironment(box.environment());
+    a.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("outA"), "*.xlsx", "xml"));
+    ASSERT_TRUE(a.waitForStarted());
+    QList<pid_t> officeA, officeB;
+    ASSERT_TRUE(QTest::qWaitFor([&] { officeA = officesOf(a.processId()); return !officeA.isEmpty(); }, 60000));
+    b.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("outB"), "*.xlsx", "xml"));
+    ASSERT_TRUE(b.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { officeB = officesOf(b.processId()); return !officeB.isEmpty(); }, 60000));
+    const QByteArray cmdA = commandLineOf(officeA.first()), cmdB = commandLineOf(officeB.first());
+    ASSERT_FALSE(officeA.isEmpty() || officeB.isEmpty());
+    ASSERT_FALSE(processGone(officeA.first())) << "the first run ended before the second one's office started";
+    EXPECT_TRUE(cmdA.contains(QFile::encodeName(box.profiles() + "/0/profile"))) << cmdA.constData();
+    EXPECT_TRUE(cmdB.contains(QFile::encodeName(box.profiles() + "/1/profile"))) << cmdB.constData();
+
+    for (QProcess *p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(150000));
+        EXPECT_EQ(p->exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.filter(QRegularExpression("OK$")).size(), files) << qPrintable(lines.join('\n'));
+    }
+    EXPECT_EQ(entriesOf(box.root.filePath("outA")).size(), files);
+    EXPECT_EQ(entriesOf(box.root.filePath("outB")).size(), files);
+}
+
+TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
+{
+    Sandbox box;
+    const QString src = box.root.filePath("src");
+    copyInput("types.xls", src + "/a.xls");
+    const QString profile = box.profiles() + "/0/profile";
+    const Result made = runBatch(batchArguments(src, box.root.filePath("out0"), "*.xls", "csv"), box.environment());
+    ASSERT_EQ(made.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(made.err);
+    ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
+
+    const QList<QPair<const char *, std::function<void()>>> damages = {
+        {"truncated settings", [&] { QFile::resize(profile + "/user/registrymodifications.xcu", 100); }},
+        {"garbage settings", [&] {
+             QFile f(profile + "/user/registrymodifications.xcu");
+             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             f.write("\x01\x02 this is not a settings file");
+         }},
+        {"user folder replaced by a file", [&] {
+             QDir(profile + "/user").removeRecursively();
+             QFile f(profile + "/user");
+             f.open(QIODevice::WriteOnly);
+             f.write("x");
+         }},
+        // Passes every check made before the start; the office itself
+        // aborts on it, and only a new profile gets it going again.
+        {"extensions folder replaced by a file", [&] {
+             QDir(profile + "/user/extensions").removeRecursively();
+             QFile f(profile + "/user/extensions");
+             f.open(QIODevice::WriteOnly);
+             f.write("x");
+         }},
+    };
+    int round = 0;
+    for (const auto &[what, damage] : damages) {
+        SCOPED_TRACE(what);
+        damage();
+        const QString out = box.root.filePath(QStringLiteral("out%1").arg(++round));
+        const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment());
+        EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+        EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
+        EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
+        EXPECT_TRUE(QFileInfo(profile + "/user").isDir());
+        EXPECT_TRUE(QFileInfo(profile + "/user/extensions").isDir());
+        QFile settingsFile(profile + "/user/registrymodifications.xcu");
+        ASSERT_TRUE(settingsFile.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(settingsFile.readAll().trimmed().endsWith("</oor:items>")) << "a new, whole settings file";
+    }
+}
+
+TEST(OfficeLife, TheWindowEndsCleanlyOnAnEndingSignal)
+{
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        Sandbox box;
+        QProcess window;
+        QProcessEnvironment env = box.environment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(TABULON_APP), {});
+        ASSERT_TRUE(window.waitForStarted());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return catchesSignal(window.processId(), number); }, 30000));
+        ::kill(pid_t(window.processId()), number);
+        ASSERT_TRUE(window.waitForFinished(10000));
+        EXPECT_EQ(window.exitStatus(), QProcess::NormalExit) << "closed by its own code, not killed";
+        EXPECT_EQ(window.exitCode(), 128 + number);
+        EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList());
+    }
+}
+
+TEST(OfficeLife, ACacheThatCannotBeWrittenStillConvertsOnAProfileOfItsOwn)
+{
+    Sandbox box;
+    QFile blocker(box.root.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QProcessEnvironment env = box.environment();
+    env.insert("XDG_CACHE_HOME", blocker.fileName());  // profiles would go below a file
+    const QString src = box.root.filePath("src"), out = box.root.filePath("out");
+    copyInput("types.xls", src + "/a.xls");
+
+    const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), env);
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
+    EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
+    EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList()) << "that profile goes with the office";
+}
