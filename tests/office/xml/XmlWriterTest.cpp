@@ -259,4 +259,79 @@ TEST_F(XmlWriter, MultiSheetWorkbookReadsBackCellByCell)
     EXPECT_EQ(book.at(QStringLiteral("Last"), 1, 4).data, QLatin1String("1900-03-01T00:00:00.000"));
 }
 
+TEST_F(XmlWriter, ReplacesALinkAtThePathAndKeepsTheUsualPermissions)
+{
+    const QString elsewhere = m_out.filePath(QStringLiteral("elsewhere.txt"));
+    QFile file(elsewhere);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+    const QString target = m_out.filePath(QStringLiteral("types.xml"));
+    ASSERT_TRUE(QFile::link(elsewhere, target));
+
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    ASSERT_EQ(write(input(QStringLiteral("types.ods")), target), QString());
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(readAll(elsewhere), QByteArray("keep me"));
+    EXPECT_EQ(readXmlWorkbook(target).error, QString());
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(entriesOf(m_out.path()), QStringList({QStringLiteral("elsewhere.txt"), QStringLiteral("types.xml")}));
+}
+
+TEST_F(XmlWriter, AFullDiskIsAnErrorAndLeavesNothingBehind)
+{
+    // Once the body cannot be written at all, once the body fits but the
+    // finished file does not.
+    const QString reference = m_out.filePath(QStringLiteral("long.xml"));
+    ASSERT_EQ(write(input(QStringLiteral("long.xlsx")), reference), QString());
+    const qint64 size = QFileInfo(reference).size();
+    ASSERT_GT(size, 1 << 20);
+
+    for (const qint64 room : {qint64(256 << 10), size * 3 / 2}) {
+        SCOPED_TRACE(testing::Message() << "tmpfs of " << room << " bytes");
+        ScratchMount disk(room);
+        if (!disk.mounted())
+            GTEST_SKIP() << disk.why().toStdString();
+        const QString target = disk.path() + QStringLiteral("/out/long.xml");
+        EXPECT_EQ(write(input(QStringLiteral("long.xlsx")), target),
+                  QStringLiteral("cannot save %1: disk full").arg(target));
+        EXPECT_FALSE(QFileInfo::exists(target));
+        EXPECT_EQ(entriesOf(disk.path() + QStringLiteral("/out")), QStringList());
+
+        // A file that was there before stays as it was.
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous output");
+        old.close();
+        EXPECT_EQ(write(input(QStringLiteral("long.xlsx")), target),
+                  QStringLiteral("cannot save %1: disk full").arg(target));
+        EXPECT_EQ(readAll(target), QByteArray("previous output"));
+        EXPECT_EQ(entriesOf(disk.path() + QStringLiteral("/out")), QStringList({QStringLiteral("long.xml")}));
+    }
+}
+
+TEST_F(XmlWriter, UnwritablePathsNameTheReason)
+{
+    const QString longName = m_out.filePath(QString(300, QLatin1Char('n')) + QStringLiteral(".xml"));
+    EXPECT_EQ(write(input(QStringLiteral("types.ods")), longName),
+              QStringLiteral("cannot save %1: file name too long").arg(longName));
+    EXPECT_EQ(entriesOf(m_out.path()), QStringList());
+
+    // An output folder that exists keeps today's wording.
+    const QString folder = m_out.filePath(QStringLiteral("folder.xml"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_EQ(write(input(QStringLiteral("types.ods")), folder), QStringLiteral("cannot save %1: %1 is a folder").arg(folder));
+
+    ScratchMount readOnly(1 << 20, true);
+    if (!readOnly.mounted())
+        GTEST_SKIP() << readOnly.why().toStdString();
+    const QString target = readOnly.path() + QStringLiteral("/types.xml");
+    EXPECT_EQ(write(input(QStringLiteral("types.ods")), target),
+              QStringLiteral("cannot save %1: read-only file system").arg(target));
+    EXPECT_EQ(entriesOf(readOnly.path()), QStringList());
+}
+
 } // namespace
