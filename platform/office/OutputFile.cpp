@@ -157,8 +157,13 @@ bool OutputFile::appendFrom(OutputFile &scratch)
         return fail(scratch.error());
     if (!flushBuffer())
         return false;
+    off_t offset = 0;
+    if (copyInKernel(scratch, offset))
+        return true;
+    if (m_errno != 0)
+        return false;
     QByteArray chunk(kCopyChunk, Qt::Uninitialized);
-    for (off_t offset = 0;;) {
+    for (;;) {
         const ssize_t n = ::pread(scratch.m_fd, chunk.data(), size_t(chunk.size()), offset);
         if (n < 0 && errno == EINTR)
             continue;
@@ -168,6 +173,27 @@ bool OutputFile::appendFrom(OutputFile &scratch)
             return true;
         if (!writeAll(chunk.constData(), n))
             return false;
+        offset += n;
+    }
+}
+
+// Lets the kernel move the data (or share it, where the file system can)
+// without a round trip through this process. False without an error when
+// these two files cannot be copied that way; offset says how far it got.
+bool OutputFile::copyInKernel(OutputFile &scratch, off_t &offset)
+{
+    for (;;) {
+        off_t in = offset;
+        const ssize_t n = ::copy_file_range(scratch.m_fd, &in, m_fd, nullptr, size_t(kCopyChunk) * 16, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)
+                return false;
+            return fail(errno);
+        }
+        if (n == 0)
+            return true;
         offset += n;
     }
 }

@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace platform::office {
 
 // The reason for a failed file operation, in the words of the log
@@ -47,6 +49,7 @@ private:
     bool createUnnamed(const QString &folder, int flags, int mode);
     bool createHidden(const QString &folder, int mode);
     bool flushBuffer();
+    bool copyInKernel(OutputFile &scratch, off_t &offset);
     bool writeAll(const char *data, qint64 size);
     bool fail(int errnum);
     void discard();
