@@ -17,7 +17,16 @@ namespace {
 // Large enough that the XML writer's many small writes become few system
 // calls, small enough not to matter for memory.
 constexpr qsizetype kBufferSize = 256 * 1024;
+// What is copied before the copied part of the scratch file is given back,
+// so that the copy needs no more room on the disk than this.
 constexpr qsizetype kCopyChunk = 1024 * 1024;
+
+// Gives the disk space of a copied stretch back; the file keeps its size.
+// File systems that cannot do it simply keep the blocks until the close.
+void releaseCopied(int fd, off_t offset, off_t length)
+{
+    ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, offset, length);
+}
 
 } // namespace
 
@@ -173,6 +182,7 @@ bool OutputFile::appendFrom(OutputFile &scratch)
             return true;
         if (!writeAll(chunk.constData(), n))
             return false;
+        releaseCopied(scratch.m_fd, offset, n);
         offset += n;
     }
 }
@@ -184,7 +194,7 @@ bool OutputFile::copyInKernel(OutputFile &scratch, off_t &offset)
 {
     for (;;) {
         off_t in = offset;
-        const ssize_t n = ::copy_file_range(scratch.m_fd, &in, m_fd, nullptr, size_t(kCopyChunk) * 16, 0);
+        const ssize_t n = ::copy_file_range(scratch.m_fd, &in, m_fd, nullptr, size_t(kCopyChunk), 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -194,6 +204,7 @@ bool OutputFile::copyInKernel(OutputFile &scratch, off_t &offset)
         }
         if (n == 0)
             return true;
+        releaseCopied(scratch.m_fd, offset, n);
         offset += n;
     }
 }

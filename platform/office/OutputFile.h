@@ -32,7 +32,10 @@ public:
     bool openTarget(const QString &path);
     bool openScratch(const QString &folder);
 
-    // Appends the whole content of a scratch file, in bounded chunks.
+    // Appends the whole content of a scratch file, in bounded chunks, and
+    // gives the scratch file's disk space back as it goes: the copy needs
+    // little more room than the finished file, and a scratch file can be
+    // appended once.
     bool appendFrom(OutputFile &scratch);
     // Puts a target in place; false, with nothing at the path changed, when
     // any write, the sync, the close or the rename failed.

@@ -458,7 +458,8 @@ QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
 
 [[noreturn]] void failSaving(const QString &path, const OutputFile &file)
 {
-    failSaving(path, describeFileError(file.error()));
+    // Without an errno the XML writer itself gave up.
+    failSaving(path, file.error() != 0 ? describeFileError(file.error()) : QStringLiteral("write error"));
 }
 
 } // namespace
