@@ -36,7 +36,8 @@ awk -v rows="$rows" 'BEGIN {
   --convert-to xlsx --outdir "$work/in" "$work/csv/big.csv" >/dev/null 2>&1
 ls -l "$work/in/big.xlsx" | awk '{ printf "Input: big.xlsx, %.1f MB\n", $5 / 1e6 }'
 
-# run NAME BINARY: prints "seconds peak-KiB time-v-KiB" of one conversion.
+# run NAME BINARY: prints "seconds peak-KiB time-v-KiB cpu-seconds" of one
+# conversion; cpu is tabulon-batch's own user + system time (last sample).
 run() {
   local out="$work/out-$1"
   rm -rf "$out"
@@ -44,12 +45,14 @@ run() {
   start=$(date +%s.%N)
   /usr/bin/time -v -o "$work/time-$1" "$2" --source "$work/in" --out "$out" --masks "*.xlsx" --kind xml >"$work/log-$1" 2>&1 &
   pid=$!
-  local peak=0 hwm
+  local peak=0 hwm cpu=0 ticks
   while kill -0 "$pid" 2>/dev/null; do
     [ -n "$batchpid" ] || batchpid=$(pgrep -P "$pid" -x tabulon-batch || true)
     if [ -n "$batchpid" ]; then
       hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$batchpid/status" 2>/dev/null || true)
       [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+      ticks=$(awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$batchpid/stat" 2>/dev/null || true)
+      [ -n "$ticks" ] && cpu=$ticks
     fi
     sleep 0.02
   done
@@ -58,24 +61,26 @@ run() {
   grep -q "OK" "$work/log-$1" || { echo "$1 did not convert:" >&2; cat "$work/log-$1" >&2; exit 1; }
   local timev
   timev=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time-$1")
-  awk -v a="$start" -v b="$end" -v p="$peak" -v t="$timev" 'BEGIN { printf "%.2f %d %d\n", b - a, p, t }'
+  awk -v a="$start" -v b="$end" -v p="$peak" -v t="$timev" -v c="$cpu" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "%.2f %d %d %.2f\n", b - a, p, t, c / hz }'
 }
 
 names=(current)
 bins=("$batch")
 if [ -n "$reference" ]; then names+=(reference); bins+=("$reference"); fi
 
-declare -A times peaks
+declare -A times peaks cpus
 for ((round = 1; round <= rounds; round++)); do
   for i in "${!names[@]}"; do
     # Alternate which one goes first.
     j=$(( (i + round) % ${#names[@]} ))
-    read -r secs peak timev < <(run "${names[$j]}" "${bins[$j]}")
-    printf "round %d  %-9s  %6.2f s  peak of tabulon-batch %7.1f MiB  (time -v, office included: %7.1f MiB)\n" \
-      "$round" "${names[$j]}" "$secs" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
+    read -r secs peak timev cpu < <(run "${names[$j]}" "${bins[$j]}")
+    printf "round %d  %-9s  %6.2f s  own cpu %5.2f s  peak of tabulon-batch %7.1f MiB  (time -v, office included: %7.1f MiB)\n" \
+      "$round" "${names[$j]}" "$secs" "$cpu" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
       "$(awk -v k="$timev" 'BEGIN { print k / 1024 }')"
     times[${names[$j]}]+="$secs "
     peaks[${names[$j]}]+="$peak "
+    cpus[${names[$j]}]+="$cpu "
   done
 done
 
@@ -83,8 +88,8 @@ median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR 
 echo
 ls -l "$work/out-current/big.xml" | awk '{ printf "Output: big.xml, %.1f MB\n", $5 / 1e6 }'
 for name in "${names[@]}"; do
-  printf "%-9s  median %6.2f s  peak %7.1f MiB\n" "$name" "$(echo "${times[$name]}" | median)" \
-    "$(echo "${peaks[$name]}" | median | awk '{ print $1 / 1024 }')"
+  printf "%-9s  median %6.2f s  own cpu %5.2f s  peak %7.1f MiB\n" "$name" "$(echo "${times[$name]}" | median)" \
+    "$(echo "${cpus[$name]}" | median)" "$(echo "${peaks[$name]}" | median | awk '{ print $1 / 1024 }')"
 done
 if [ -n "$reference" ]; then
   if cmp -s "$work/out-current/big.xml" "$work/out-reference/big.xml"; then

@@ -215,7 +215,7 @@ bool OutputFile::commit()
         return false;
     // Data the kernel could not yet place (a full disk on a network or
     // quota-bound file system) shows up here, not at write().
-    if (::fsync(m_fd) != 0 && errno != EINVAL)
+    if (::fdatasync(m_fd) != 0 && errno != EINVAL)
         return fail(errno);
     if (m_unnamed) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
