@@ -1,5 +1,6 @@
 #include "platform/office/SpreadsheetML.h"
 
+#include "platform/office/OutputFile.h"
 #include "platform/office/UnoOffice.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -39,7 +40,6 @@
 #include <QHash>
 #include <QLocale>
 #include <QMap>
-#include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamWriter>
 
@@ -170,6 +170,12 @@ private:
     Reference<sheet::XFormulaParser> m_parser;
 };
 
+// Raised from inside the sheets once the output refused a write; the
+// file knows why.
+struct WriteFailed
+{
+};
+
 struct CellOut
 {
     sal_Int32 column;
@@ -221,8 +227,13 @@ public:
             m_formulaCells = rangesOf(query->queryContentCells(FORMULA));
             m_errorCells = rangesOf(query->queryFormulaCells(sheet::FormulaResult::ERROR));
             readFormatRanges(all);
-            for (sal_Int32 top = 0; top <= m_lastRow; top += kRowsPerBlock)
+            for (sal_Int32 top = 0; top <= m_lastRow; top += kRowsPerBlock) {
                 writeBlock(top, std::min(m_lastRow, top + kRowsPerBlock - 1));
+                // No point in reading the rest from the office once the
+                // file cannot take it.
+                if (m_xml.hasError())
+                    throw WriteFailed{};
+            }
         }
         m_xml.writeEndElement();  // Table
         m_xml.writeEndElement();  // Worksheet
@@ -407,6 +418,50 @@ private:
     std::vector<FormatRange> m_formatRanges;
 };
 
+QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
+{
+    QByteArray head;
+    QBuffer buffer(&head);
+    buffer.open(QIODevice::WriteOnly);
+    QXmlStreamWriter xml(&buffer);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(1);
+    xml.writeStartDocument();
+    xml.writeProcessingInstruction(QStringLiteral("mso-application"), QStringLiteral("progid=\"Excel.Sheet\""));
+    xml.writeStartElement(QStringLiteral("Workbook"));
+    xml.writeAttribute(QStringLiteral("xmlns"), QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet"));
+    xml.writeAttribute(QStringLiteral("xmlns:o"), QStringLiteral("urn:schemas-microsoft-com:office:office"));
+    xml.writeAttribute(QStringLiteral("xmlns:x"), QStringLiteral("urn:schemas-microsoft-com:office:excel"));
+    xml.writeAttribute(QStringLiteral("xmlns:ss"), QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet"));
+    xml.writeAttribute(QStringLiteral("xmlns:html"), QStringLiteral("http://www.w3.org/TR/REC-html40"));
+    xml.writeStartElement(QStringLiteral("Styles"));
+    xml.writeStartElement(QStringLiteral("Style"));
+    xml.writeAttribute(QStringLiteral("ss:ID"), QStringLiteral("Default"));
+    xml.writeAttribute(QStringLiteral("ss:Name"), QStringLiteral("Normal"));
+    xml.writeEndElement();
+    for (auto it = styles.cbegin(); it != styles.cend(); ++it) {
+        xml.writeStartElement(QStringLiteral("Style"));
+        xml.writeAttribute(QStringLiteral("ss:ID"), QStringLiteral("s%1").arg(it.key()));
+        xml.writeEmptyElement(QStringLiteral("NumberFormat"));
+        xml.writeAttribute(QStringLiteral("ss:Format"), xmlSafe(it.value()));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();  // Styles
+    xml.writeCharacters(QString());  // closes the start tag of Workbook
+    return head;
+}
+
+[[noreturn]] void failSaving(const QString &path, const QString &reason)
+{
+    throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+[[noreturn]] void failSaving(const QString &path, const OutputFile &file)
+{
+    // Without an errno the XML writer itself gave up.
+    failSaving(path, file.error() != 0 ? describeFileError(file.error()) : QStringLiteral("write error"));
+}
+
 } // namespace
 
 void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QString &path)
@@ -416,64 +471,46 @@ void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QStri
     FormatTable formats(document);
     FormulaPrinter formulas(document);
 
-    // The sheets go first into a buffer: the styles they use must come
-    // before them in the file.
-    QByteArray body;
+    // Like the office's own export, a missing output folder is created.
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(folder);
+    // A folder at the path, or a file where a folder should be.
+    const QString known = saveFailureReason(path);
+    if (known != QLatin1String("write error"))
+        failSaving(path, known);
+
+    // The output is opened first, so that a path that cannot be written
+    // fails before the document is read.
+    OutputFile file;
+    if (!file.openTarget(path))
+        failSaving(path, file);
+
+    // The styles the sheets use must come before them in the file, and are
+    // only known once every cell was seen: the sheets go to a scratch file
+    // beside the output, which is then copied in after the styles.
+    OutputFile body;
+    if (!body.openScratch(folder))
+        failSaving(path, body);
     QMap<sal_Int32, QString> styles;
     {
-        QBuffer buffer(&body);
-        buffer.open(QIODevice::WriteOnly);
-        QXmlStreamWriter xml(&buffer);
+        QXmlStreamWriter xml(&body);
         xml.setAutoFormatting(true);
         xml.setAutoFormattingIndent(1);
-        for (sal_Int32 i = 0, n = sheets->getCount(); i < n; ++i) {
-            SheetWriter writer(xml, formats, formulas, styles);
-            writer.write(Reference<sheet::XSpreadsheet>(sheets->getByIndex(i), UNO_QUERY_THROW), sal_Int16(i));
+        try {
+            for (sal_Int32 i = 0, n = sheets->getCount(); i < n; ++i) {
+                SheetWriter writer(xml, formats, formulas, styles);
+                writer.write(Reference<sheet::XSpreadsheet>(sheets->getByIndex(i), UNO_QUERY_THROW), sal_Int16(i));
+            }
+        } catch (const WriteFailed &) {
+            failSaving(path, body);
         }
+        if (xml.hasError())
+            failSaving(path, body);
     }
 
-    QByteArray head;
-    {
-        QBuffer buffer(&head);
-        buffer.open(QIODevice::WriteOnly);
-        QXmlStreamWriter xml(&buffer);
-        xml.setAutoFormatting(true);
-        xml.setAutoFormattingIndent(1);
-        xml.writeStartDocument();
-        xml.writeProcessingInstruction(QStringLiteral("mso-application"), QStringLiteral("progid=\"Excel.Sheet\""));
-        xml.writeStartElement(QStringLiteral("Workbook"));
-        xml.writeAttribute(QStringLiteral("xmlns"), QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet"));
-        xml.writeAttribute(QStringLiteral("xmlns:o"), QStringLiteral("urn:schemas-microsoft-com:office:office"));
-        xml.writeAttribute(QStringLiteral("xmlns:x"), QStringLiteral("urn:schemas-microsoft-com:office:excel"));
-        xml.writeAttribute(QStringLiteral("xmlns:ss"), QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet"));
-        xml.writeAttribute(QStringLiteral("xmlns:html"), QStringLiteral("http://www.w3.org/TR/REC-html40"));
-        xml.writeStartElement(QStringLiteral("Styles"));
-        xml.writeStartElement(QStringLiteral("Style"));
-        xml.writeAttribute(QStringLiteral("ss:ID"), QStringLiteral("Default"));
-        xml.writeAttribute(QStringLiteral("ss:Name"), QStringLiteral("Normal"));
-        xml.writeEndElement();
-        for (auto it = styles.cbegin(); it != styles.cend(); ++it) {
-            xml.writeStartElement(QStringLiteral("Style"));
-            xml.writeAttribute(QStringLiteral("ss:ID"), QStringLiteral("s%1").arg(it.key()));
-            xml.writeEmptyElement(QStringLiteral("NumberFormat"));
-            xml.writeAttribute(QStringLiteral("ss:Format"), xmlSafe(it.value()));
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();  // Styles
-        xml.writeCharacters(QString());  // closes the start tag of Workbook
-    }
-
-    // Like the office's own export, a missing output folder is created.
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(head) < 0 || file.write("\n") < 0 || file.write(body) < 0
-        || file.write("\n</Workbook>\n") < 0 || !file.commit()) {
-        QString reason = saveFailureReason(path);
-        if (reason == QLatin1String("write error") && !file.errorString().isEmpty())
-            reason = file.errorString();
-        throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason));
-    }
+    if (file.write(workbookHead(styles)) < 0 || file.write("\n") < 0 || !file.appendFrom(body)
+        || file.write("\n</Workbook>\n") < 0 || !file.commit())
+        failSaving(path, file);
 }
 
 } // namespace platform::office

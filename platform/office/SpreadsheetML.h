@@ -9,7 +9,10 @@ namespace platform::office {
 // Writes a loaded spreadsheet document as an XML spreadsheet (SpreadsheetML
 // 2003): every sheet in order, every non-empty cell with its value and type,
 // formulas in R1C1 notation, number formats as styles. Reads the document
-// in bulk through UNO; throws OfficeFailure when the file cannot be written.
+// through UNO in blocks of rows and streams them out, so memory does not
+// grow with the document. Afterwards the file at path is complete, or
+// OfficeFailure was thrown with the reason and the path holds what it held
+// before (nothing, or the earlier file).
 void writeSpreadsheetML(const css::uno::Reference<css::lang::XComponent> &document, const QString &path);
 
 } // namespace platform::office
