@@ -202,7 +202,8 @@ Reference<uno::XComponentContext> UnoOffice::localContext()
     return *context;
 }
 
-void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline)
+void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
+                        const std::atomic_bool *cancelled)
 {
     const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
     process.launch();
@@ -224,6 +225,8 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
+        if (cancelled && cancelled->load())
+            throw OfficeFailure(QStringLiteral("the start was cancelled"));
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 }

@@ -11,7 +11,7 @@
 namespace officetest {
 
 // Where the fixture put the workbooks made with LibreOffice (types.xls,
-// types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls).
+// types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls, locked.xlsx).
 QString inputsDir();
 QString input(const QString &name);
 

@@ -1,8 +1,8 @@
 // Makes the office tests' workbooks with the installed LibreOffice:
 //   MakeInputs <types.fods> <output dir>
 // writes types.xls, types.xlsx, types.ods (three sheets of typed values and
-// formulas), long.xlsx (5000 rows), and locked.ods / locked.xls (password
-// "secret"). Run by CTest as a fixture before the office tests.
+// formulas), long.xlsx (5000 rows), and locked.ods / locked.xls / locked.xlsx
+// (password "secret"; the .xlsx is an encrypted OOXML package). Run by CTest as a fixture before the office tests.
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/UnoOffice.h"
 
@@ -72,6 +72,7 @@ int main(int argc, char **argv)
         store(types, out.filePath("types.ods"), "calc8");
         store(types, out.filePath("locked.ods"), "calc8", "secret");
         store(types, out.filePath("locked.xls"), "MS Excel 97", "secret");
+        store(types, out.filePath("locked.xlsx"), "Calc MS Excel 2007 XML", "secret");
         office.close(types);
 
         // Crosses the writer's block of rows read at once.

@@ -1,0 +1,99 @@
+#include "platform/OutputStaging.h"
+
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool processExists(pid_t pid)
+{
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+QString OutputStaging::folderPrefix()
+{
+    return QStringLiteral(".tabulon-tmp-");
+}
+
+OutputStaging::OutputStaging(const QString &outputDirectory) : m_outputDirectory(outputDirectory)
+{
+    QByteArray pattern = QFile::encodeName(
+        joinPath(outputDirectory, folderPrefix() + QString::number(::getpid()) + QStringLiteral("-XXXXXX")));
+    // mkdtemp makes the folder with mode 0700 under a name nobody else has.
+    if (::mkdtemp(pattern.data()))
+        m_path = QFile::decodeName(pattern);
+    else
+        m_error = errno;
+}
+
+OutputStaging::~OutputStaging()
+{
+    if (!m_path.isEmpty())
+        QDir(m_path).removeRecursively();
+}
+
+QString OutputStaging::stagedPath(const QString &name) const
+{
+    return joinPath(m_path, name);
+}
+
+int OutputStaging::commit(const QString &name)
+{
+    const QByteArray staged = QFile::encodeName(stagedPath(name));
+    // The writer has closed the file; a sync makes late errors of the disk
+    // (space taken at write-back, I/O errors) show here, not after the move.
+    const int fd = ::open(staged.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int synced = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    if (synced != 0 && synced != EINVAL)
+        return synced;
+    const QByteArray target = QFile::encodeName(joinPath(m_outputDirectory, name));
+    if (::rename(staged.constData(), target.constData()) != 0)
+        return errno;
+    return 0;
+}
+
+void OutputStaging::clear()
+{
+    if (m_path.isEmpty())
+        return;
+    QDir dir(m_path);
+    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+}
+
+void OutputStaging::removeStale(const QString &outputDirectory)
+{
+    static const QRegularExpression name(QStringLiteral("^\\.tabulon-tmp-(\\d+)-.{6}$"));
+    const QDir dir(outputDirectory);
+    const QStringList folders =
+        dir.entryList({folderPrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &folder : folders) {
+        const QRegularExpressionMatch match = name.match(folder);
+        if (match.hasMatch() && !processExists(pid_t(match.captured(1).toLongLong())))
+            QDir(dir.filePath(folder)).removeRecursively();
+    }
+}
+
+} // namespace platform
