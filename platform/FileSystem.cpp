@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -163,6 +164,19 @@ bool matchesMask(const QString &name, const QString &mask)
     if (mask == QLatin1String("*.*"))
         return true;
     return matchFrom(name, 0, mask, 0);
+}
+
+int writeProblem(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    struct statvfs fs;
+    if (::statvfs(native.constData(), &fs) == 0) {
+        if (fs.f_flag & ST_RDONLY)
+            return EROFS;
+        if (fs.f_bavail == 0 || (fs.f_files > 0 && fs.f_favail == 0))
+            return ENOSPC;
+    }
+    return ::access(native.constData(), W_OK) == 0 ? 0 : errno;
 }
 
 namespace {

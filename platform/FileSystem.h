@@ -54,6 +54,11 @@ bool isHiddenName(const QString &name);
 // regard to case. A mask that is empty or holds a path separator matches nothing.
 bool matchesMask(const QString &name, const QString &mask);
 
+// What keeps files from being written into the directory `dir`: EROFS,
+// ENOSPC (no block or no inode left), or the errno of a failed write-access
+// check; 0 when nothing is seen.
+int writeProblem(const QString &dir);
+
 // One reading of a directory. Names whose bytes cannot be represented in the
 // file-name encoding cannot be opened by name again; they are kept apart.
 struct DirectoryEntries

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -48,7 +49,11 @@ OutputStaging::~OutputStaging()
 
 QString OutputStaging::stagedPath(const QString &name) const
 {
-    return joinPath(m_path, name);
+    // A short name of its own: writers put longer names beside it (the
+    // office's ".~lock.NAME#"), which must fit where a long output name fits.
+    const QString suffix = QFileInfo(name).suffix();
+    return joinPath(m_path, suffix.isEmpty() || suffix.size() > 16 ? QStringLiteral("output")
+                                                                    : QStringLiteral("output.") + suffix);
 }
 
 int OutputStaging::commit(const QString &name)

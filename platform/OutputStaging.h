@@ -25,7 +25,8 @@ public:
     QString outputDirectory() const { return m_outputDirectory; }
     QString path() const { return m_path; }
 
-    // Where the file that becomes outputDirectory/name is written first.
+    // Where the file that becomes outputDirectory/name is written first; one
+    // output at a time is staged.
     QString stagedPath(const QString &name) const;
 
     // Syncs the staged file and renames it to outputDirectory/name. An

@@ -9,6 +9,7 @@
 #include "platform/WebBrowser.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -189,8 +190,12 @@ TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
               source.filePath("a.xls") + "OK\n" + source.filePath("sub/b.xls") + "OK");
     EXPECT_TRUE(disabledDuringRun);
     EXPECT_TRUE(w.get<QWidget>("vexButton2")->isEnabled());
-    EXPECT_EQ(fake->saved, QStringList({out.filePath("a.csv") + "|6", out.filePath("b.csv") + "|6"}));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"a.csv", "b.csv"}));
     EXPECT_EQ(w.get<QStatusBar>("StatusBar1")->currentMessage(), source.filePath("sub") + "/b.xls");
+    const auto *counts = w.get<QStatusBar>("StatusBar1")->findChild<QLabel *>("RunCounts");
+    ASSERT_NE(counts, nullptr);
+    EXPECT_EQ(counts->text(), "2 converted, 0 failed") << "beside the status text, kept after the run";
 }
 
 TEST(MainWindow, StartFailureShowsTheLocalizedMessageAndKeepsTheLog)
