@@ -260,6 +260,72 @@ TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
     EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
 }
 
+TEST(MainWindow, TheStartOfTheApplicationCannotBeEnteredTwice)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    auto *start = w.get<QWidget>("vexButton2");
+    bool disabledWhileStarting = false;
+    // The start yields to the message loop, as a real one does for seconds:
+    // clicks then reach the window.
+    fake->onStart = [&] {
+        disabledWhileStarting = !start->isEnabled();
+        QTest::mouseClick(start, Qt::LeftButton);
+        w.form->vexButton2Click(nullptr);
+        QCoreApplication::processEvents();
+    };
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(disabledWhileStarting);
+    EXPECT_EQ(fake->calls.count("start"), 1);
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), source.filePath("a.xls") + "OK");
+    EXPECT_TRUE(start->isEnabled());
+}
+
+TEST(MainWindow, ClosingWhileTheApplicationStartsCancelsTheStartAndCloses)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    MessageCatcher messages;
+    fake->onStart = [&] { w.form->close(); };
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(fake->calls, QStringList({"start", "cancelStart", "release"}));
+    EXPECT_TRUE(fake->opened.isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
+    EXPECT_TRUE(messages.texts.isEmpty()) << "a cancelled start is not a failure to report";
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+}
+
+TEST(MainWindow, ARelativeOutputDirectoryIsTakenFromWhereTheProgramStarted)
+{
+    QTemporaryDir source, home, elsewhere;
+    writeFile(source.path(), "a.xls");
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    Window w;
+    QDir::setCurrent(elsewhere.path());
+    w.get<QLineEdit>("ePath")->setText("rel");
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->vexButton2Click(nullptr);
+    w.form->vexButton2Click(nullptr);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), source.filePath("a.xls") + "OK");
+    EXPECT_TRUE(QFile::exists(home.filePath("rel/a.htm")));
+    EXPECT_FALSE(QDir(elsewhere.path()).exists("rel"));
+    EXPECT_FALSE(QDir(source.path()).exists("rel")) << "not where the walk left the current directory";
+}
+
 TEST(WebBrowser, ScrollBarsGoOnlyWhenACompletionFindsTheBrowserIdle)
 {
     QTemporaryDir dir;
