@@ -29,8 +29,8 @@ public:
     // output at a time is staged.
     QString stagedPath(const QString &name) const;
 
-    // Syncs the staged file and renames it to outputDirectory/name. An
-    // existing link at the target is replaced, not written through.
+    // Renames the staged file to outputDirectory/name. An existing link at
+    // the target is replaced, not written through.
     // Returns 0 or the errno of the step that failed.
     int commit(const QString &name);
 

@@ -142,9 +142,9 @@ void OfficeCore::launchOffice()
     const auto deadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
     // Launched from the worker: the office's parent-death signal is tied to
     // the thread that started it, and the worker lives as long as this core.
-    const std::atomic_bool *cancelled = m_cancelled.get();
-    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline, cancelled] {
-        uno->connect(*process, deadline, cancelled);
+    // The job holds the flag itself: a job stuck in the office may outlive this core.
+    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline, cancelled = m_cancelled] {
+        uno->connect(*process, deadline, cancelled.get());
     });
 }
 
