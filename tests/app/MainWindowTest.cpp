@@ -182,10 +182,16 @@ TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
     w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
     w.get<QWidget>("vexRadioButton2")->setProperty("Checked", true);
     bool disabledDuringRun = false;
-    fake->onOpen = [&](const QString &) { disabledDuringRun = !w.get<QWidget>("vexButton2")->isEnabled(); };
+    QStringList countsDuringRun;
+    fake->onOpen = [&](const QString &) {
+        disabledDuringRun = !w.get<QWidget>("vexButton2")->isEnabled();
+        if (auto *label = w.get<QStatusBar>("StatusBar1")->findChild<QLabel *>("RunCounts"))
+            countsDuringRun << label->text();
+    };
 
     w.form->vexButton2Click(nullptr);
 
+    EXPECT_EQ(countsDuringRun, QStringList({"0 converted, 0 failed", "1 converted, 0 failed"}));
     EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(),
               source.filePath("a.xls") + "OK\n" + source.filePath("sub/b.xls") + "OK");
     EXPECT_TRUE(disabledDuringRun);
