@@ -4,7 +4,10 @@
 // Each case checks the exact log lines and what is on disk afterwards.
 #include "OfficeTestSupport.h"
 
+#include "app/ConversionRun.h"
+#include "app/WorkbookConverter.h"
 #include "common/TestSupport.h"
+#include "platform/office/OfficeBridge.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -307,4 +311,66 @@ TEST(HostileTree, AnOutputDirectoryThatCannotBeMadeEndsWithStatusOneBeforeTheOff
     EXPECT_TRUE(r.lines.isEmpty());
     EXPECT_EQ(r.err.trimmed(), "tabulon-batch: cannot make the output directory " + out + ": " + strerror(ENOTDIR));
     EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
+}
+
+namespace {
+
+// The run as the programs drive it, in this process, with a short call limit.
+struct PlainFront : RunSettings, RunView
+{
+    QString out;
+    QString masks() const override { return QStringLiteral("*.xlsx"); }
+    QString outputDirectory() const override { return out; }
+    bool isChecked(OutputKind kind) const override { return kind == OutputKind::Html; }
+    void setStatusText(const QString &) override {}
+    void appendLog(const QString &line) override { log << line; }
+    void clearLog() override {}
+    void setStartEnabled(bool) override {}
+    void showCounts(const RunCounts &) override {}
+    void showMessage(const QString &text) override { log << "message: " + text; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    QString successText() const override { return QStringLiteral("OK"); }
+    QString startFailureText() const override { return QStringLiteral("Can't Open Excel"); }
+    QStringList log;
+};
+
+} // namespace
+
+TEST(HostileTree, AStoreThatTimesOutLeavesNothingAndTheNextFileConverts)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const QString first = copyInput("long.xlsx", src + "/a.xlsx");
+    const QString second = copyInput("types.xlsx", src + "/b.xlsx");
+    platform::office::OfficeOptions options;
+    options.callTimeoutMs = 2000;
+    platform::office::registerExcelApplication(options);
+
+    PlainFront front;
+    front.out = out;
+    AutomationWorkbookConverter converter;
+    ConversionRun run(front, front, converter);
+    // Freezes the office as soon as a store has begun writing.
+    QList<pid_t> frozen;
+    QTimer freezer;
+    QObject::connect(&freezer, &QTimer::timeout, [&] {
+        if (!frozen.isEmpty() || everythingIn(out).filter(QRegularExpression("^\\.tabulon-tmp-[^/]+/")).isEmpty())
+            return;
+        frozen = officeChildren();
+        for (pid_t office : frozen)
+            ::kill(office, SIGSTOP);
+    });
+    freezer.start(5);
+    const QString saved = QDir::currentPath();
+    run.execute(src);
+    QDir::setCurrent(saved);
+    freezer.stop();
+
+    ASSERT_FALSE(frozen.isEmpty()) << "a store was caught in progress";
+    ASSERT_EQ(front.log.size(), 2) << qPrintable(front.log.join('\n'));
+    EXPECT_EQ(front.log.at(0), first + "LibreOffice did not finish saving the file within 2 s and was stopped; "
+                                       "the next file gets a new LibreOffice");
+    EXPECT_EQ(front.log.at(1), second + "OK");
+    EXPECT_EQ(everythingIn(out), QStringList({"b.htm"})) << "no part, lock file or temporary folder";
+    EXPECT_TRUE(officeChildren().isEmpty());
 }
