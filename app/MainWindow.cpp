@@ -171,7 +171,8 @@ void TFMain::vexButton2Click(QObject *)
 void TFMain::closeEvent(QCloseEvent *event)
 {
     // The run is on the stack below this event (it yields to the message
-    // loop): let it stop after the file it is converting, then close.
+    // loop): let it cancel the application's start or stop after the file
+    // it is converting, then close.
     if (isRunning()) {
         m_closeAfterRun = true;
         m_run->requestStop();

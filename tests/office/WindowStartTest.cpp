@@ -59,11 +59,11 @@ TEST(WindowStart, ClicksDuringTheOfficeStartStartNothing)
         QTest::mouseClick(w.startButton(), Qt::LeftButton);
         w.form->vexButton2Click(nullptr);  // even a direct call is refused
     });
-    clicker.start(100);
+    clicker.start(20);
     QTest::mouseClick(w.startButton(), Qt::LeftButton);  // returns when the run is over
     clicker.stop();
 
-    EXPECT_GE(clicksDuringStart, 3);
+    EXPECT_GE(clicksDuringStart, 1);
     EXPECT_FALSE(enabledDuringStart);
     EXPECT_EQ(w.log(), src + "/types.xlsOK");
     EXPECT_TRUE(w.startButton()->isEnabled());
@@ -88,7 +88,7 @@ TEST(WindowStart, ClosingDuringTheOfficeStartEndsTheOfficeAndConvertsNothing)
         sinceClose.start();
         w.form->close();
     });
-    closer.start(50);
+    closer.start(10);
     QTest::mouseClick(w.startButton(), Qt::LeftButton);
     closer.stop();
     const qint64 afterClose = sinceClose.isValid() ? sinceClose.elapsed() : -1;
