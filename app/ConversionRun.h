@@ -1,10 +1,18 @@
 #pragma once
 
 #include "app/WorkbookConverter.h"
+#include "platform/FileSystem.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+
+namespace platform {
+class OutputStaging;
+}
 
 // The output kinds, tried in this order for every file.
 enum class OutputKind { Html, Csv, Xml };
@@ -30,6 +38,20 @@ public:
     virtual bool isChecked(OutputKind kind) const = 0;
 };
 
+// What the run has logged so far: every line is one converted or one
+// failed entry; replaced counts converted outputs that took the name of an
+// output written earlier in the same run.
+struct RunCounts
+{
+    int converted = 0;
+    int failed = 0;
+    int replaced = 0;
+    bool operator==(const RunCounts &o) const
+    {
+        return converted == o.converted && failed == o.failed && replaced == o.replaced;
+    }
+};
+
 // What the run shows, and the texts it shows in the user's language.
 class RunView
 {
@@ -39,6 +61,8 @@ public:
     virtual void appendLog(const QString &line) = 0;
     virtual void clearLog() = 0;
     virtual void setStartEnabled(bool enabled) = 0;
+    // Called after every log line.
+    virtual void showCounts(const RunCounts &counts) = 0;
     virtual void showMessage(const QString &text) = 0;
     // Lets the message loop process all pending messages.
     virtual void processEvents() = 0;
@@ -54,16 +78,24 @@ public:
     enum class Outcome { Completed, Stopped, OutputDirectoryFailed, ApplicationUnavailable };
 
     ConversionRun(RunSettings &settings, RunView &view, WorkbookConverter &converter);
+    ~ConversionRun();
+
+    // Where a relative output directory is taken from; by default the
+    // current directory when the run starts.
+    void setBaseDirectory(const QString &dir) { m_baseDirectory = dir; }
 
     // The whole run, from creating the output directory to quitting the
-    // application.
+    // application. Running from the first step on: the start of the
+    // application is part of it.
     Outcome execute(const QString &rootDirectory);
 
-    // Ends the run after the file being converted; safe to call from a
-    // handler that runs while the run yields.
-    void requestStop() { m_stopRequested = true; }
+    // Ends the run after the file being converted, or cancels the start of
+    // the application; safe to call from a handler that runs while the run
+    // yields.
+    void requestStop();
     bool isStopRequested() const { return m_stopRequested; }
     bool isRunning() const { return m_running; }
+    RunCounts counts() const { return m_counts; }
 
     void WalkDirectory(const QString &dir);
     void ConvertFilesInDirectory(const QString &dir);
@@ -75,16 +107,36 @@ public:
     static QString BaseName(const QString &path);
 
 private:
+    struct Output
+    {
+        const OutputFormat *format;
+        QString path;
+    };
+
     // The output directory as the user typed it, a relative one taken against
-    // the current directory at the start of the run (the walk changes it).
+    // the base directory (the walk changes the current one).
     QString resolvedOutputDirectory() const;
     QString outputFileName(const QString &baseName, const OutputFormat &format) const;
+    QList<Output> outputsFor(const QString &path) const;
+    // Why the workbook must not be opened at all; empty when it may.
+    QString refusalFor(const QString &path, const QList<Output> &outputs) const;
+    // Saves through the staging folder; returns the workbook whose output
+    // this one replaced, if any. Throws AutomationError.
+    QString saveOutput(WorkbookConverter::Workbook &workbook, const QString &path, const Output &output);
+    platform::OutputStaging &stagingFor(const QString &outputDirectory);
+    void reportUnreadable(const QString &dir, const QStringList &names, const QString &what);
+    void logSuccess(const QString &path, const QStringList &replacedOwners);
+    void logFailure(const QString &line);
 
     RunSettings &m_settings;
     RunView &m_view;
     WorkbookConverter &m_converter;
-    QString m_startDirectory;     // where a relative output directory is resolved
+    QString m_baseDirectory;      // where a relative output directory is resolved
     QSet<QString> m_walked;       // canonical paths, so no directory is walked twice
+    QHash<QString, QString> m_written;      // output path -> the workbook it was written for
+    QSet<platform::FileId> m_writtenFiles;  // outputs on disk, never taken as inputs
+    std::unique_ptr<platform::OutputStaging> m_staging;
+    RunCounts m_counts;
     bool m_stopRequested = false;
     bool m_running = false;
 };

@@ -46,7 +46,8 @@ void registerColorNames(platform::FormLoader &loader)
 } // namespace
 
 TFMain::TFMain(std::unique_ptr<WorkbookConverter> converter, QWidget *parent)
-    : QWidget(parent), ExcelApp(converter ? std::move(converter) : std::make_unique<AutomationWorkbookConverter>())
+    : QWidget(parent), ExcelApp(converter ? std::move(converter) : std::make_unique<AutomationWorkbookConverter>()),
+      m_programDirectory(platform::currentDirectory())
 {
     platform::FormLoader loader;
     registerClasses(loader);
@@ -152,10 +153,13 @@ void TFMain::WebBrowser2DocumentComplete(QObject *, const QVariant &, const QVar
 
 void TFMain::vexButton2Click(QObject *)
 {
+    // Running covers the start of the application too, which yields to the
+    // message loop for seconds: a second click then must not replace m_run.
     if (isRunning())
         return;
     auto *tree = control<TDirectoryListBox>("DirectoryListBox1");
     m_run = std::make_unique<ConversionRun>(static_cast<RunSettings &>(*this), static_cast<RunView &>(*this), *ExcelApp);
+    m_run->setBaseDirectory(m_programDirectory);
     QPointer<TFMain> self(this);
     m_run->execute(tree ? tree->directory() : platform::currentDirectory());
     if (!self)
@@ -167,7 +171,8 @@ void TFMain::vexButton2Click(QObject *)
 void TFMain::closeEvent(QCloseEvent *event)
 {
     // The run is on the stack below this event (it yields to the message
-    // loop): let it stop after the file it is converting, then close.
+    // loop): let it cancel the application's start or stop after the file
+    // it is converting, then close.
     if (isRunning()) {
         m_closeAfterRun = true;
         m_run->requestStop();
@@ -220,6 +225,22 @@ void TFMain::setStartEnabled(bool enabled)
 {
     if (QWidget *start = control<QWidget>("vexButton2"))
         start->setEnabled(enabled);
+}
+
+void TFMain::showCounts(const RunCounts &counts)
+{
+    auto *status = control<QStatusBar>("StatusBar1");
+    if (!status)
+        return;
+    if (!m_countsLabel) {
+        m_countsLabel = new QLabel(status);
+        m_countsLabel->setObjectName(QStringLiteral("RunCounts"));
+        status->addPermanentWidget(m_countsLabel);
+    }
+    QString text = QStringLiteral("%1 converted, %2 failed").arg(counts.converted).arg(counts.failed);
+    if (counts.replaced > 0)
+        text += QStringLiteral(", %1 replaced").arg(counts.replaced);
+    m_countsLabel->setText(text);
 }
 
 void TFMain::showMessage(const QString &message)

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QStatusBar;
@@ -77,6 +78,7 @@ private:
     void appendLog(const QString &line) override;
     void clearLog() override;
     void setStartEnabled(bool enabled) override;
+    void showCounts(const RunCounts &counts) override;
     void showMessage(const QString &text) override;
     void processEvents() override;
     QString successText() const override;
@@ -84,6 +86,9 @@ private:
 
     std::unique_ptr<WorkbookConverter> ExcelApp;
     std::unique_ptr<ConversionRun> m_run;
+    // A relative output directory is taken from where the program started.
+    QString m_programDirectory;
+    QPointer<QLabel> m_countsLabel;  // a permanent section of StatusBar1
     bool m_closeAfterRun = false;
     int m_color = platform::clBtnFace;
 };

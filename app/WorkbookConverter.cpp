@@ -35,6 +35,11 @@ void AutomationWorkbookConverter::start()
     m_application = platform::createAutomationObject(QString::fromLatin1(progId));
 }
 
+void AutomationWorkbookConverter::cancelStart()
+{
+    platform::cancelAutomationCreation(QString::fromLatin1(progId));
+}
+
 void AutomationWorkbookConverter::hide()
 {
     application().setProperty(QStringLiteral("visible"), false);

@@ -24,6 +24,9 @@ public:
     virtual ~WorkbookConverter() = default;
 
     virtual void start() = 0;
+    // Makes a start in progress (one that yields while it waits) fail soon;
+    // called from an event handled during start().
+    virtual void cancelStart() {}
     virtual void hide() = 0;
     virtual WorkbookRef open(const QString &path) = 0;
     virtual void quit() = 0;
@@ -40,6 +43,7 @@ public:
     static constexpr const char *progId = "excel.application";
 
     void start() override;
+    void cancelStart() override;
     void hide() override;
     WorkbookRef open(const QString &path) override;
     void quit() override;

@@ -2,6 +2,7 @@
 
 #include "app/ConversionRun.h"
 #include "app/Strings.h"
+#include "platform/FileSystem.h"
 #include "platform/SignalBridge.h"
 #include "platform/office/OfficeBridge.h"
 
@@ -86,12 +87,10 @@ public:
     {
         m_out << line << '\n';
         m_out.flush();
-        ++m_files;
-        if (line.endsWith(m_success))
-            ++m_converted;
     }
     void clearLog() override {}
     void setStartEnabled(bool) override {}
+    void showCounts(const RunCounts &) override {}
     void showMessage(const QString &text) override
     {
         m_err << text << '\n';
@@ -101,16 +100,11 @@ public:
     QString successText() const override { return m_success; }
     QString startFailureText() const override { return Strings::load(m_base + Strings::StartFailure); }
 
-    int files() const { return m_files; }
-    int converted() const { return m_converted; }
-
 private:
     QTextStream &m_out;
     QTextStream &m_err;
     int m_base;
     QString m_success;
-    int m_files = 0;
-    int m_converted = 0;
 };
 
 } // namespace
@@ -123,6 +117,15 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "tabulon-batch: " << error << '\n' << kUsage;
         err.flush();
         return BadArguments;
+    }
+
+    // Unlike the window, which goes on and lets every save fail, the batch
+    // ends here: a run that can write nothing is not worth an office.
+    if (const int failure = platform::makeDirectories(options.out)) {
+        err << "tabulon-batch: cannot make the output directory " << options.out << ": "
+            << platform::describeError(failure) << '\n';
+        err.flush();
+        return OutputUnusable;
     }
 
     platform::office::OfficeOptions office;
@@ -146,7 +149,12 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     case ConversionRun::Outcome::Stopped:
         break;
     }
-    err << QStringLiteral("%1 files: %2 converted, %3 failed").arg(view.files()).arg(view.converted()).arg(view.files() - view.converted())
+    const RunCounts counts = conversion.counts();
+    err << QStringLiteral("%1 files: %2 converted, %3 failed, %4 replaced")
+               .arg(counts.converted + counts.failed)
+               .arg(counts.converted)
+               .arg(counts.failed)
+               .arg(counts.replaced)
         << '\n';
     err.flush();
     return Completed;

@@ -60,15 +60,19 @@ inline QVariant toVariant(const AutomationRef &object) { return QVariant::fromVa
 AutomationRef toObject(const QVariant &value, const QString &what);
 
 using AutomationFactory = std::function<AutomationRef()>;
+using AutomationCanceller = std::function<void()>;
 
 // Servers register themselves under their program identifier (compared
 // without regard to case). A later registration of the same name replaces
-// the earlier one.
-void registerAutomationServer(const QString &progId, AutomationFactory factory);
+// the earlier one. A server whose creation yields to the event loop may give
+// a canceller that makes a creation in progress fail soon.
+void registerAutomationServer(const QString &progId, AutomationFactory factory, AutomationCanceller cancel = {});
 void unregisterAutomationServer(const QString &progId);
 
 // Creates the object registered under progId; throws AutomationError when no
 // server is registered or the server fails to start.
 AutomationRef createAutomationObject(const QString &progId);
+// Cancels a creation of progId in progress (from an event handled during it).
+void cancelAutomationCreation(const QString &progId);
 
 } // namespace platform

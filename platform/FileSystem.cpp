@@ -4,10 +4,18 @@
 
 #include <QCollator>
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -16,21 +24,93 @@ QString joinPath(const QString &left, const QString &right)
     return left + QDir::separator() + right;
 }
 
+QString describeError(int errnum)
+{
+    switch (errnum) {
+    case ENOSPC: return QStringLiteral("disk full");
+    case EDQUOT: return QStringLiteral("disk quota exceeded");
+    case EACCES:
+    case EPERM: return QStringLiteral("permission denied");
+    case ENAMETOOLONG: return QStringLiteral("file name too long");
+    case EROFS: return QStringLiteral("read-only file system");
+    case ENOENT: return QStringLiteral("not found");
+    case EIO: return QStringLiteral("input/output error");
+    default: break;
+    }
+    char buffer[256];
+    return QString::fromLocal8Bit(::strerror_r(errnum, buffer, sizeof buffer));
+}
+
 QString currentDirectory()
 {
     return QDir::toNativeSeparators(QDir::currentPath());
 }
 
-bool setCurrentDirectory(const QString &path)
+bool setCurrentDirectory(const QString &path, int *error)
 {
-    return !path.isEmpty() && QDir::setCurrent(path);
+    const int result = path.isEmpty() ? (errno = ENOENT, -1) : ::chdir(QFile::encodeName(path).constData());
+    if (result != 0 && error)
+        *error = errno;
+    return result == 0;
 }
 
 void forceDirectories(const QString &path)
 {
     if (path.isEmpty())
         throw AutomationError(QStringLiteral("Unable to create directory"));
-    QDir().mkpath(path);
+    makeDirectories(path);
+}
+
+int makeDirectories(const QString &path)
+{
+    if (path.isEmpty())
+        return ENOENT;
+    const QByteArray native = QFile::encodeName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    // Every prefix ending before a separator, then the whole path.
+    for (qsizetype at = native.indexOf('/', 1);; at = native.indexOf('/', at + 1)) {
+        const QByteArray prefix = at < 0 ? native : native.left(at);
+        struct stat st;
+        if (::stat(prefix.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return ENOTDIR;
+        } else if (errno != ENOENT) {
+            return errno;
+        } else if (::mkdir(prefix.constData(), 0777) != 0 && errno != EEXIST) {
+            return errno;
+        }
+        if (at < 0)
+            return 0;
+    }
+}
+
+FileId fileId(const QString &path)
+{
+    struct stat st;
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino};
+}
+
+size_t qHash(const FileId &id, size_t seed)
+{
+    return ::qHash(quint64(id.inode), seed) ^ ::qHash(quint64(id.device), seed);
+}
+
+QString inputProblem(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return describeError(errno);
+    struct stat st;
+    QString problem;
+    if (::fstat(fd, &st) != 0)
+        problem = describeError(errno);
+    else if (!S_ISREG(st.st_mode))
+        problem = QStringLiteral("not a regular file");
+    else if (st.st_size == 0)
+        problem = QStringLiteral("empty");
+    ::close(fd);
+    return problem;
 }
 
 bool isHiddenName(const QString &name)
@@ -86,33 +166,78 @@ bool matchesMask(const QString &name, const QString &mask)
     return matchFrom(name, 0, mask, 0);
 }
 
+int writeProblem(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    struct statvfs fs;
+    if (::statvfs(native.constData(), &fs) == 0) {
+        if (fs.f_flag & ST_RDONLY)
+            return EROFS;
+        if (fs.f_bavail == 0 || (fs.f_files > 0 && fs.f_favail == 0))
+            return ENOSPC;
+    }
+    return ::access(native.constData(), W_OK) == 0 ? 0 : errno;
+}
+
+namespace {
+
+bool isDirectoryEntry(int dirFd, const struct dirent *entry)
+{
+    if (entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+DirectoryEntries readDirectory(const QString &dir)
+{
+    DirectoryEntries entries;
+    DIR *stream = ::opendir(QFile::encodeName(dir).constData());
+    if (!stream) {
+        entries.error = errno;
+        return entries;
+    }
+    for (;;) {
+        errno = 0;
+        const struct dirent *entry = ::readdir(stream);
+        if (!entry) {
+            entries.error = errno;
+            break;
+        }
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        const QString name = QFile::decodeName(raw);
+        const bool representable = QFile::encodeName(name) == raw;
+        if (isDirectoryEntry(::dirfd(stream), entry)) {
+            if (!isHiddenName(name))
+                (representable ? entries.directories : entries.unnamedDirectories).append(name);
+        } else {
+            (representable ? entries.files : entries.unnamedFiles).append(name);
+        }
+    }
+    ::closedir(stream);
+    for (QStringList *list : {&entries.files, &entries.directories, &entries.unnamedFiles, &entries.unnamedDirectories})
+        sortByName(*list);
+    return entries;
+}
+
 QStringList listSubdirectories(const QString &dir)
 {
-    QStringList names;
-    QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        if (!isHiddenName(name))
-            names.append(name);
-    }
-    sortByName(names);
-    return names;
+    return readDirectory(dir).directories;
 }
 
 QStringList listMatchingFiles(const QString &dir, const QString &mask)
 {
     QStringList names;
-    if (mask.isEmpty())
-        return names;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    for (const QString &name : readDirectory(dir).files) {
         if (matchesMask(name, mask))
             names.append(name);
     }
-    sortByName(names);
     return names;
 }
 

@@ -36,7 +36,8 @@ AutomationError unknownName(const QString &name)
 class OfficeCore : public std::enable_shared_from_this<OfficeCore>
 {
 public:
-    explicit OfficeCore(const OfficeOptions &options) : m_options(options) {}
+    OfficeCore(const OfficeOptions &options, std::shared_ptr<std::atomic_bool> cancelled)
+        : m_options(options), m_cancelled(std::move(cancelled)) {}
     ~OfficeCore();
 
     void start();
@@ -62,6 +63,8 @@ private:
     [[noreturn]] void officeDied(const QString &doing);
 
     OfficeOptions m_options;
+    // Set from the calling thread, read by the worker while it connects.
+    std::shared_ptr<std::atomic_bool> m_cancelled;
     std::unique_ptr<CallGate> m_gate = std::make_unique<CallGate>();
     std::unique_ptr<OfficeProcess> m_process;
     std::unique_ptr<UnoOffice> m_uno;
@@ -141,8 +144,9 @@ void OfficeCore::launchOffice()
     const auto deadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
     // Launched from the worker: the office's parent-death signal is tied to
     // the thread that started it, and the worker lives as long as this core.
-    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline] {
-        uno->connect(*process, deadline);
+    // The job holds the flag itself: a job stuck in the office may outlive this core.
+    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline, cancelled = m_cancelled] {
+        uno->connect(*process, deadline, cancelled.get());
     });
 }
 
@@ -350,11 +354,27 @@ private:
 
 void registerExcelApplication(const OfficeOptions &options)
 {
-    registerAutomationServer(QString::fromLatin1(kProgId), [options]() -> AutomationRef {
-        auto core = std::make_shared<OfficeCore>(options);
-        core->start();
+    // The cancel flag of the start in progress, shared by the factory and
+    // the canceller of this registration.
+    auto pending = std::make_shared<std::shared_ptr<std::atomic_bool>>();
+    auto create = [options, pending]() -> AutomationRef {
+        auto cancelled = std::make_shared<std::atomic_bool>(false);
+        *pending = cancelled;
+        auto core = std::make_shared<OfficeCore>(options, cancelled);
+        try {
+            core->start();
+        } catch (...) {
+            pending->reset();
+            throw;
+        }
+        pending->reset();
         return std::make_shared<ApplicationObject>(core);
-    });
+    };
+    auto cancel = [pending] {
+        if (*pending)
+            (*pending)->store(true);
+    };
+    registerAutomationServer(QString::fromLatin1(kProgId), create, cancel);
 }
 
 } // namespace platform::office

@@ -1,5 +1,7 @@
 #include "platform/office/UnoOffice.h"
 
+#include "platform/FileSystem.h"
+
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -24,11 +26,13 @@
 #include <rtl/ref.hxx>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -124,6 +128,24 @@ QString refusalReason(const QStringList &asked)
 
 const char *const kTextFilter = "Text - txt - csv (StarCalc)";
 
+// An encrypted OOXML workbook is a compound file holding the streams
+// "EncryptionInfo" and "EncryptedPackage" instead of a zip package. The
+// office does not ask for its password through the interaction handler: it
+// refuses the file as unknown, so it is recognised here.
+bool isEncryptedOoxml(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray compoundMagic = QByteArray::fromHex("d0cf11e0a1b11ae1");
+    if (file.read(compoundMagic.size()) != compoundMagic)
+        return false;
+    const QString stream = QStringLiteral("EncryptedPackage");
+    const QByteArray name(reinterpret_cast<const char *>(stream.utf16()), stream.size() * 2);
+    // The directory of a small compound file sits in its first megabyte.
+    return file.read(1 << 20).contains(name);
+}
+
 bool isTextFile(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -173,12 +195,17 @@ QString saveFailureReason(const QString &path, const QString &officeMessage)
             .arg(QDir::toNativeSeparators(ancestor.absoluteFilePath()));
     const QRegularExpressionMatch kind = QRegularExpression(QStringLiteral("Class:(\\w+)")).match(officeMessage);
     const QString cls = kind.hasMatch() ? kind.captured(1) : QString();
+    if (cls == QLatin1String("Space"))
+        return platform::describeError(ENOSPC);
+    // The office's error classes are coarse: the file system tells what is in the way.
+    if (ancestor.isDir()) {
+        if (const int error = platform::writeProblem(ancestor.absoluteFilePath()))
+            return platform::describeError(error);
+    }
     if (cls == QLatin1String("Access"))
-        return QStringLiteral("access denied");
+        return platform::describeError(EACCES);
     if (cls == QLatin1String("NotExists"))
         return QStringLiteral("the output folder does not exist");
-    if (cls == QLatin1String("Write"))
-        return QStringLiteral("write error (is the disk full?)");
     return QStringLiteral("write error");
 }
 
@@ -202,7 +229,8 @@ Reference<uno::XComponentContext> UnoOffice::localContext()
     return *context;
 }
 
-void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline)
+void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
+                        const std::atomic_bool *cancelled)
 {
     const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
     process.launch();
@@ -229,6 +257,8 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
+        if (cancelled && cancelled->load())
+            throw OfficeFailure(QStringLiteral("the start was cancelled"));
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 }
@@ -264,12 +294,17 @@ UnoOffice::Document UnoOffice::load(const QString &path)
     try {
         document = loader->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
     } catch (const lang::IllegalArgumentException &) {
+        if (isEncryptedOoxml(path))
+            throw OfficeFailure(QStringLiteral("the workbook is password-protected"));
         throw OfficeFailure(QStringLiteral("the file is not in a format that LibreOffice can read"));
     } catch (const io::IOException &) {
         throw OfficeFailure(refusalReason(handler->asked()));
     }
-    if (!document.is())
+    if (!document.is()) {
+        if (isEncryptedOoxml(path))
+            throw OfficeFailure(QStringLiteral("the workbook is password-protected"));
         throw OfficeFailure(refusalReason(handler->asked()));
+    }
 
     Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
     const QString filter = filterOf(document);

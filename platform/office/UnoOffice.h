@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 
 namespace platform::office {
@@ -23,8 +24,10 @@ public:
     using Document = css::uno::Reference<css::lang::XComponent>;
 
     // Launches the process (again, when a fresh profile asks for a restart)
-    // and connects to it, retrying until the deadline.
-    void connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline);
+    // and connects to it, retrying until the deadline or until *cancelled
+    // (when given) turns true.
+    void connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
+                 const std::atomic_bool *cancelled = nullptr);
 
     // Loads a workbook hidden, read-only, without macros or link updates,
     // refusing every question. Fails for anything that is not a spreadsheet.

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <unistd.h>
 
 using testsupport::writeFile;
@@ -30,6 +31,7 @@ struct Front : RunSettings, RunView
     void appendLog(const QString &line) override { log << line; }
     void clearLog() override { log.clear(); }
     void setStartEnabled(bool enabled) override { startEnabled << enabled; }
+    void showCounts(const RunCounts &c) override { counts = c; }
     void showMessage(const QString &text) override { messages << text; }
     void processEvents() override { ++yields; }
     QString successText() const override { return "OK"; }
@@ -37,6 +39,7 @@ struct Front : RunSettings, RunView
 
     QStringList status, log, messages;
     QList<bool> startEnabled;
+    RunCounts counts;
     int yields = 0;
 };
 
@@ -58,6 +61,18 @@ protected:
         for (QString line : front.log)
             names << line.remove(source.path() + "/").remove(QRegularExpression("OK$"));
         return names;
+    }
+    // The codes of the saves, each checked to go to a staged path in a
+    // private folder of the output directory as it was then.
+    QStringList savedCodes(const QString &outputDir) const
+    {
+        QStringList codes;
+        for (const QString &entry : converter.saved) {
+            const QFileInfo staged(entry.section('|', 0, 0));
+            EXPECT_TRUE(staged.path().startsWith(outputDir + "/.tabulon-tmp-")) << qPrintable(entry);
+            codes << entry.section('|', 1);
+        }
+        return codes;
     }
     ConversionRun::Outcome run()
     {
@@ -165,9 +180,9 @@ TEST_F(RunTest, NamesOutputsByBaseNameAndEveryCheckedKind)
     front.masksText = "*.xls,README";
     front.kinds[0] = front.kinds[1] = front.kinds[2] = true;
     run();
-    const QString o = out.path() + "/";
-    EXPECT_EQ(converter.saved, QStringList({o + "report.htm|44", o + "report.csv|6", o + "report.xml|46",
-                                            o + "README.htm|44", o + "README.csv|6", o + "README.xml|46"}));
+    EXPECT_EQ(savedCodes(out.path()), QStringList({"44", "6", "46", "44", "6", "46"}));
+    for (const char *name : {"report.htm", "report.csv", "report.xml", "README.htm", "README.csv", "README.xml"})
+        EXPECT_TRUE(QFileInfo(out.filePath(name)).isFile()) << name;
 }
 
 TEST_F(RunTest, ReadsTheControlsLiveDuringTheRun)
@@ -186,10 +201,10 @@ TEST_F(RunTest, ReadsTheControlsLiveDuringTheRun)
         }
     };
     run();
-    const QString o2 = second.path() + "/";
     // The output directory and kinds change from this very file's saves on,
     // the masks from the next directory on.
-    EXPECT_EQ(converter.saved, QStringList({o2 + "a.csv|6", o2 + "b.csv|6", o2 + "d.csv|6"}));
+    EXPECT_EQ(savedCodes(second.path()), QStringList({"6", "6", "6"}));
+    EXPECT_EQ(QDir(second.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.csv", "b.csv", "d.csv"}));
     EXPECT_FALSE(QDir(out.path()).exists("a.htm"));
 }
 
@@ -211,10 +226,10 @@ TEST_F(RunTest, AnUnwritableOutputDirectoryFailsEverySave)
     front.output = blocker + "/inside";
     EXPECT_EQ(run(), ConversionRun::Outcome::Completed);
     ASSERT_EQ(front.log.size(), 1);
-    EXPECT_TRUE(front.log.first().startsWith(src("a.xls") + ": cannot write"));
+    EXPECT_EQ(front.log.first(), src("a.xls") + "Can't save " + blocker + "/inside/a.htm: " + strerror(ENOTDIR));
 }
 
-TEST_F(RunTest, ASubdirectoryThatCannotBeEnteredIsSkipped)
+TEST_F(RunTest, ASubdirectoryThatCannotBeEnteredIsLoggedAndSkipped)
 {
     writeFile(src(), "a/x.xls");
     writeFile(src(), "b/y.xls");
@@ -226,7 +241,8 @@ TEST_F(RunTest, ASubdirectoryThatCannotBeEnteredIsSkipped)
             QDir(src("b")).removeRecursively();
     };
     run();
-    EXPECT_EQ(logNames(), QStringList({"a/x.xls", "c/z.xls"}));
+    EXPECT_EQ(logNames(), QStringList({"a/x.xls", "bCan't enter the directory: not found", "c/z.xls"}));
+    EXPECT_EQ(front.counts, (RunCounts{2, 1, 0}));
 }
 
 TEST_F(RunTest, LinkLoopsAreNotWalkedForever)
@@ -246,7 +262,7 @@ TEST_F(RunTest, StartFailureShowsTheMessageAndKeepsTheLog)
     EXPECT_EQ(run(), ConversionRun::Outcome::ApplicationUnavailable);
     EXPECT_EQ(front.messages, QStringList({"Can't Open Excel"}));
     EXPECT_EQ(front.log, QStringList({"previous line"}));
-    EXPECT_TRUE(front.startEnabled.isEmpty());
+    EXPECT_EQ(front.startEnabled, QList<bool>({false, true})) << "off while starting, on again after";
     EXPECT_TRUE(converter.opened.isEmpty());
 }
 

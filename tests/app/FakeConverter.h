@@ -17,9 +17,16 @@ public:
     void start() override
     {
         calls << "start";
-        if (failStart)
+        if (onStart)
+            onStart();
+        if (failStart || startCancelled)
             throw platform::AutomationError("no application");
         started = true;
+    }
+    void cancelStart() override
+    {
+        calls << "cancelStart";
+        startCancelled = true;
     }
     void hide() override { calls << "hide"; }
     WorkbookRef open(const QString &path) override;
@@ -35,7 +42,10 @@ public:
     QStringList opened;
     QStringList saved;       // "file|code"
     QStringList failOpenFor; // file names whose open fails
+    QStringList failSaveFor; // file names whose save writes a part and its litter, then fails
     bool failStart = false;
+    bool startCancelled = false;
+    std::function<void()> onStart;  // runs inside start(), as a yielding start would
     bool started = false;
     std::function<void(const QString &)> onOpen;
 };
@@ -50,6 +60,14 @@ public:
         QFile out(fileName);
         if (!out.open(QIODevice::WriteOnly))
             throw platform::AutomationError(QStringLiteral(": cannot write %1").arg(fileName));
+        if (m_owner.failSaveFor.contains(QFileInfo(m_path).fileName())) {
+            // What a writer that dies half-way leaves: a part, a lock, a temporary folder.
+            out.write("<html><body><table><tr><td>par");
+            const QString dir = QFileInfo(fileName).path();
+            QFile(dir + "/.~lock." + QFileInfo(fileName).fileName() + "#").open(QIODevice::WriteOnly);
+            QDir(dir).mkpath("lu1234abcd.tmp/inner");
+            throw platform::AutomationError(QStringLiteral(": cannot write %1: disk full").arg(fileName));
+        }
         out.write(m_path.toUtf8());
     }
     void close() override { m_owner.calls << "close"; }

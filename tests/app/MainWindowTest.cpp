@@ -9,6 +9,7 @@
 #include "platform/WebBrowser.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -181,16 +182,26 @@ TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
     w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
     w.get<QWidget>("vexRadioButton2")->setProperty("Checked", true);
     bool disabledDuringRun = false;
-    fake->onOpen = [&](const QString &) { disabledDuringRun = !w.get<QWidget>("vexButton2")->isEnabled(); };
+    QStringList countsDuringRun;
+    fake->onOpen = [&](const QString &) {
+        disabledDuringRun = !w.get<QWidget>("vexButton2")->isEnabled();
+        if (auto *label = w.get<QStatusBar>("StatusBar1")->findChild<QLabel *>("RunCounts"))
+            countsDuringRun << label->text();
+    };
 
     w.form->vexButton2Click(nullptr);
 
+    EXPECT_EQ(countsDuringRun, QStringList({"0 converted, 0 failed", "1 converted, 0 failed"}));
     EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(),
               source.filePath("a.xls") + "OK\n" + source.filePath("sub/b.xls") + "OK");
     EXPECT_TRUE(disabledDuringRun);
     EXPECT_TRUE(w.get<QWidget>("vexButton2")->isEnabled());
-    EXPECT_EQ(fake->saved, QStringList({out.filePath("a.csv") + "|6", out.filePath("b.csv") + "|6"}));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"a.csv", "b.csv"}));
     EXPECT_EQ(w.get<QStatusBar>("StatusBar1")->currentMessage(), source.filePath("sub") + "/b.xls");
+    const auto *counts = w.get<QStatusBar>("StatusBar1")->findChild<QLabel *>("RunCounts");
+    ASSERT_NE(counts, nullptr);
+    EXPECT_EQ(counts->text(), "2 converted, 0 failed") << "beside the status text, kept after the run";
 }
 
 TEST(MainWindow, StartFailureShowsTheLocalizedMessageAndKeepsTheLog)
@@ -253,6 +264,72 @@ TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
     EXPECT_EQ(fake->opened.size(), 1);
     EXPECT_EQ(fake->calls.mid(fake->calls.size() - 2), QStringList({"quit", "release"}));
     EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
+}
+
+TEST(MainWindow, TheStartOfTheApplicationCannotBeEnteredTwice)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    auto *start = w.get<QWidget>("vexButton2");
+    bool disabledWhileStarting = false;
+    // The start yields to the message loop, as a real one does for seconds:
+    // clicks then reach the window.
+    fake->onStart = [&] {
+        disabledWhileStarting = !start->isEnabled();
+        QTest::mouseClick(start, Qt::LeftButton);
+        w.form->vexButton2Click(nullptr);
+        QCoreApplication::processEvents();
+    };
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(disabledWhileStarting);
+    EXPECT_EQ(fake->calls.count("start"), 1);
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), source.filePath("a.xls") + "OK");
+    EXPECT_TRUE(start->isEnabled());
+}
+
+TEST(MainWindow, ClosingWhileTheApplicationStartsCancelsTheStartAndCloses)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    MessageCatcher messages;
+    fake->onStart = [&] { w.form->close(); };
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(fake->calls, QStringList({"start", "cancelStart", "release"}));
+    EXPECT_TRUE(fake->opened.isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
+    EXPECT_TRUE(messages.texts.isEmpty()) << "a cancelled start is not a failure to report";
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+}
+
+TEST(MainWindow, ARelativeOutputDirectoryIsTakenFromWhereTheProgramStarted)
+{
+    QTemporaryDir source, home, elsewhere;
+    writeFile(source.path(), "a.xls");
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    Window w;
+    QDir::setCurrent(elsewhere.path());
+    w.get<QLineEdit>("ePath")->setText("rel");
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.form->vexButton2Click(nullptr);
+    w.form->vexButton2Click(nullptr);
+    QDir::setCurrent(saved);
+    EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), source.filePath("a.xls") + "OK");
+    EXPECT_TRUE(QFile::exists(home.filePath("rel/a.htm")));
+    EXPECT_FALSE(QDir(elsewhere.path()).exists("rel"));
+    EXPECT_FALSE(QDir(source.path()).exists("rel")) << "not where the walk left the current directory";
 }
 
 TEST(WebBrowser, ScrollBarsGoOnlyWhenACompletionFindsTheBrowserIdle)

@@ -18,3 +18,11 @@ QString writeFile(const QString &dir, const QString &relative, const QByteArray 
 unsigned rgbAt(const QImage &image, int x, int y);
 
 } // namespace testsupport
+
+#include <ostream>
+
+// Readable QStrings in the failure messages of EXPECT_EQ.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

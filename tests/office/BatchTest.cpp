@@ -46,21 +46,6 @@ bool processGone(pid_t pid)
     return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
 }
 
-QList<pid_t> officesOf(qint64 parent)
-{
-    QList<pid_t> found;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray s = stat.readAll();
-        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-        if (s.contains("(soffice.bin)") && fields.size() > 1 && fields.at(1).toLongLong() == parent)
-            found << entry.toInt();
-    }
-    return found;
-}
-
 } // namespace
 
 TEST(Batch, WalksTheTreeAndLogsEveryFileAsTheWindowWould)
@@ -117,7 +102,7 @@ TEST(Batch, OfficeKilledDuringTheRunIsReplacedAndTheRestConverts)
             lines << QString::fromUtf8(process.readLine()).trimmed();
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { readLines(); return lines.size() >= 3; }, 60000));
-    const QList<pid_t> offices = officesOf(process.processId());
+    const QList<pid_t> offices = officeChildrenOf(process.processId());
     ASSERT_EQ(offices.size(), 1);
     ::kill(offices.first(), SIGKILL);
 
@@ -144,7 +129,7 @@ TEST(Batch, KillingTheProgramTakesItsOfficeAlong)
     process.start(QStringLiteral(TABULON_BATCH), {"--source", src, "--out", dir.filePath("out"), "--masks", "*.xlsx", "--kind", "xml"});
     ASSERT_TRUE(process.waitForStarted());
     QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor([&] { offices = officesOf(process.processId()); return !offices.isEmpty(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { offices = officeChildrenOf(process.processId()); return !offices.isEmpty(); }, 60000));
     QTest::qWait(500);
     process.kill();  // SIGKILL: no clean-up code of the program runs
     ASSERT_TRUE(process.waitForFinished(10000));

@@ -82,6 +82,7 @@ TEST(OfficeFailures, BadInputsFailAtOnceWithAMessageAndTheOfficeGoesOn)
         {writeFile(dir, "picture.xls", png), "not a workbook"},
         {input("locked.ods"), "password-protected"},
         {input("locked.xls"), "password-protected"},
+        {input("locked.xlsx"), "password-protected"},  // encrypted OOXML: refused without a question
         {dir.filePath("missing.xls"), "does not exist"},
     };
 

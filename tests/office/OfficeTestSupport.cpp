@@ -47,11 +47,15 @@ QList<pid_t> officeProcesses(const std::function<bool(pid_t, const QByteArray &s
 
 QList<pid_t> officeChildren()
 {
-    const pid_t self = ::getpid();
-    return officeProcesses([self](pid_t, const QByteArray &stat, const QByteArray &) {
+    return officeChildrenOf(::getpid());
+}
+
+QList<pid_t> officeChildrenOf(qint64 parent)
+{
+    return officeProcesses([parent](pid_t, const QByteArray &stat, const QByteArray &) {
         // After "(comm) S " comes the parent's pid.
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        return fields.size() > 1 && fields.at(1).toInt() == self;
+        return fields.size() > 1 && fields.at(1).toLongLong() == parent;
     });
 }
 

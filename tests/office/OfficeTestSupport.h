@@ -11,12 +11,14 @@
 namespace officetest {
 
 // Where the fixture put the workbooks made with LibreOffice (types.xls,
-// types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls).
+// types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls, locked.xlsx).
 QString inputsDir();
 QString input(const QString &name);
 
 // Office processes that are children of this process.
 QList<pid_t> officeChildren();
+// Office processes that are children of the process parent.
+QList<pid_t> officeChildrenOf(qint64 parent);
 // Office processes whose command line names the given profile or pipe text.
 QList<pid_t> officeProcessesMatching(const QString &text);
 

@@ -1,11 +1,12 @@
 // Makes the office tests' workbooks with the installed LibreOffice:
 //   MakeInputs <types.fods> <output dir>
 // writes types.xls, types.xlsx, types.ods (three sheets of typed values and
-// formulas), long.xlsx (5000 rows), and locked.ods / locked.xls (password
-// "secret"). Run by CTest as a fixture before the office tests.
+// formulas), long.xlsx (5000 rows), and locked.ods / locked.xls / locked.xlsx
+// (password "secret"; the .xlsx is an encrypted OOXML package). Run by CTest as a fixture before the office tests.
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/UnoOffice.h"
 
+#include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/sheet/XCalculatable.hpp>
@@ -41,6 +42,22 @@ void store(const UnoOffice::Document &document, const QString &path, const char 
     uno::Reference<frame::XStorable>(document, uno::UNO_QUERY_THROW)->storeToURL(fileUrl(path), props);
 }
 
+// OOXML is encrypted from the package's encryption data; a plain Password
+// is not applied by the export filter.
+void storeEncryptedOoxml(const UnoOffice::Document &document, const QString &path, const char *password)
+{
+    uno::Sequence<beans::NamedValue> encryption(2);
+    encryption[0].Name = "OOXPassword";
+    encryption[0].Value = uno::Any(rtl::OUString::createFromAscii(password));
+    encryption[1].Name = "CryptoType";
+    encryption[1].Value = uno::Any(rtl::OUString("Standard"));
+    uno::Sequence<beans::PropertyValue> props(3);
+    props[0] = prop("FilterName", uno::Any(rtl::OUString("Calc MS Excel 2007 XML")));
+    props[1] = prop("Overwrite", uno::Any(true));
+    props[2] = prop("EncryptionData", uno::Any(encryption));
+    uno::Reference<frame::XStorable>(document, uno::UNO_QUERY_THROW)->storeToURL(fileUrl(path), props);
+}
+
 UnoOffice::Document loadCalculated(UnoOffice &office, const QString &path)
 {
     UnoOffice::Document document = office.load(path);
@@ -72,6 +89,7 @@ int main(int argc, char **argv)
         store(types, out.filePath("types.ods"), "calc8");
         store(types, out.filePath("locked.ods"), "calc8", "secret");
         store(types, out.filePath("locked.xls"), "MS Excel 97", "secret");
+        storeEncryptedOoxml(types, out.filePath("locked.xlsx"), "secret");
         office.close(types);
 
         // Crosses the writer's block of rows read at once.

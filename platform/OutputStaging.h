@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// A private hidden folder inside an output directory, where outputs are
+// written before they are moved into place. Being on the output directory's
+// own file system, the move is one rename(2): a reader of the output
+// directory sees either the old file or the complete new one, never a part.
+// Whatever a writer leaves beside its target (lock files, temporary
+// folders) lands in here and goes with the folder.
+class OutputStaging
+{
+public:
+    // Makes ".tabulon-tmp-<pid>-XXXXXX" (mode 0700) in outputDirectory.
+    explicit OutputStaging(const QString &outputDirectory);
+    ~OutputStaging();  // removes the folder with everything in it
+
+    OutputStaging(const OutputStaging &) = delete;
+    OutputStaging &operator=(const OutputStaging &) = delete;
+
+    // 0 when the folder exists, otherwise the errno of its creation.
+    int error() const { return m_error; }
+    QString outputDirectory() const { return m_outputDirectory; }
+    QString path() const { return m_path; }
+
+    // Where the file that becomes outputDirectory/name is written first; one
+    // output at a time is staged.
+    QString stagedPath(const QString &name) const;
+
+    // Renames the staged file to outputDirectory/name. An existing link at
+    // the target is replaced, not written through.
+    // Returns 0 or the errno of the step that failed.
+    int commit(const QString &name);
+
+    // Removes everything inside the folder.
+    void clear();
+
+    // Removes the folders of this kind in outputDirectory whose process is gone.
+    static void removeStale(const QString &outputDirectory);
+
+    static QString folderPrefix();
+
+private:
+    QString m_outputDirectory;
+    QString m_path;
+    int m_error = 0;
+};
+
+} // namespace platform

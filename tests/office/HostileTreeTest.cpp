@@ -1,0 +1,376 @@
+// tabulon-batch with the real LibreOffice on trees a user may well have:
+// a full disk, colliding names, links, outputs beside or below the inputs,
+// unreadable entries, unusable names, an office that dies in a store.
+// Each case checks the exact log lines and what is on disk afterwards.
+#include "OfficeTestSupport.h"
+
+#include "app/ConversionRun.h"
+#include "app/WorkbookConverter.h"
+#include "common/TestSupport.h"
+#include "platform/office/OfficeBridge.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace officetest;
+
+namespace {
+
+struct Batch
+{
+    int status = -1;
+    QStringList lines;
+    QString err;
+};
+
+Batch runBatch(const QStringList &arguments, const QStringList &prefix = {})
+{
+    QProcess process;
+    const QStringList command = prefix + QStringList{QStringLiteral(TABULON_BATCH)} + arguments;
+    process.start(command.first(), command.mid(1));
+    process.waitForFinished(180000);
+    Batch r;
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    return r;
+}
+
+QString copyInput(const QString &name, const QString &target)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    EXPECT_TRUE(QFile::copy(input(name), target)) << qPrintable(target);
+    return target;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// Everything in dir, hidden entries included, as sorted relative paths.
+QStringList everythingIn(const QString &dir)
+{
+    QStringList found;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(dir).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+QString countLine(const Batch &r)
+{
+    return r.err.split('\n', Qt::SkipEmptyParts).value(0);
+}
+
+// A tmpfs of a few hundred kilobytes, mounted for one test.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &path) : m_path(path)
+    {
+        if (::geteuid() != 0) {
+            m_why = "mounting a small tmpfs needs root";
+            return;
+        }
+        QDir().mkpath(path);
+        if (::mount("tmpfs", QFile::encodeName(path), "tmpfs", 0, "size=256k") != 0)
+            m_why = QString("mount of a tmpfs failed: %1").arg(strerror(errno));
+        else
+            m_mounted = true;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString whyNot() const { return m_why; }
+
+private:
+    QString m_path;
+    QString m_why;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+TEST(HostileTree, AFullDiskFailsTheFileWithTheReasonAndLeavesNoPart)
+{
+    QTemporaryDir dir;
+    SmallDisk disk(dir.filePath("disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << qPrintable(disk.whyNot());
+    const QString src = dir.filePath("src"), out = dir.filePath("disk/out");
+    const QString big = copyInput("long.xlsx", src + "/big.xlsx");
+    const QString small = copyInput("types.xls", src + "/small.xlsx");
+    for (const char *kind : {"html", "csv"}) {
+        const QString ext = kind == QString("html") ? "htm" : kind;
+        const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", kind});
+        EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+        EXPECT_EQ(r.lines, QStringList({big + "cannot save " + out + "/big." + ext + ": disk full", small + "OK"})) << kind;
+        EXPECT_TRUE(everythingIn(out).contains("small." + ext)) << kind;
+        EXPECT_FALSE(everythingIn(out).contains("big." + ext)) << kind;
+        EXPECT_TRUE(everythingIn(out).filter(QRegularExpression("^\\.|/\\.|lu.*tmp")).isEmpty())
+            << kind << ": " << qPrintable(everythingIn(out).join(' '));
+    }
+}
+
+TEST(HostileTree, CollisionsAndLinksAtOutputPaths)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const QString first = copyInput("types.xls", src + "/types.xls");
+    const QString second = copyInput("types.xlsx", src + "/d/types.xlsx");
+    QDir().mkpath(out);
+    const QString victim = dir.filePath("victim.txt");
+    QFile victimFile(victim);
+    ASSERT_TRUE(victimFile.open(QIODevice::WriteOnly));
+    victimFile.write("not to be overwritten");
+    victimFile.close();
+    ASSERT_EQ(::symlink(QFile::encodeName(victim), QFile::encodeName(out + "/types.csv")), 0);
+
+    const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xls, *.xlsx", "--kind", "csv"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, QStringList({first + "OK", second + "OK (replaced the output of " + first + ")"}));
+    EXPECT_EQ(countLine(r), "2 files: 2 converted, 0 failed, 1 replaced");
+    EXPECT_EQ(contents(victim), "not to be overwritten");
+    EXPECT_FALSE(QFileInfo(out + "/types.csv").isSymLink());
+    EXPECT_EQ(readCsv(out + "/types.csv").size(), 5);
+    EXPECT_EQ(everythingIn(out), QStringList({"types.csv"}));
+}
+
+TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
+{
+    QTemporaryDir dir;
+    // Output directory = source directory: the CSV workbook's output is itself.
+    const QString src = dir.filePath("src");
+    const QString book = copyInput("types.xls", src + "/book.xls");
+    const Batch made = runBatch({"--source", src, "--out", src, "--kind", "csv"});
+    ASSERT_EQ(made.lines, QStringList({book + "OK"}));
+    QFile::remove(book);
+    const QString csv = src + "/book.csv";
+    const QByteArray before = contents(csv);
+    const Batch same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
+    EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv + " is this workbook itself, which is left as it is"}));
+    EXPECT_EQ(countLine(same), "1 files: 0 converted, 1 failed, 0 replaced");
+    EXPECT_EQ(contents(csv), before);
+    EXPECT_EQ(everythingIn(src), QStringList({"book.csv"}));
+
+    // Output directory inside the source tree, masks that match the outputs.
+    const QString tree = dir.filePath("tree");
+    const QString a = copyInput("types.xls", tree + "/a.xls");
+    const QString b = copyInput("types.ods", tree + "/z/b.ods");
+    const Batch below = runBatch({"--source", tree, "--out", tree + "/out", "--masks", "*", "--kind", "html"});
+    EXPECT_EQ(below.lines, QStringList({a + "OK", b + "OK"}));
+    EXPECT_EQ(everythingIn(tree + "/out"), QStringList({"a.htm", "b.htm"}));
+}
+
+TEST(HostileTree, UnreadableEntriesAsAnUnprivilegedUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run tabulon-batch as the user nobody (without root the tree's owner reads everything)";
+    if (!QFile::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "setpriv is not installed";
+    QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()), 0755), 0);
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const QString open = copyInput("types.xls", src + "/a.xls");
+    const QString secret = copyInput("types.xls", src + "/secret.xls");
+    copyInput("types.xls", src + "/closed/b.xls");
+    copyInput("types.xls", src + "/nolist/c.xls");
+    const QString after = copyInput("types.xls", src + "/zz/d.xls");
+    ASSERT_EQ(::chmod(QFile::encodeName(secret), 0600), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(src + "/closed"), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(src + "/nolist"), 0711), 0);
+    QDir().mkpath(out);
+    ASSERT_EQ(::chown(QFile::encodeName(out), 65534, 65534), 0);
+
+    const Batch r = runBatch({"--source", src, "--out", out, "--kind", "csv"},
+                             {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    EXPECT_EQ(r.status, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.lines, QStringList({open + "OK", secret + "Can't open the workbook: permission denied",
+                                    src + "/closed" + "Can't enter the directory: permission denied",
+                                    src + "/nolist" + "Can't list the directory: permission denied",
+                                    after + "OK"}));
+    EXPECT_EQ(countLine(r), "5 files: 2 converted, 3 failed, 0 replaced");
+    EXPECT_EQ(everythingIn(out), QStringList({"a.csv", "d.csv"}));
+}
+
+TEST(HostileTree, NamesPathsAndFilesThatAreNoWorkbooks)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const QString good = copyInput("types.xls", src + "/good.xls");
+    const QString locked = copyInput("locked.xlsx", src + "/locked.xls");
+    const QByteArray raw = QFile::encodeName(src) + "/bad\xff.xls";
+    ASSERT_TRUE(QFile::copy(input("types.xls"), QFile::decodeName(QFile::encodeName(src) + "/tmp.xls")));
+    ASSERT_EQ(::rename(QFile::encodeName(src + "/tmp.xls"), raw), 0);
+    ASSERT_EQ(::symlink("nowhere.xls", QFile::encodeName(src + "/gone.xls")), 0);
+    QFile(src + "/empty.xls").open(QIODevice::WriteOnly);
+    // A directory chain longer than PATH_MAX, made one step at a time.
+    const QString step(200, QLatin1Char('d'));
+    QString deep = src + "/deep";
+    QDir().mkpath(deep);
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(deep));
+    QString tooLong;
+    while (deep.toUtf8().size() < PATH_MAX + 300) {
+        ASSERT_EQ(::mkdir(step.toUtf8(), 0755), 0);
+        ASSERT_EQ(::chdir(step.toUtf8()), 0);
+        deep += "/" + step;
+        if (tooLong.isEmpty() && deep.toUtf8().size() >= PATH_MAX)
+            tooLong = deep;
+    }
+    QFile::copy(input("types.xls"), "lost.xls");
+    QDir::setCurrent(saved);
+
+    const Batch r = runBatch({"--source", src, "--out", out, "--kind", "csv"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.lines, QStringList({
+        QFile::decodeName(raw) + "Can't use the file: its name is not valid in the file-name encoding",
+        src + "/empty.xls" + "Can't open the workbook: empty",
+        src + "/gone.xls" + "Can't open the workbook: not found",
+        good + "OK",
+        locked + "Can't open the workbook: the workbook is password-protected",
+        tooLong + "Can't enter the directory: file name too long",
+    }));
+    EXPECT_EQ(everythingIn(out), QStringList({"good.csv"}));
+    QProcess::execute("rm", {"-rf", src + "/deep"});
+}
+
+TEST(HostileTree, AnOfficeKilledInAStoreLeavesNothingAndTheNextRunConvertsEverything)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const int files = 6;
+    for (int i = 0; i < files; ++i)
+        copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
+
+    QProcess process;
+    process.start(QStringLiteral(TABULON_BATCH), {"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
+    ASSERT_TRUE(process.waitForStarted());
+    // A store is under way when the private folder holds something.
+    auto storing = [&] {
+        const QStringList all = everythingIn(out);
+        return !all.filter(QRegularExpression("^\\.tabulon-tmp-[^/]+/")).isEmpty();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(storing, 90000));
+    const QList<pid_t> offices = officeChildrenOf(process.processId());
+    ASSERT_EQ(offices.size(), 1);
+    for (pid_t office : offices)
+        ::kill(office, SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(180000));
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), files);
+    const QStringList failed = lines.filter(QRegularExpression("xlsx(?!OK$)"));
+    ASSERT_EQ(failed.size(), 1) << qPrintable(lines.join('\n'));
+    EXPECT_TRUE(failed.first().contains("stopped unexpectedly")) << qPrintable(failed.first());
+    const QString killedName = QFileInfo(failed.first().section(".xlsx", 0, 0)).fileName() + ".htm";
+    QStringList expected;
+    for (int i = 0; i < files; ++i)
+        expected << QStringLiteral("f%1.htm").arg(i);
+    QStringList converted = expected;
+    converted.removeAll(killedName);
+    EXPECT_EQ(everythingIn(out), converted) << "no part, lock file or temporary folder";
+
+    // A lock file that an older version left beside the output does not matter either.
+    QFile(out + "/.~lock." + killedName + "#").open(QIODevice::WriteOnly);
+    const Batch again = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
+    EXPECT_EQ(again.lines.filter(QRegularExpression("xlsxOK$")).size(), files) << qPrintable(again.lines.join('\n'));
+    QStringList withLock = QStringList(expected) << ".~lock." + killedName + "#";
+    withLock.sort();
+    EXPECT_EQ(everythingIn(out), withLock);
+}
+
+TEST(HostileTree, AnOutputDirectoryThatCannotBeMadeEndsWithStatusOneBeforeTheOffice)
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("plain")).open(QIODevice::WriteOnly);
+    copyInput("types.xls", dir.filePath("src/a.xls"));
+    const QString out = dir.filePath("plain/out");
+    const Batch r = runBatch({"--source", dir.filePath("src"), "--out", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.lines.isEmpty());
+    EXPECT_EQ(r.err.trimmed(), "tabulon-batch: cannot make the output directory " + out + ": " + strerror(ENOTDIR));
+    EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
+}
+
+namespace {
+
+// The run as the programs drive it, in this process, with a short call limit.
+struct PlainFront : RunSettings, RunView
+{
+    QString out;
+    QString masks() const override { return QStringLiteral("*.xlsx"); }
+    QString outputDirectory() const override { return out; }
+    bool isChecked(OutputKind kind) const override { return kind == OutputKind::Html; }
+    void setStatusText(const QString &) override {}
+    void appendLog(const QString &line) override { log << line; }
+    void clearLog() override {}
+    void setStartEnabled(bool) override {}
+    void showCounts(const RunCounts &) override {}
+    void showMessage(const QString &text) override { log << "message: " + text; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    QString successText() const override { return QStringLiteral("OK"); }
+    QString startFailureText() const override { return QStringLiteral("Can't Open Excel"); }
+    QStringList log;
+};
+
+} // namespace
+
+TEST(HostileTree, AStoreThatTimesOutLeavesNothingAndTheNextFileConverts)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
+    const QString first = copyInput("long.xlsx", src + "/a.xlsx");
+    const QString second = copyInput("types.xlsx", src + "/b.xlsx");
+    platform::office::OfficeOptions options;
+    options.callTimeoutMs = 2000;
+    platform::office::registerExcelApplication(options);
+
+    PlainFront front;
+    front.out = out;
+    AutomationWorkbookConverter converter;
+    ConversionRun run(front, front, converter);
+    // Freezes the office as soon as a store has begun writing.
+    QList<pid_t> frozen;
+    QTimer freezer;
+    QObject::connect(&freezer, &QTimer::timeout, [&] {
+        if (!frozen.isEmpty() || everythingIn(out).filter(QRegularExpression("^\\.tabulon-tmp-[^/]+/")).isEmpty())
+            return;
+        frozen = officeChildren();
+        for (pid_t office : frozen)
+            ::kill(office, SIGSTOP);
+    });
+    freezer.start(5);
+    const QString saved = QDir::currentPath();
+    run.execute(src);
+    QDir::setCurrent(saved);
+    freezer.stop();
+
+    ASSERT_FALSE(frozen.isEmpty()) << "a store was caught in progress";
+    ASSERT_EQ(front.log.size(), 2) << qPrintable(front.log.join('\n'));
+    EXPECT_EQ(front.log.at(0), first + "LibreOffice did not finish saving the file within 2 s and was stopped; "
+                                       "the next file gets a new LibreOffice");
+    EXPECT_EQ(front.log.at(1), second + "OK");
+    EXPECT_EQ(everythingIn(out), QStringList({"b.htm"})) << "no part, lock file or temporary folder";
+    EXPECT_TRUE(officeChildren().isEmpty());
+}
