@@ -340,11 +340,10 @@ void TvexCustomButton::loadFrame(QImage &frame, int index) const
 {
     TvexUIStyle style = m_uiStyle;
     try {
-        if (UseFileTheme(m_fileTheme, style)) {
+        if (UseFileTheme(m_fileTheme, style))
             m_fileTheme->GetImageFrame(ButtonImage, &frame, index, 3);
-            return;
-        }
-        GetBuiltInBitmap(style, ButtonImage, &frame, index, 3);
+        else
+            GetBuiltInBitmap(style, ButtonImage, &frame, index, 3);
     } catch (const std::exception &) {
         frame = QImage();
     }
