@@ -109,8 +109,10 @@ void TvexFileTheme::GetImageFrame(int element, QImage *picture, int frameIndex, 
     const FrameKey key{element, frameIndex, frameCount};
     auto cached = m_frames.find(key);
     if (cached == m_frames.end()) {
+        // Only the frame is kept: a strip that no one asked for whole would
+        // double what the theme holds in memory.
         QImage strip;
-        m_manager.GetImage(element, &strip);
+        m_manager.GetImageForOneUse(element, &strip);
         QImage frame;
         GetFrame(strip, frame, frameCount, frameIndex);
         cached = m_frames.emplace(key, frame).first;

@@ -289,6 +289,22 @@ bool TvexFileThemeMgr::GetImage(int element, QImage *picture) const
     return true;
 }
 
+bool TvexFileThemeMgr::GetImageForOneUse(int element, QImage *picture) const
+{
+    if (!m_reader || !picture)
+        return false;
+    auto cached = m_pictures.constFind(element);
+    if (cached != m_pictures.constEnd()) {
+        *picture = *cached;
+        return true;
+    }
+    QBuffer *stream = m_reader->GetImageStream(ThemeElementKey(element));
+    if (!stream)
+        return false;
+    *picture = decodeImage(stream);
+    return true;
+}
+
 QImage TvexFileThemeMgr::decodeImage(QBuffer *stream)
 {
     QImageReader reader(stream, "BMP");

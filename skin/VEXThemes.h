@@ -160,6 +160,9 @@ public:
     // untouched and the answer is false. Each picture is decoded once per
     // loaded file; the same image comes back until the next LoadFile.
     bool GetImage(int element, QImage *picture) const;
+    // GetImage for a caller that keeps what it cuts out of the picture: one
+    // that is not kept yet is decoded for this call only.
+    bool GetImageForOneUse(int element, QImage *picture) const;
     bool GetBool(int element) const;              // false without reader
     platform::TColor GetColor(int element) const; // 0 without reader, -1 when missing
     // 0 without reader, -1 when missing (or -1); any other value is bounded
