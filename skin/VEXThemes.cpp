@@ -277,15 +277,9 @@ bool TvexFileThemeMgr::LoadFile(const QString &fileName)
 
 bool TvexFileThemeMgr::GetImage(int element, QImage *picture) const
 {
-    if (!m_reader || !picture)
+    if (!GetImageForOneUse(element, picture))
         return false;
-    QBuffer *stream = m_reader->GetImageStream(ThemeElementKey(element));
-    if (!stream)
-        return false;
-    auto cached = m_pictures.constFind(element);
-    if (cached == m_pictures.constEnd())
-        cached = m_pictures.insert(element, decodeImage(stream));
-    *picture = *cached;
+    m_pictures.insert(element, *picture);
     return true;
 }
 
@@ -293,7 +287,7 @@ bool TvexFileThemeMgr::GetImageForOneUse(int element, QImage *picture) const
 {
     if (!m_reader || !picture)
         return false;
-    auto cached = m_pictures.constFind(element);
+    const auto cached = m_pictures.constFind(element);
     if (cached != m_pictures.constEnd()) {
         *picture = *cached;
         return true;
