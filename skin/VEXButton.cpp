@@ -340,11 +340,10 @@ void TvexCustomButton::loadFrame(QImage &frame, int index) const
 {
     TvexUIStyle style = m_uiStyle;
     try {
-        if (UseFileTheme(m_fileTheme, style)) {
+        if (UseFileTheme(m_fileTheme, style))
             m_fileTheme->GetImageFrame(ButtonImage, &frame, index, 3);
-            return;
-        }
-        GetBuiltInBitmap(style, ButtonImage, &frame, index, 3);
+        else
+            GetBuiltInBitmap(style, ButtonImage, &frame, index, 3);
     } catch (const std::exception &) {
         frame = QImage();
     }
@@ -929,7 +928,10 @@ void TvexCheckBox::paintEvent(QPaintEvent *)
             DrawParentBackground(canvas, this);
         canvas.setBrush(Qt::NoBrush);
         canvas.setFont(font());
-        canvas.setPen(palette().color(QPalette::WindowText));
+        // The font's own colour in every state: only the picture shows that
+        // the control is disabled, and the disabled text colour hardly
+        // stands out from the patterns the captions lie on.
+        canvas.setPen(palette().color(QPalette::Active, QPalette::WindowText));
         const int y0 = (height() - hW) / 2;
         const int pictureTop = (height() - ph) / 2;
         const int textFlags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextShowMnemonic;

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
@@ -430,6 +431,8 @@ bool TvexForm::hostEvent(QEvent *event)
         if (m_fitting) // the state put back after fitting
             break;
         const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+        if (!(change->oldState() & Qt::WindowMinimized) && m_host->isMinimized())
+            minimizeRequested();
         const bool wasMaximized = change->oldState() & Qt::WindowMaximized;
         if (!wasMaximized && m_host->isMaximized())
             m_normalBounds = m_host->geometry();
@@ -528,6 +531,32 @@ void TvexForm::mdiSizeChanged()
 bool TvexForm::hostMinimized() const
 {
     return m_host && m_host->isMinimized();
+}
+
+// Qt marks a window minimised as soon as it is asked to be, but only a
+// window manager can iconify it: without one the window stays on the screen
+// and nothing ever reports the request as refused. Once a window manager had
+// time to take the window off the screen, a window that is still shown is
+// not minimised, and the frame goes on drawing and sizing it as it is.
+void TvexForm::minimizeRequested()
+{
+    constexpr int WindowManagerGrace = 400; // ms
+    if (m_host->isWindow())
+        QTimer::singleShot(WindowManagerGrace, this, &TvexForm::checkMinimizeTookEffect);
+}
+
+void TvexForm::checkMinimizeTookEffect()
+{
+    if (!IsActive() || isDestroying() || !m_host->isMinimized() || !m_host->isVisible())
+        return;
+    const QWindow *window = m_host->windowHandle();
+    if (!window || !window->isExposed())
+        return; // iconified for real
+    // Only the widget's idea of its state is put right: asking the window
+    // system to restore would undo a minimise that a slow window manager is
+    // still carrying out, and it reports that minimise on its own anyway.
+    m_host->overrideWindowState(m_host->windowState() & ~Qt::WindowMinimized);
+    m_host->update();
 }
 
 bool TvexForm::isMdiChild() const

@@ -245,6 +245,8 @@ private:
     void paintStandardBand(QPainter &canvas, int w, int h) const;
     void paintSideBorderBand(QPainter &canvas, int w, int h) const;
     bool hostMinimized() const;
+    void minimizeRequested();
+    void checkMinimizeTookEffect();
     bool isMdiChild() const;
     QMdiArea *mdiClient() const;
     platform::TColor hostColor() const;

@@ -85,6 +85,18 @@ public:
         }
     }
 
+    // QMenu keeps the item rectangles it measured until its style changes;
+    // a new look changes what this style answers, so tell every menu.
+    void remeasure()
+    {
+        for (const QPointer<QObject> &menu : std::as_const(m_watched)) {
+            if (!menu)
+                continue;
+            QEvent changed(QEvent::StyleChange);
+            QCoreApplication::sendEvent(menu, &changed);
+        }
+    }
+
     QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
                            const QWidget *widget) const override
     {
@@ -257,6 +269,7 @@ void TvexMenuLook::ApplyStyle(TvexUIStyle style)
     m_selectedBorderColor = ThemeColor(theme, style, MenuSelectedBorderColor);
     m_selectedColor = ThemeColor(theme, style, MenuSelectedBackgroundColor);
     m_selectedFontColor = ThemeColor(theme, style, MenuSelectedFontColor);
+    m_itemStyle->remeasure();
 }
 
 void TvexMenuLook::setFileTheme(TvexFileTheme *theme)
@@ -267,14 +280,18 @@ void TvexMenuLook::setFileTheme(TvexFileTheme *theme)
 
 void TvexMenuLook::setMenuItemHeight(int height)
 {
-    if (m_uiStyle != TvexUIStyle::MacOS)
+    if (m_uiStyle != TvexUIStyle::MacOS && height != m_menuItemHeight) {
         m_menuItemHeight = height;
+        m_itemStyle->remeasure();
+    }
 }
 
 void TvexMenuLook::setSeparatorHeight(int height)
 {
-    if (m_uiStyle != TvexUIStyle::MacOS)
+    if (m_uiStyle != TvexUIStyle::MacOS && height != m_separatorHeight) {
         m_separatorHeight = height;
+        m_itemStyle->remeasure();
+    }
 }
 
 QPixmap TvexMenuLook::checkMark() const

@@ -63,6 +63,7 @@ void TvexFileTheme::setThemeFile(const QString &name)
         throw ThemeFileError(QStringLiteral("Invalid skin file for Velkano!"));
 
     m_themeFile = found;
+    m_frames.clear();
     m_loaded = m_manager.LoadFile(m_themeFile);
     if (m_loaded)
         reapplyToOwnerForm(wasEmpty);
@@ -105,9 +106,18 @@ void TvexFileTheme::GetImageFrame(int element, QImage *picture, int frameIndex, 
 {
     if (!picture)
         return;
-    QImage strip;
-    m_manager.GetImage(element, &strip);
-    GetFrame(strip, *picture, frameCount, frameIndex);
+    const FrameKey key{element, frameIndex, frameCount};
+    auto cached = m_frames.find(key);
+    if (cached == m_frames.end()) {
+        // Only the frame is kept: a strip that no one asked for whole would
+        // double what the theme holds in memory.
+        QImage strip;
+        m_manager.GetImageForOneUse(element, &strip);
+        QImage frame;
+        GetFrame(strip, frame, frameCount, frameIndex);
+        cached = m_frames.emplace(key, frame).first;
+    }
+    *picture = cached->second;
 }
 
 bool TvexFileTheme::GetBool(int element) const

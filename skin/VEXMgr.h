@@ -12,6 +12,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
+#include <tuple>
 
 namespace vex {
 
@@ -49,7 +51,8 @@ public:
     // it (or none is loaded).
     void GetImage(int element, QImage *picture) const;
     // Frame frameIndex (1-based) of frameCount out of the element's picture;
-    // a missing element gives a null picture.
+    // a missing element gives a null picture. Pictures and frames are made
+    // once per loaded file; the same image comes back until the next load.
     void GetImageFrame(int element, QImage *picture, int frameIndex, int frameCount) const;
     bool GetBool(int element) const;              // false when missing or none loaded
     platform::TColor GetColor(int element) const; // -1 when missing, 0 when none loaded
@@ -63,6 +66,8 @@ private:
     QString m_themeFile;
     bool m_loaded = false;
     TvexFileThemeMgr m_manager;
+    using FrameKey = std::tuple<int, int, int>; // element, frame index, frame count
+    mutable std::map<FrameKey, QImage> m_frames;
 };
 
 // Resolves a control's style against its theme. Answers true (read from the

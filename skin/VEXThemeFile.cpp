@@ -32,6 +32,14 @@ bool hasMagic(const QByteArray &head)
     throw ThemeFileError(QStringLiteral("Theme file \"%1\": %2").arg(origin, what));
 }
 
+void checkSize(qint64 size, const QString &origin)
+{
+    if (size > MaxFileSize)
+        fail(origin, QStringLiteral("the file is %1 bytes long, more than a theme file may be (%2 MiB)")
+                         .arg(size)
+                         .arg(MaxFileSize / (1024 * 1024)));
+}
+
 bool fits(qsizetype fileSize, quint64 offset, quint64 size)
 {
     return offset <= quint64(fileSize) && size <= quint64(fileSize) - offset;
@@ -55,6 +63,9 @@ TvexThemeFileReader::TvexThemeFileReader(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         fail(fileName, QStringLiteral("cannot open the file (%1)").arg(file.errorString()));
+    // The whole file is held in memory: refuse one of absurd size before
+    // reading it.
+    checkSize(file.size(), fileName);
     m_bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         fail(fileName, QStringLiteral("cannot read the file (%1)").arg(file.errorString()));
@@ -64,6 +75,7 @@ TvexThemeFileReader::TvexThemeFileReader(const QString &fileName)
 TvexThemeFileReader::TvexThemeFileReader(const QByteArray &bytes, const QString &origin)
     : m_bytes(bytes)
 {
+    checkSize(bytes.size(), origin);
     ReadFile(origin);
 }
 

@@ -41,6 +41,8 @@ constexpr int KindOffset = 64;
 constexpr int DataOffsetOffset = 65;
 constexpr int DataSizeOffset = 69;
 constexpr int NextOffset = 73;
+// The largest file a reader takes in.
+constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 enum Kind : quint8 { ImageKind = 0, IntegerKind = 1, BooleanKind = 2, StringKind = 3 };
 } // namespace themefile
 
@@ -56,7 +58,8 @@ bool IsThemeFile(const QString &fileName);
 // comes back to a record already read, an integer record whose size is not 4,
 // a boolean record whose size is not 1 or an empty image raise ThemeFileError.
 // Nothing is read outside the file, and nothing larger than the file is
-// allocated. The record that ends the chain (next = 0) is not loaded.
+// allocated; a file over MaxFileSize is refused before it is read. The
+// record that ends the chain (next = 0) is not loaded.
 class TvexThemeFileReader
 {
 public:

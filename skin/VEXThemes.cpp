@@ -3,8 +3,13 @@
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemeFile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace vex {
 
@@ -145,14 +150,69 @@ QString SkinBitmapPath(const QString &resourceName)
     return QStringLiteral(":/skin/") + resourceName + QStringLiteral(".bmp");
 }
 
-QImage LoadSkinBitmap(const QString &resourceName)
+namespace {
+
+QImage decodeSkinBitmap(const QString &resourceName)
 {
-    if (resourceName.isEmpty())
-        return QImage();
     QImage image(SkinBitmapPath(resourceName), "BMP");
     if (image.isNull())
         return image;
     return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The compiled-in bitmaps, decoded once each. They never change, so the
+// cache lives as long as the application object that owns it.
+class SkinBitmapCache : public QObject
+{
+public:
+    explicit SkinBitmapCache(QObject *app) : QObject(app) {}
+
+    QImage bitmap(const QString &resourceName)
+    {
+        auto found = m_bitmaps.constFind(resourceName);
+        if (found == m_bitmaps.constEnd())
+            found = m_bitmaps.insert(resourceName, decodeSkinBitmap(resourceName));
+        return *found;
+    }
+
+    static SkinBitmapCache *instance()
+    {
+        static QPointer<SkinBitmapCache> cache;
+        if (!cache && QCoreApplication::instance())
+            cache = new SkinBitmapCache(QCoreApplication::instance());
+        return cache;
+    }
+
+private:
+    QHash<QString, QImage> m_bitmaps;
+};
+
+} // namespace
+
+QImage LoadSkinBitmap(const QString &resourceName)
+{
+    if (resourceName.isEmpty())
+        return QImage();
+    if (SkinBitmapCache *cache = SkinBitmapCache::instance())
+        return cache->bitmap(resourceName);
+    return decodeSkinBitmap(resourceName);
+}
+
+int BoundedThemeInteger(int element, int value)
+{
+    switch (element) {
+    case FormMinWidthInt:
+    case FormRoundCornerInt:
+    case FormBorderWidthInt:
+    case FormBottomRoundCornerInt:
+        return std::clamp(value, 0, ThemeSizeLimit);
+    case TitleBarButtonLeftOffsetInt:
+    case TitleBarButtonRightOffsetInt:
+    case TitleBarButtonTopInt:
+        return std::clamp(value, -ThemeSizeLimit, ThemeSizeLimit);
+    default:
+        return value;
+    }
 }
 
 void LoadBuiltInBitmap(TvexUIStyle style, int element, QImage *bitmap)
@@ -210,23 +270,46 @@ bool TvexFileThemeMgr::LoadFile(const QString &fileName)
     if (!QFileInfo(fileName).isFile())
         return false;
     m_reader.reset();
+    m_pictures.clear();
     m_reader = std::make_unique<TvexThemeFileReader>(fileName);
     return true;
 }
 
 bool TvexFileThemeMgr::GetImage(int element, QImage *picture) const
 {
+    if (!GetImageForOneUse(element, picture))
+        return false;
+    m_pictures.insert(element, *picture);
+    return true;
+}
+
+bool TvexFileThemeMgr::GetImageForOneUse(int element, QImage *picture) const
+{
     if (!m_reader || !picture)
         return false;
+    const auto cached = m_pictures.constFind(element);
+    if (cached != m_pictures.constEnd()) {
+        *picture = *cached;
+        return true;
+    }
     QBuffer *stream = m_reader->GetImageStream(ThemeElementKey(element));
     if (!stream)
         return false;
-    QImageReader reader(stream, "BMP");
-    QImage image = reader.read();
-    // An image that does not decode is loaded as an empty picture, as the
-    // element was there.
-    *picture = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    *picture = decodeImage(stream);
     return true;
+}
+
+QImage TvexFileThemeMgr::decodeImage(QBuffer *stream)
+{
+    QImageReader reader(stream, "BMP");
+    // A picture larger than any screen is refused before it is allocated,
+    // like one that does not decode: both load as an empty picture, as the
+    // element was there.
+    const QSize size = reader.size();
+    if (size.width() > ThemeSizeLimit || size.height() > ThemeSizeLimit)
+        return QImage();
+    const QImage image = reader.read();
+    return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
 }
 
 bool TvexFileThemeMgr::GetBool(int element) const
@@ -241,7 +324,11 @@ platform::TColor TvexFileThemeMgr::GetColor(int element) const
 
 int TvexFileThemeMgr::GetInt(int element) const
 {
-    return m_reader ? m_reader->GetInt(ThemeElementKey(element)) : 0;
+    if (!m_reader)
+        return 0;
+    // -1, missing or stored, means none to every reader of the value.
+    const int value = m_reader->GetInt(ThemeElementKey(element));
+    return value == -1 ? -1 : BoundedThemeInteger(element, value);
 }
 
 } // namespace vex

@@ -2,11 +2,14 @@
 
 #include "platform/Colors.h"
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+
+class QBuffer;
 
 namespace vex {
 Q_NAMESPACE
@@ -97,6 +100,14 @@ struct TvexThemeEntry {
     QString bitmap;     // resource name of a Bitmap entry; empty for "none"
 };
 
+// The largest width, height, radius or offset a theme file may give, and the
+// largest picture side it may hold: more than any screen shows.
+constexpr int ThemeSizeLimit = 16384;
+// A theme file's integer for element, bounded: sizes (minimum width, border
+// width, corner radii) to 0..ThemeSizeLimit, offsets and the button top to
+// -ThemeSizeLimit..ThemeSizeLimit; other elements as they are.
+int BoundedThemeInteger(int element, int value);
+
 // Built-in theme lookups. Callers pass element numbers 1..48; a style outside
 // MacOS..BlueGlass (FromThemeFile) answers -1 of kind Integer.
 TvexThemeEntry GetBuiltInEntry(TvexUIStyle style, int element);
@@ -143,16 +154,26 @@ public:
 
     bool hasReader() const { return m_reader != nullptr; }
 
-    // With a reader and the element in the file: decodes the picture into
-    // *picture (Format_RGB32) and answers true. Otherwise *picture is
-    // untouched and the answer is false.
+    // With a reader and the element in the file: the picture into *picture
+    // (Format_RGB32; null when it does not decode or is larger than
+    // ThemeSizeLimit on a side) and answers true. Otherwise *picture is
+    // untouched and the answer is false. Each picture is decoded once per
+    // loaded file; the same image comes back until the next LoadFile.
     bool GetImage(int element, QImage *picture) const;
+    // GetImage for a caller that keeps what it cuts out of the picture: one
+    // that is not kept yet is decoded for this call only.
+    bool GetImageForOneUse(int element, QImage *picture) const;
     bool GetBool(int element) const;              // false without reader
     platform::TColor GetColor(int element) const; // 0 without reader, -1 when missing
-    int GetInt(int element) const;                // 0 without reader, -1 when missing
+    // 0 without reader, -1 when missing (or -1); any other value is bounded
+    // by BoundedThemeInteger.
+    int GetInt(int element) const;
 
 private:
+    static QImage decodeImage(QBuffer *stream);
+
     std::unique_ptr<TvexThemeFileReader> m_reader;
+    mutable QHash<int, QImage> m_pictures;
 };
 
 } // namespace vex

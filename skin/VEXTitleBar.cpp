@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleHints>
 #include <QWindow>
 
 #include <utility>
@@ -980,6 +981,7 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
         return;
     m_drag = Drag::None;
     m_ignoreRelease = false;
+    m_pressTime = event->timestamp();
     m_pressed = true;
     m_hot = ComputeLayout(cursorInBar()).hot;
     update();
@@ -1043,9 +1045,12 @@ void TvexTitleBar::buttonReleased(int index)
     const TvexTitleBarBtnType type = button->ButtonType();
     if (type == vexControlBox && !button->ControlBoxMenu()) {
         const QPoint at = mapToGlobal(QPoint(0, height()));
+        watchForSecondPress(m_windowMenu);
         m_windowMenu->Popup(at.x(), at.y());
         return;
     }
+    if (type == vexControlBox)
+        watchForSecondPress(button->ControlBoxMenu());
     const QPointer<TvexTitleBar> self(this);
     button->PerformClick();
     if (!self)
@@ -1056,10 +1061,53 @@ void TvexTitleBar::buttonReleased(int index)
         emit OnHelpBtnClick(this, index);
 }
 
+void TvexTitleBar::watchForSecondPress(QMenu *menu)
+{
+    if (m_controlBoxPopup)
+        m_controlBoxPopup->removeEventFilter(this);
+    m_controlBoxPopup = menu;
+    if (menu)
+        menu->installEventFilter(this);
+}
+
+bool TvexTitleBar::isSecondPressOnControlBox(const QMouseEvent *press) const
+{
+    if (press->button() != Qt::LeftButton)
+        return false;
+    const quint64 interval = quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    if (press->timestamp() < m_pressTime || press->timestamp() - m_pressTime > interval)
+        return false;
+    const int hot = ComputeLayout(mapFromGlobal(press->globalPosition().toPoint())).hot;
+    return hot != -1 && m_buttons->Items(hot)->ButtonType() == vexControlBox;
+}
+
+bool TvexTitleBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_controlBoxPopup || isDestroying())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Hide) {
+        watchForSecondPress(nullptr);
+    } else if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+               && isSecondPressOnControlBox(static_cast<QMouseEvent *>(event))) {
+        // The popup would take this press as a click outside it and drop
+        // it; it is the second half of a double click on the control box.
+        static_cast<QWidget *>(watched)->hide();
+        m_ignoreRelease = true;
+        if (QWidget *host = HostForm())
+            host->close();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TvexTitleBar::mouseDoubleClickEvent(QMouseEvent *event)
 {
     trackCursor(event);
     if (event->button() != Qt::LeftButton)
+        return;
+    // The press of this double click closed the window already, through the
+    // menu that the first click opened.
+    if (m_ignoreRelease)
         return;
     const QPointer<TvexTitleBar> self(this);
     m_hot = ComputeLayout(cursorInBar()).hot;

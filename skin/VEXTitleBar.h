@@ -400,6 +400,7 @@ protected:
     virtual void DrawButtonsAndCaption(QImage &bitmap);
 
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -415,6 +416,8 @@ private:
     void trackCursor(const QMouseEvent *event);
     void beginWindowDrag(const QMouseEvent *event);
     void buttonReleased(int index);
+    void watchForSecondPress(QMenu *menu);
+    bool isSecondPressOnControlBox(const QMouseEvent *press) const;
     QImage appIcon() const;
 
     bool m_custom = false;
@@ -449,6 +452,11 @@ private:
     QPoint m_dragStart;
     QPoint m_hostStart;
     bool m_ignoreRelease = false;
+    // The menu that the control box opened on a release, watched for the
+    // second press of a double click, which its popup would swallow; and
+    // when the left button went down before that release.
+    QPointer<QMenu> m_controlBoxPopup;
+    quint64 m_pressTime = 0;
 };
 
 } // namespace vex

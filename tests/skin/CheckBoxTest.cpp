@@ -149,6 +149,37 @@ TEST(CheckBoxTest, RightToLeftPutsThePictureAtTheRightOnlyOnARightToLeftSystem)
     EXPECT_LT(textRight, 120 - (13 + 4));
 }
 
+// The palette's disabled text colour is the pale grey that vanishes on the
+// style patterns; the caption keeps the font's colour and only the picture
+// changes.
+TEST(CheckBoxTest, CaptionKeepsTheFontColourWhenDisabled)
+{
+    FlatForm form(QColor(0xF0, 0xF0, 0xF0));
+    QPalette p = form.palette();
+    p.setColor(QPalette::Active, QPalette::WindowText, QColor(0x10, 0x20, 0x80));
+    p.setColor(QPalette::Inactive, QPalette::WindowText, QColor(0x10, 0x20, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xBE, 0xBE, 0xBE));
+    form.setPalette(p);
+    const unsigned fontColour = 0x102080u;
+    TvexCheckBox box(&form);
+    TvexRadioButton radio(&form);
+    radio.move(0, 40);
+    for (TvexCheckBox *control : {&box, static_cast<TvexCheckBox *>(&radio)}) {
+        SCOPED_TRACE(control == &box ? "check box" : "radio button");
+        control->setUIStyle(TvexUIStyle::WinXP);
+        control->setFont(FlatForm::crispFont(16, true));
+        control->setCaption(QStringLiteral("WWW"));
+        for (bool enabled : {true, false}) {
+            SCOPED_TRACE(enabled ? "enabled" : "disabled");
+            control->setEnabled(enabled);
+            const QImage shot = grabImage(control);
+            const QRect caption(20, 0, shot.width() - 20, shot.height());
+            EXPECT_GT(countColor(shot, fontColour, caption), 20);
+            EXPECT_EQ(countColor(shot, 0xBEBEBEu, caption), 0);
+        }
+    }
+}
+
 TEST(CheckBoxTest, FocusRectangleOnlyWithTabStop)
 {
     FlatForm form;

@@ -804,7 +804,7 @@ TEST(FormFrameOnX11, RunsOnAVirtualXServer)
     ASSERT_TRUE(child.waitForFinished(120000));
     const QString output = QString::fromLocal8Bit(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 5 tests"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 7 tests"))) << output.toStdString();
 }
 
 // A flat backdrop under the test windows, so that what the region cuts off
@@ -941,6 +941,92 @@ TEST(FormFrameX11, TheRegionShapesTheWindowOnScreen)
 
     s.frame->setRoundCorner(0);
     EXPECT_TRUE(waitFor([&] { return rgbAt(screenAt(area), 0, 0) != green; }));
+}
+
+// Where a visible title-bar button lies in the host's window.
+QPoint inHostWindow(const Skinned &s, TvexTitleBarBtnType type)
+{
+    TvexTitleBar *bar = s.frame->TitleBar();
+    const TvexTitleBar::Layout layout = bar->ComputeLayout();
+    const int index = s.button(type)->Index();
+    QRect hit = layout.controlBox.index == index ? layout.controlBox.hit : QRect();
+    for (const TvexTitleBar::Layout::Place &place : layout.buttons)
+        if (place.index == index)
+            hit = place.hit;
+    return bar->mapTo(&s.host, hit.center());
+}
+
+// The first click opens the window menu, whose popup takes every press that
+// follows; the second press of the double click must close the window all
+// the same.
+TEST(FormFrameX11, DoubleClickOnTheControlBoxClosesTheWindow)
+{
+    REQUIRE_X11();
+    Skinned s(TvexUIStyle::MacOS, QRect(160, 140, 320, 200));
+    ASSERT_TRUE(s.show());
+    QWindow *window = s.host.windowHandle();
+    TvexTitleBarPopupMenu *menu = s.frame->TitleBar()->SystemMenu();
+    const QPoint box = inHostWindow(s, vexControlBox);
+
+    // One click: the menu, and the window stays.
+    QTest::mouseClick(window, Qt::LeftButton, {}, box);
+    ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+    EXPECT_TRUE(s.host.isVisible());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));
+    EXPECT_TRUE(s.host.isVisible());
+
+    // A double click on the caption next to it maximises, not closes.
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(150, 10));
+    EXPECT_TRUE(waitFor([&] { return s.host.isMaximized(); }));
+    EXPECT_TRUE(s.host.isVisible());
+    QTest::mouseDClick(window, Qt::LeftButton, {}, QPoint(150, 10));
+    ASSERT_TRUE(waitFor([&] { return !s.host.isMaximized(); }));
+
+    QTest::mouseDClick(window, Qt::LeftButton, {}, inHostWindow(s, vexControlBox));
+    EXPECT_TRUE(waitFor([&] { return !s.host.isVisible(); }));
+    EXPECT_FALSE(menu->isVisible());
+}
+
+// No window manager iconifies the window: it stays on the screen, so the
+// frame must go on treating it as shown (drawn, sized from its edges).
+TEST(FormFrameX11, MinimiseWithoutAWindowManagerLeavesTheWindowWorking)
+{
+    REQUIRE_X11();
+    Backdrop backdrop;
+    Skinned s(TvexUIStyle::MacOS, QRect(140, 120, 320, 200));
+    ASSERT_TRUE(s.show());
+    s.host.raise();
+    QWindow *window = s.host.windowHandle();
+    const QRect area = s.host.geometry();
+    QImage before;
+    ASSERT_TRUE(waitFor([&] {
+        before = screenAt(area);
+        return rgbAt(before, area.width() / 2, 5) != 0x20C040u;
+    }));
+
+    QTest::mouseClick(window, Qt::LeftButton, {}, inHostWindow(s, vexMin));
+    EXPECT_TRUE(s.host.isMinimized()) << "asked for";
+    ASSERT_TRUE(waitFor([&] { return !s.host.isMinimized(); })) << "still believed minimised";
+    EXPECT_TRUE(s.host.isVisible());
+    // The window looks as it did, band and bar included (the left half: the
+    // cursor rests on the minimise button, which shows it).
+    const QRect left(area.topLeft(), QSize(area.width() / 2, area.height()));
+    EXPECT_TRUE(waitFor([&] { return screenAt(left) == before.copy(0, 0, left.width(), left.height()); }));
+
+    // Its edges size it again.
+    drag(window, QPoint(area.width() - 1, area.height() - 1), QPoint(40, 20));
+    EXPECT_TRUE(waitFor([&] { return s.host.size() == area.size() + QSize(40, 20); }))
+        << s.host.width() << "x" << s.host.height();
+
+    // Minimised from the maximised state, it comes back maximised.
+    s.button(vexMax)->PerformClick();
+    ASSERT_TRUE(waitFor([&] { return s.host.isMaximized(); }));
+    s.button(vexMin)->PerformClick();
+    ASSERT_TRUE(waitFor([&] { return !s.host.isMinimized(); }));
+    EXPECT_TRUE(s.host.isMaximized());
+    s.button(vexMax)->PerformClick();
+    EXPECT_TRUE(waitFor([&] { return !s.host.isMaximized() && s.host.size() == area.size() + QSize(40, 20); }));
 }
 
 } // namespace

@@ -389,3 +389,61 @@ TEST(PopupMenu, OneCheckMarkForTheWholeProgram)
     EXPECT_EQ(first.look().checkMark().cacheKey(), SharedCheckMark().cacheKey());
     EXPECT_EQ(second.look().checkMark().cacheKey(), SharedCheckMark().cacheKey());
 }
+
+namespace {
+
+// The height the menu window takes when it is shown now.
+int shownHeight(QMenu &menu)
+{
+    menu.popup(QPoint(30, 30));
+    if (!QTest::qWaitForWindowExposed(&menu))
+        return -1;
+    const int height = menu.height();
+    menu.hide();
+    return height;
+}
+
+} // namespace
+
+// QMenu measures its items once; every later style must be measured again,
+// whichever style the menu was first shown in.
+TEST(PopupMenu, MeasuresItsItemsAgainAfterEveryStyleChange)
+{
+    const QList<TvexUIStyle> styles = {TvexUIStyle::MacOS,    TvexUIStyle::WinXP,    TvexUIStyle::DeepBlue,
+                                       TvexUIStyle::Protein,  TvexUIStyle::BlueGlass, TvexUIStyle::MacOS};
+    auto fill = [](TvexPopupMenu &menu) {
+        for (const char *caption : {"Cu&t", "&Copy", "&Paste", "-", "Select &all"})
+            menu.addAction(QString::fromLatin1(caption));
+        menu.loaded();
+    };
+    QWidget form;
+    TvexPopupMenu menu(&form);
+    fill(menu);
+    for (TvexUIStyle style : styles) {
+        SCOPED_TRACE(int(style));
+        menu.setUIStyle(style);
+        TvexPopupMenu fresh(&form);
+        fresh.setUIStyle(style);
+        fill(fresh);
+        const int height = shownHeight(menu);
+        EXPECT_EQ(height, shownHeight(fresh));
+        // The window's border of 3 on each side around four items and a separator.
+        EXPECT_EQ(height, 6 + 4 * menu.MenuItemHeight() + menu.SeparatorHeight());
+    }
+    // A height written while shown in a style that allows it takes effect too.
+    menu.setUIStyle(TvexUIStyle::WinXP);
+    EXPECT_EQ(shownHeight(menu), 6 + 4 * 21 + 5);
+    menu.setMenuItemHeight(30);
+    EXPECT_EQ(shownHeight(menu), 6 + 4 * 30 + 5);
+}
+
+TEST(PopupMenu, TheWindowMenuFollowsItsBarFromWinXPToMacOS)
+{
+    titlebartest::BorderedHost host;
+    auto *bar = new TvexTitleBar(&host);
+    bar->setUIStyle(TvexUIStyle::WinXP);
+    TvexTitleBarPopupMenu *menu = bar->SystemMenu();
+    EXPECT_EQ(shownHeight(*menu), 6 + 3 * 21 + 5);
+    bar->setUIStyle(TvexUIStyle::MacOS);
+    EXPECT_EQ(shownHeight(*menu), 78);
+}
