@@ -2,6 +2,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "platform/ImageList.h"
 #include "skin/VEXMenu.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
@@ -16,6 +17,7 @@ namespace vex {
 class TvexPopupMenu : public QMenu, public platform::Component
 {
     Q_OBJECT
+    Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
     Q_PROPERTY(bool OwnerDraw READ OwnerDraw WRITE setOwnerDraw)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
@@ -81,9 +83,10 @@ public:
     bool UseSystemFont() const { return m_look.UseSystemFont(); }
     void setUseSystemFont(bool use) { m_look.setUseSystemFont(use); }
 
-    // The image list that items index with "ImageIndex"; empty: none.
-    const QList<QPixmap> &Images() const { return m_look.images(); }
-    void setImages(const QList<QPixmap> &images) { m_look.setImages(images); }
+    // The image list whose pictures the items' "ImageIndex" draw; none by
+    // default. Check marks come from the list all popup menus share either way.
+    platform::TImageList *Images() const { return m_images; }
+    void setImages(platform::TImageList *images);
 
     // Makes this menu measure and draw item and, depth first, its sub-items.
     void AttachItemHandlers(QAction *item) { m_look.AttachItemHandlers(item); }
@@ -101,7 +104,10 @@ public:
     const TvexMenuLook &look() const { return m_look; }
 
 private:
+    void syncImages();
+
     TvexMenuLook m_look;
+    platform::TImageListLink m_images;
 };
 
 } // namespace vex
