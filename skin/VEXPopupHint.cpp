@@ -56,9 +56,10 @@ bool TvexPopupHint::popupAt(const QPoint &globalPos) const
 {
     if (!m_popupMenu)
         return false;
-    if (auto *skinned = qobject_cast<TvexPopupMenu *>(m_popupMenu.data()))
+    if (auto *skinned = qobject_cast<TvexPopupMenu *>(m_popupMenu.data())) {
+        skinned->setPopupComponent(m_control);
         skinned->Popup(globalPos.x(), globalPos.y());
-    else
+    } else
         m_popupMenu->popup(globalPos);
     return true;
 }

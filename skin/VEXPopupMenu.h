@@ -8,6 +8,7 @@
 #include "skin/VEXThemes.h"
 
 #include <QMenu>
+#include <QPointer>
 
 namespace vex {
 
@@ -97,6 +98,11 @@ public:
     // Shows the menu with its top-left corner at the screen point (x, y).
     virtual void Popup(int x, int y);
 
+    // The control whose context menu this was opened as, for the items'
+    // handlers; none when it was opened otherwise, or the control is gone.
+    QWidget *PopupComponent() const { return m_popupComponent; }
+    void setPopupComponent(QWidget *control) { m_popupComponent = control; }
+
     // Attaches every top-level item, in order.
     void loaded() override;
 
@@ -108,6 +114,7 @@ private:
 
     TvexMenuLook m_look;
     platform::TImageListLink m_images;
+    QPointer<QWidget> m_popupComponent;
 };
 
 } // namespace vex

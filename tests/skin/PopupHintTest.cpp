@@ -98,6 +98,7 @@ TEST(ControlPopupMenu, RightClickMenuKeyAndShiftF10OpenIt)
         // At the pointer for a click.
         rightClick(control, QPoint(10, 5));
         EXPECT_TRUE(shownAt(&menu, control->mapToGlobal(QPoint(10, 5))));
+        EXPECT_EQ(menu.PopupComponent(), control);
         closeMenu(&menu);
 
         // At the control for the keyboard, whatever the pointer's place.
