@@ -3,9 +3,6 @@
 #include "ControlTestKit.h"
 
 #include "common/TestSupport.h"
-#include "platform/Action.h"
-#include "platform/FormLoader.h"
-#include "platform/ImageList.h"
 #include "skin/VEXButton.h"
 
 #include <QAction>
@@ -144,65 +141,3 @@ TEST(ButtonAction, AnActionThatGoesAwayLeavesTheButtonAsItWas)
     button.Click();
     EXPECT_EQ(firstRuns.count(), 0);
 }
-
-namespace {
-
-class ActionForm : public QWidget
-{
-    Q_OBJECT
-public slots:
-    void GoExecute(QObject *) { ++runs; }
-
-public:
-    int runs = 0;
-};
-
-const QByteArray ActionFormText = R"(
-object Form1 : ActionForm {
-    object ImageList1 : TImageList {
-        Width = 16  Height = 16
-        TransparentColor = 16711935
-    }
-    object acGo : TAction {
-        Caption = "&Go"
-        Hint = "Starts it"
-        Images = ImageList1  ImageIndex = 0
-        OnExecute = GoExecute
-    }
-    object vexButton1 : TvexButton {
-        Caption = "Stored"
-        Action = acGo
-    }
-}
-)";
-
-} // namespace
-
-TEST(ButtonAction, LinkedFromAFormDescription)
-{
-    platform::FormLoader loader;
-    loader.registerClass<TvexButton>(QStringLiteral("TvexButton"));
-    loader.registerClass<platform::TAction>(QStringLiteral("TAction"));
-    loader.registerClass<platform::TImageList>(QStringLiteral("TImageList"));
-    ActionForm form;
-    loader.loadFromText(&form, ActionFormText, QString());
-    auto *button = form.findChild<TvexButton *>(QStringLiteral("vexButton1"));
-    auto *action = form.findChild<platform::TAction *>(QStringLiteral("acGo"));
-    auto *list = form.findChild<platform::TImageList *>(QStringLiteral("ImageList1"));
-    ASSERT_TRUE(button && action && list);
-    EXPECT_EQ(button->Action(), action);
-    EXPECT_EQ(button->Caption(), QStringLiteral("&Go"));
-    EXPECT_EQ(action->toolTip(), QStringLiteral("Starts it"));
-    EXPECT_TRUE(button->Glyph().isNull()); // the list has no picture yet
-
-    // The action's picture follows its image list, and the button its action.
-    list->Add(picture(Qt::red));
-    ASSERT_FALSE(button->Glyph().isNull());
-    EXPECT_EQ(rgb(button->Glyph(), 8, 8), 0xFF0000u);
-    EXPECT_EQ(qAlpha(button->Glyph().pixel(0, 0)), 0);
-
-    button->Click();
-    EXPECT_EQ(form.runs, 1);
-}
-
-#include "ButtonActionTest.moc"

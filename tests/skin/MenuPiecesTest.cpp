@@ -1,10 +1,8 @@
-// Sub-menu arrows in popup and drop-down menus, and the popup menu's Images.
+// Sub-menu arrows in popup and drop-down menus (they share the drawing), and
+// the popup menu's Images.
 
 #include "common/TestSupport.h"
-#include "platform/FormLoader.h"
 #include "platform/ImageList.h"
-#include "skin/VEXForm.h"
-#include "skin/VEXMainMenu.h"
 #include "skin/VEXPopupMenu.h"
 #include "skin/VEXPublic.h"
 
@@ -101,38 +99,19 @@ TEST(SubMenuArrow, DrawnInTheItemsTextColourAtTheTrailingSide)
     EXPECT_EQ(rgbAt(hot, 108, 10), rgbOf(look.SelectedFontColor()));
     EXPECT_EQ(rgbAt(hot, 112, 10), rgbOf(look.SelectedColor()));
 
-    // Disabled: grey like its caption.
-    TvexMenuItem disabled = withSubMenu("More");
-    disabled.enabled = false;
-    EXPECT_EQ(inkColumns(drawItem(look, disabled, size), trailing, 0x808080u).size(), 4);
-
     // Right to left: mirrored to the left side, the tip pointing left.
     const QImage mirrored = drawItem(look, withSubMenu("More"), size, false, true);
     EXPECT_EQ(inkColumns(mirrored, QRect(0, 0, 30, 21), font),
               (QList<QPair<int, int>>{{8, 1}, {9, 3}, {10, 5}, {11, 7}}));
     EXPECT_TRUE(inkColumns(mirrored, trailing, font).isEmpty());
 
-    // Items without a sub-menu have none; nor do separators.
+    // Items without a sub-menu have none.
     TvexMenuItem leaf;
     leaf.caption = QStringLiteral("More");
     EXPECT_TRUE(inkColumns(drawItem(look, leaf, size), trailing, font).isEmpty());
-    TvexMenuItem separator = withSubMenu(QStringLiteral("-"));
-    separator.separator = true;
-    EXPECT_TRUE(inkColumns(drawItem(look, separator, QSize(120, 5)), QRect(100, 0, 20, 5), font).isEmpty());
 }
 
-TEST(SubMenuArrow, MacOSArrowsLieOnTheBitmaps)
-{
-    QWidget form;
-    TvexMenuLook look(&form);
-    look.ApplyStyle(TvexUIStyle::MacOS);
-    const QImage plain = drawItem(look, withSubMenu("More"), QSize(100, 20));
-    EXPECT_EQ(inkColumns(plain, QRect(80, 0, 20, 20), rgbOf(look.FontColor())).size(), 4);
-    const QImage hot = drawItem(look, withSubMenu("More"), QSize(100, 20), true);
-    EXPECT_EQ(inkColumns(hot, QRect(80, 0, 20, 20), 0xFFFFFFu).size(), 4);
-}
-
-TEST(SubMenuArrow, OpenPopupAndDropDownMenusShowThem)
+TEST(SubMenuArrow, AnOpenMenuShowsThem)
 {
     QWidget form;
     form.resize(200, 100);
@@ -157,25 +136,6 @@ TEST(SubMenuArrow, OpenPopupAndDropDownMenusShowThem)
     EXPECT_EQ(inkColumns(shot, QRect(b.right() - 15, b.top(), 16, b.height()), font).size(), 4);
     EXPECT_TRUE(inkColumns(shot, QRect(l.right() - 15, l.top(), 16, l.height()), font).isEmpty());
     popup.hide();
-
-    // A main menu's drop-down with an item that has sub-items of its own.
-    TvexMainMenu menu(&form);
-    menu.setUIStyle(TvexUIStyle::Protein);
-    auto *file = new TvexMenuAction(&menu);
-    file->setCaption(QStringLiteral("&File"));
-    auto *recent = new TvexMenuAction(file);
-    recent->setCaption(QStringLiteral("Recent"));
-    auto *first = new TvexMenuAction(recent);
-    first->setCaption(QStringLiteral("first.xls"));
-    menu.loaded();
-    QMenu *dropDown = file->menu();
-    ASSERT_NE(dropDown, nullptr);
-    dropDown->popup(form.mapToGlobal(QPoint(10, 10)));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dropDown));
-    const QImage drop = shotOf(dropDown);
-    const QRect r = dropDown->actionGeometry(recent);
-    EXPECT_EQ(inkColumns(drop, QRect(r.right() - 15, r.top(), 16, r.height()), rgbOf(menu.FontColor())).size(), 4);
-    dropDown->hide();
 }
 
 TEST(PopupMenuImages, ItemsDrawThePicturesOfTheirImageIndex)
@@ -217,65 +177,3 @@ TEST(PopupMenuImages, ItemsDrawThePicturesOfTheirImageIndex)
     EXPECT_TRUE(waitFor([&] { return imageAt(item, 5, 5) == rgbOf(menu.BarColor()); }));
     menu.hide();
 }
-
-namespace {
-
-class PopupForm : public QWidget
-{
-    Q_OBJECT
-public slots:
-    void ItemClick(QObject *) { ++clicks; }
-
-public:
-    int clicks = 0;
-};
-
-const QByteArray PopupFormText = R"(
-object Form1 : PopupForm {
-    object ImageList1 : TImageList {
-        Width = 16  Height = 16
-        TransparentColor = 16711935
-    }
-    object PopupMenu1 : TvexPopupMenu {
-        Images = ImageList1
-        object pmOpen : TMenuItem { Caption = "&Open"  ImageIndex = 0  OnClick = ItemClick }
-        object pmMore : TMenuItem {
-            Caption = "&More"
-            object pmInner : TMenuItem { Caption = "Inner"  ImageIndex = 0 }
-        }
-    }
-}
-)";
-
-} // namespace
-
-TEST(PopupMenuImages, SetFromAFormDescriptionAlsoForSubMenus)
-{
-    platform::FormLoader loader;
-    loader.registerClass<TvexPopupMenu>(QStringLiteral("TvexPopupMenu"));
-    loader.registerClass<TvexMenuAction>(QStringLiteral("TMenuItem"));
-    loader.registerClass<platform::TImageList>(QStringLiteral("TImageList"));
-    PopupForm form;
-    loader.loadFromText(&form, PopupFormText, QString());
-    auto *menu = form.findChild<TvexPopupMenu *>(QStringLiteral("PopupMenu1"));
-    auto *list = form.findChild<platform::TImageList *>(QStringLiteral("ImageList1"));
-    ASSERT_TRUE(menu && list);
-    EXPECT_EQ(menu->Images(), list);
-    list->Add(colourStrip({Qt::blue}));
-
-    form.resize(200, 100);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    auto *more = form.findChild<TvexMenuAction *>(QStringLiteral("pmMore"));
-    auto *inner = form.findChild<TvexMenuAction *>(QStringLiteral("pmInner"));
-    QMenu *sub = more->menu();
-    ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(sub->style(), menu->look().itemStyle());
-    sub->popup(form.mapToGlobal(QPoint(10, 10)));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(sub));
-    const QRect g = sub->actionGeometry(inner);
-    EXPECT_EQ(rgbAt(shotOf(sub), g.left() + 9, g.top() + 8), 0x0000FFu);
-    sub->hide();
-}
-
-#include "MenuPiecesTest.moc"

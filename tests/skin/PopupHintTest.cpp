@@ -4,7 +4,6 @@
 #include "ControlTestKit.h"
 
 #include "common/TestSupport.h"
-#include "platform/FormLoader.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXPopupMenu.h"
@@ -193,51 +192,3 @@ TEST(ControlHint, ShowsOnlyWithShowHintAndFollowsTheParent)
         EXPECT_TRUE(tipHidden());
     }
 }
-
-namespace {
-
-class HintForm : public QWidget
-{
-    Q_OBJECT
-};
-
-const QByteArray HintFormText = R"(
-object Form1 : HintForm {
-    ShowHint = true
-    object PopupMenu1 : TvexPopupMenu {
-    }
-    object Panel1 : TvexImagePanel {
-        Hint = "The panel"
-        PopupMenu = PopupMenu1
-        object Button1 : TvexButton { Hint = "The button"  ShowHint = false }
-        object Check1 : TvexCheckBox { Hint = "The box"  PopupMenu = PopupMenu1 }
-    }
-}
-)";
-
-} // namespace
-
-TEST(ControlHint, SetFromAFormDescription)
-{
-    platform::FormLoader loader;
-    loader.registerClass<vex::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
-    loader.registerClass<vex::TvexButton>(QStringLiteral("TvexButton"));
-    loader.registerClass<vex::TvexCheckBox>(QStringLiteral("TvexCheckBox"));
-    loader.registerClass<vex::TvexPopupMenu>(QStringLiteral("TvexPopupMenu"));
-    HintForm form;
-    loader.loadFromText(&form, HintFormText, QString());
-    auto *menu = form.findChild<vex::TvexPopupMenu *>(QStringLiteral("PopupMenu1"));
-    auto *panel = form.findChild<vex::TvexImagePanel *>(QStringLiteral("Panel1"));
-    auto *button = form.findChild<vex::TvexButton *>(QStringLiteral("Button1"));
-    auto *check = form.findChild<vex::TvexCheckBox *>(QStringLiteral("Check1"));
-    ASSERT_TRUE(menu && panel && button && check);
-    EXPECT_EQ(panel->PopupMenu(), menu);
-    EXPECT_EQ(check->PopupMenu(), menu);
-    EXPECT_EQ(button->PopupMenu(), nullptr);
-    EXPECT_TRUE(panel->ShowHint());  // from the form
-    EXPECT_TRUE(check->ShowHint());  // from the panel, which has it from the form
-    EXPECT_FALSE(button->ShowHint());
-    EXPECT_EQ(button->Hint(), QStringLiteral("The button"));
-}
-
-#include "PopupHintTest.moc"
