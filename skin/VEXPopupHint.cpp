@@ -66,8 +66,12 @@ bool TvexPopupHint::popupAt(const QPoint &globalPos) const
 
 bool TvexPopupHint::handleEvent(QEvent *event)
 {
+    // A disabled control takes no input: its parent answers a right click.
+    const bool enabled = m_control->isEnabled();
     switch (event->type()) {
     case QEvent::ContextMenu: {
+        if (!enabled)
+            return false;
         auto *request = static_cast<QContextMenuEvent *>(event);
         // From the keyboard the menu opens at the control, not wherever the
         // pointer happens to be.
@@ -79,7 +83,7 @@ bool TvexPopupHint::handleEvent(QEvent *event)
         return true;
     }
     case QEvent::KeyPress: {
-        if (!isContextMenuKey(static_cast<QKeyEvent *>(event)))
+        if (!enabled || !isContextMenuKey(static_cast<QKeyEvent *>(event)))
             return false;
         // The same request as the Menu key: a control without a menu leaves
         // it to its parents.

@@ -15,8 +15,9 @@ namespace vex {
 // one and offers it each event first (handleEvent).
 //
 // - PopupMenu: a QMenu (a TvexPopupMenu pops up through its Popup) shown on
-//   a right click, the Menu key or Shift+F10. A control without one leaves
-//   the request to its parent, so the parent's menu shows instead.
+//   a right click, the Menu key or Shift+F10. A control without one, or a
+//   disabled one, leaves the request to its parent, so the parent's menu
+//   shows instead.
 // - Hint: the tooltip text; only the part before a "|" is shown.
 // - ShowHint: whether the hint shows at all. While ParentShowHint is on
 //   (the default) it is the ShowHint of the nearest parent that publishes

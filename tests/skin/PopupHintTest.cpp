@@ -140,6 +140,16 @@ TEST(ControlPopupMenu, WithoutOneTheParentsMenuShows)
     EXPECT_TRUE(shownAt(&panelMenu, panel->mapToGlobal(QPoint(0, 0))));
     closeMenu(&panelMenu);
 
+    // Nor does a disabled control show its own.
+    QMenu buttonMenu;
+    button->setPopupMenu(&buttonMenu);
+    button->setEnabled(false);
+    rightClick(button, QPoint(5, 5));
+    EXPECT_TRUE(shownAt(&panelMenu, button->mapToGlobal(QPoint(5, 5))));
+    EXPECT_FALSE(buttonMenu.isVisible());
+    closeMenu(&panelMenu);
+    button->setEnabled(true);
+
     // A menu that goes away leaves no dangling link.
     {
         QMenu gone;
