@@ -8,9 +8,8 @@
 #include "skin/VEXThemes.h"
 
 #include <QAction>
-#include <QMenu>
-
 #include <QImage>
+#include <QMenu>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
