@@ -375,6 +375,8 @@ private:
             w->setEnabled(boolean());
         else if (name == QLatin1String("Hint"))
             w->setToolTip(toText(v, line));
+        else if (name == QLatin1String("ShowHint"))
+            w->setProperty("ShowHint", boolean()); // read by the children whose ParentShowHint is on
         else if (name == QLatin1String("TabOrder"))
             m_tabOrders.append({w, number()});
         else if (name == QLatin1String("Align"))

@@ -2,6 +2,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "platform/ComponentLink.h"
 
 #include <QImage>
 #include <QList>
@@ -68,5 +69,10 @@ private:
     QList<QPixmap> m_cells;
     QList<QPixmap> m_added;
 };
+
+// A component's non-owning reference to an image list (a menu's Images):
+// the holder hears when another list is set, when the list's pictures change
+// and when the list goes away.
+using TImageListLink = ComponentLink<TImageList>;
 
 } // namespace platform

@@ -159,7 +159,8 @@ void storeModalResult(QWidget *form, int result)
 // TvexCustomButton
 
 TvexCustomButton::TvexCustomButton(QWidget *parent)
-    : QWidget(parent), m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); })
+    : QWidget(parent), m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); }),
+      m_action(this, &QAction::changed, [this] { ActionChanged(); }), m_popupHint(this)
 {
     // The paint covers every pixel; erasing first would only flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -244,7 +245,11 @@ void TvexCustomButton::Click()
     }
     if (parentWidget())
         storeModalResult(window(), m_modalResult);
-    emit OnClick(this);
+    QPointer<TvexCustomButton> self(this);
+    if (QAction *action = m_action)
+        action->trigger();
+    if (self)
+        emit OnClick(this);
 }
 
 bool TvexCustomButton::dispatchDialogKey(QWidget *form, int key, Qt::KeyboardModifiers modifiers)
@@ -333,6 +338,15 @@ void TvexCustomButton::TransparentChanged()
 }
 
 void TvexCustomButton::EnabledChanged() {}
+
+void TvexCustomButton::ActionChanged()
+{
+    const QAction *action = m_action;
+    if (!action || isDestroying())
+        return;
+    setCaption(action->text());
+    setEnabled(action->isEnabled());
+}
 
 void TvexCustomButton::UIStyleChanged() {}
 
@@ -446,6 +460,8 @@ void TvexCustomButton::DrawFocus(QPainter &canvas)
 
 bool TvexCustomButton::event(QEvent *event)
 {
+    if (m_popupHint.handleEvent(event))
+        return true;
     switch (event->type()) {
     case QEvent::Shortcut:
         if (static_cast<QShortcutEvent *>(event)->shortcutId() == m_mnemonicId && m_mnemonicId) {
@@ -663,6 +679,25 @@ TvexButton::~TvexButton() = default;
 void TvexButton::setGlyph(const QImage &glyph)
 {
     m_glyph = glyph;
+    m_glyphFromAction = false;
+    update();
+}
+
+void TvexButton::ActionChanged()
+{
+    TvexCustomButton::ActionChanged();
+    const QAction *action = Action();
+    if (!action || isDestroying() || (!m_glyph.isNull() && !m_glyphFromAction))
+        return;
+    const QIcon icon = action->icon();
+    if (icon.isNull()) {
+        m_glyph = QImage();
+    } else {
+        const QList<QSize> sizes = icon.availableSizes();
+        const QSize size = sizes.isEmpty() ? QSize(16, 16) : sizes.first();
+        m_glyph = icon.pixmap(size).toImage();
+    }
+    m_glyphFromAction = !m_glyph.isNull();
     update();
 }
 
@@ -724,7 +759,8 @@ void TvexButton::drawGlyph(QPainter &canvas)
     }
 
     const QImage face = twoFrames ? m_glyph.copy(isEnabled() ? 0 : gw, 0, gw, gh) : m_glyph;
-    QImage keyed = keyedOut(face, m_glyph.pixel(0, 0));
+    QImage keyed = m_glyph.hasAlphaChannel() ? face.convertToFormat(QImage::Format_ARGB32)
+                                              : keyedOut(face, m_glyph.pixel(0, 0));
     if (!twoFrames && !isEnabled())
         keyed = embossed(keyed);
     canvas.drawImage(m_glyphPos + (isPressed() ? QPoint(1, 1) : QPoint()), keyed);
@@ -765,7 +801,7 @@ void TvexButton::DrawFocus(QPainter &canvas)
 // TvexCheckBox
 
 TvexCheckBox::TvexCheckBox(QWidget *parent)
-    : QWidget(parent), m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); })
+    : QWidget(parent), m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); }), m_popupHint(this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -957,6 +993,8 @@ void TvexCheckBox::paintEvent(QPaintEvent *)
 
 bool TvexCheckBox::event(QEvent *event)
 {
+    if (m_popupHint.handleEvent(event))
+        return true;
     if (event->type() == QEvent::Shortcut) {
         if (static_cast<QShortcutEvent *>(event)->shortcutId() == m_mnemonicId && m_mnemonicId) {
             if (isEnabled()) {

@@ -2,10 +2,14 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "platform/ComponentLink.h"
 #include "skin/VEXMgr.h"
+#include "skin/VEXPopupHint.h"
 #include "skin/VEXThemes.h"
 
+#include <QAction>
 #include <QImage>
+#include <QMenu>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -73,7 +77,25 @@ public:
     bool TabStop() const { return m_tabStop; }
     void setTabStop(bool value);
 
-    // Clicks the button as a mouse release inside it would.
+    // The action the button follows: its caption (with the "&" of its access
+    // key), enabled state and picture become the button's when it is set and
+    // whenever the action changes; a click triggers it. The link is dropped
+    // when the action goes away, and the button keeps what it had taken.
+    QAction *Action() const { return m_action; }
+    void setAction(QAction *action) { m_action.set(action); }
+
+    // Context menu and hint (see TvexPopupHint).
+    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
+    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
+    bool ShowHint() const { return m_popupHint.ShowHint(); }
+    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
+    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
+    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
+    QString Hint() const { return m_popupHint.Hint(); }
+    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
+
+    // Clicks the button as a mouse release inside it would: triggers the
+    // Action, then fires OnClick.
     void Click();
 
     bool isHot() const { return m_hot; }
@@ -113,6 +135,8 @@ protected:
     virtual void LoadHotFrame(QImage &frame);
     virtual void LoadPressedFrame(QImage &frame);
     virtual void LoadDisabledFrame(QImage &frame);
+    // Takes the linked action's caption and enabled state.
+    virtual void ActionChanged();
 
     // Frame index (1-based) of the three-frame strip, from the file theme
     // or the built-in style.
@@ -170,6 +194,8 @@ private:
     std::unique_ptr<QTimer> m_repeat;
     int m_mnemonicId = 0;
     QMetaObject::Connection m_focusWatch;
+    platform::ComponentLink<QAction> m_action;
+    TvexPopupHint m_popupHint;
 };
 
 // The push button with its published surface: style and file-theme binding,
@@ -193,6 +219,11 @@ class TvexButton : public TvexCustomButton
     Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
     Q_PROPERTY(uint ResHandle READ ResHandle WRITE setResHandle)
     Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+    Q_PROPERTY(QAction *Action READ Action WRITE setAction)
+    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
+    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
+    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
+    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
@@ -201,7 +232,9 @@ public:
     Q_INVOKABLE explicit TvexButton(QWidget *parent = nullptr);
     ~TvexButton() override;
 
-    // A glyph twice as wide as high holds two frames: enabled, disabled.
+    // A glyph twice as wide as high holds two frames: enabled, disabled. A
+    // glyph with an alpha channel is drawn with it; any other has the colour
+    // of its top-left pixel keyed out.
     QImage Glyph() const { return m_glyph; }
     void setGlyph(const QImage &glyph);
 
@@ -217,6 +250,9 @@ public:
 
 protected:
     void UIStyleChanged() override;
+    // Also takes the action's icon as the glyph, unless a glyph of the
+    // button's own is set.
+    void ActionChanged() override;
     void DrawSkin(QPainter &canvas, const QImage &frame) override;
     void DrawCaption(QPainter &canvas, const QString &text) override;
     void DrawFocus(QPainter &canvas) override;
@@ -225,6 +261,7 @@ private:
     void drawGlyph(QPainter &canvas);
 
     QImage m_glyph;
+    bool m_glyphFromAction = false;
     TButtonLayout m_layout = blGlyphLeft;
     int m_spacing = 4;
     QPoint m_glyphPos;
@@ -248,6 +285,10 @@ class TvexCheckBox : public QWidget, public platform::Component
     Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
     Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
     Q_PROPERTY(vex::TvexCheckBox::TBiDiMode BiDiMode READ BiDiMode WRITE setBiDiMode)
+    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
+    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
+    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
+    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -293,6 +334,16 @@ public:
 
     TBiDiMode BiDiMode() const { return m_biDiMode; }
     void setBiDiMode(TBiDiMode mode);
+
+    // Context menu and hint (see TvexPopupHint).
+    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
+    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
+    bool ShowHint() const { return m_popupHint.ShowHint(); }
+    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
+    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
+    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
+    QString Hint() const { return m_popupHint.Hint(); }
+    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
 
     // A click: toggles (a radio button: checks) as a release inside would.
     void Click();
@@ -349,6 +400,7 @@ private:
     bool m_tabStop = true;
     TBiDiMode m_biDiMode = bdLeftToRight;
     int m_mnemonicId = 0;
+    TvexPopupHint m_popupHint;
 };
 
 // A radio button: a click checks it and unchecks the radio buttons of the

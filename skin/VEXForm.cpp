@@ -65,6 +65,18 @@ void applyWindowFlags(QWidget *host, Qt::WindowFlags flags)
         host->show();
 }
 
+// True while host is being destroyed together with its children, the frame
+// among them: its own class's destructor has run already (it answers a base
+// class's meta-object), or it has begun taking its children off its list to
+// delete them. Such a host is past being given anything back; its sub-window
+// or window code would run on a half-destroyed object.
+bool hostIsGoing(const QWidget *host, const QMetaObject *hostClass, const QObject *frame)
+{
+    if (host->metaObject() != hostClass)
+        return true;
+    return frame->parent() == host && !host->children().contains(const_cast<QObject *>(frame));
+}
+
 void showError(const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
@@ -285,6 +297,7 @@ void TvexForm::takeOver(QWidget *host)
     setTitleBarVisible(true);
 
     m_hostFlags = host->windowFlags();
+    m_hostClass = host->metaObject();
     m_hostMargins = host->contentsMargins();
     m_hostHadMouseTracking = host->hasMouseTracking();
     applyWindowFlags(host, m_hostFlags | Qt::FramelessWindowHint);
@@ -340,6 +353,8 @@ void TvexForm::release()
     host->removeEventFilter(m_hook.get());
     m_hook.reset();
     m_grip.reset();
+    if (hostIsGoing(host, m_hostClass, this))
+        return;
     host->setMouseTracking(m_hostHadMouseTracking);
     host->clearMask();
     host->setContentsMargins(m_hostMargins);

@@ -285,6 +285,7 @@ private:
 
     // What the host had before the frame took it over.
     Qt::WindowFlags m_hostFlags;
+    const QMetaObject *m_hostClass = nullptr; // the host's class when the frame took it over
     QMargins m_hostMargins;
     bool m_hostHadMouseTracking = false;
 };

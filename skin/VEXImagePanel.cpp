@@ -28,7 +28,8 @@ QImage keyedOut(const QImage &picture)
 
 } // namespace
 
-TvexCustomPanel::TvexCustomPanel(QWidget *parent) : QWidget(parent), m_brushColor(platform::clBtnFace)
+TvexCustomPanel::TvexCustomPanel(QWidget *parent)
+    : QWidget(parent), m_brushColor(platform::clBtnFace), m_popupHint(this)
 {
     // The paint covers every pixel; erasing first would only flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -141,6 +142,13 @@ void TvexCustomPanel::SyncPictureTransparency()
 {
     if (m_pictureTransparent != m_transparent)
         m_pictureTransparent = m_transparent;
+}
+
+bool TvexCustomPanel::event(QEvent *event)
+{
+    if (m_popupHint.handleEvent(event))
+        return true;
+    return QWidget::event(event);
 }
 
 void TvexCustomPanel::paintEvent(QPaintEvent *)

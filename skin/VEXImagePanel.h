@@ -2,8 +2,10 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "skin/VEXPopupHint.h"
 
 #include <QImage>
+#include <QMenu>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -59,6 +61,16 @@ public:
     bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
     void setTabStop(bool value);
 
+    // Context menu and hint (see TvexPopupHint).
+    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
+    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
+    bool ShowHint() const { return m_popupHint.ShowHint(); }
+    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
+    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
+    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
+    QString Hint() const { return m_popupHint.Hint(); }
+    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
+
     // Where the caption was drawn last; empty before the first caption.
     QRect lastCaptionRect() const { return m_captionRect; }
 
@@ -80,6 +92,7 @@ protected:
     // Runs whenever the picture has been replaced.
     virtual void PictureChanged();
 
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -109,6 +122,7 @@ private:
     int m_borderWidth = 0;
     QRect m_captionRect;
     bool m_clickArmed = false;
+    TvexPopupHint m_popupHint;
 };
 
 // The panel with the surface a form description sets. Align, Font, Visible
@@ -125,6 +139,10 @@ class TvexImagePanel : public TvexCustomPanel
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(vex::TvexCustomPanel::TvexDrawStyle DrawStyle READ DrawStyle WRITE setDrawStyle)
+    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
+    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
+    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
+    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     Q_INVOKABLE explicit TvexImagePanel(QWidget *parent = nullptr);

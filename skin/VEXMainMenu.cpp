@@ -15,7 +15,8 @@ namespace vex {
 // TvexMainMenu
 
 TvexMainMenu::TvexMainMenu(QWidget *owner)
-    : QMenu(owner), m_look(this), m_checkMarks(std::make_unique<platform::TImageList>())
+    : QMenu(owner), m_look(this), m_checkMarks(std::make_unique<platform::TImageList>()),
+      m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
     m_checkMarks->setTransparentColor(platform::clWhite);
     m_checkMarks->Add(LoadSkinBitmap(QStringLiteral("MENU_CHECKED")));
@@ -62,24 +63,14 @@ void TvexMainMenu::attachToFrame()
 
 void TvexMainMenu::setImages(platform::TImageList *images)
 {
-    disconnect(m_imagesChanged);
-    disconnect(m_imagesGone);
-    m_images = images;
-    if (images) {
-        m_imagesChanged = connect(images, &platform::TImageList::changed, this, &TvexMainMenu::syncImages);
-        // A list that goes away leaves the menu with its own again.
-        m_imagesGone = connect(images, &QObject::destroyed, this, [this] {
-            m_images = nullptr;
-            syncImages();
-        });
-    }
-    syncImages();
+    // A list that goes away leaves the menu with its own again.
+    m_images.set(images);
     update();
 }
 
 platform::TImageList *TvexMainMenu::imageList() const
 {
-    return m_images ? m_images.data() : m_checkMarks.get();
+    return m_images ? m_images.get() : m_checkMarks.get();
 }
 
 void TvexMainMenu::syncImages()

@@ -156,9 +156,7 @@ private:
 
     TvexMenuLook m_look;
     std::unique_ptr<platform::TImageList> m_checkMarks;
-    QPointer<platform::TImageList> m_images;
-    QMetaObject::Connection m_imagesChanged;
-    QMetaObject::Connection m_imagesGone;
+    platform::TImageListLink m_images;
     QPointer<TvexForm> m_frame;
     QList<QPointer<QMenu>> m_watched;
     bool m_inItemEvent = false;

@@ -50,6 +50,20 @@ void stretchTopRows(QPainter &canvas, const char *bitmap, int rows, const QRect 
     canvas.drawImage(target, image, QRect(0, 0, image.width(), std::min(rows, image.height())));
 }
 
+// The arrow of an item that opens a sub-menu: a solid triangle 4 pixels wide
+// and 7 high, centred on the item's height, its tip towards the trailing side
+// 9 pixels in from that edge.
+void drawSubMenuArrow(QPainter &canvas, const QRect &rect, bool rightToLeft, TColor color)
+{
+    const int l = rect.left(), r = l + rect.width();
+    const int middle = rect.top() + rect.height() / 2;
+    for (int i = 0; i < 4; ++i) {
+        const int halfHeight = 3 - i; // the base column is 7 high, the tip 1
+        const int x = rightToLeft ? l + 11 - i : r - 12 + i;
+        fillEdges(canvas, x, middle - halfHeight, x + 1, middle + halfHeight + 1, color);
+    }
+}
+
 QPixmap keyedPixmap(const QImage &image, const QColor &key)
 {
     QPixmap pixmap = QPixmap::fromImage(image);
@@ -144,6 +158,7 @@ public:
             item.separator = option_item->menuItemType == QStyleOptionMenuItem::Separator;
             item.checked = option_item->checked;
             item.isDefault = option_item->menuItemType == QStyleOptionMenuItem::DefaultItem;
+            item.hasSubMenu = option_item->menuItemType == QStyleOptionMenuItem::SubMenu;
         }
         item.enabled = option->state & State_Enabled;
         const bool highlighted = option->state & State_Selected;
@@ -205,6 +220,7 @@ TvexMenuItem TvexMenuItem::of(const QAction *action, const QMenu *menu)
     item.enabled = action->isEnabled();
     item.checked = action->isChecked();
     item.isDefault = menu && menu->defaultAction() == action;
+    item.hasSubMenu = action->menu() != nullptr;
     const QVariant index = action->property(ImageIndexProperty);
     item.imageIndex = index.isValid() ? index.toInt() : -1;
     return item;
@@ -383,6 +399,8 @@ void TvexMenuLook::DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, cons
         const int x = rightToLeft ? l + 16 : r - metrics.horizontalAdvance(item.shortcut) - 16;
         canvas.drawText(QPoint(x, t + 4 + metrics.ascent()), item.shortcut);
     }
+    if (item.hasSubMenu)
+        drawSubMenuArrow(canvas, rect, rightToLeft, textColor);
 
     const int x = rightToLeft ? r - 20 : l + 4;
     const int y = t + 3;

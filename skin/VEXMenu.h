@@ -50,6 +50,7 @@ struct TvexMenuItem
     bool enabled = true;
     bool checked = false;
     bool isDefault = false; // the menu's default item, drawn bold
+    bool hasSubMenu = false; // drawn with an arrow at its trailing side
     int imageIndex = -1;
 
     // Describes action as it stands in menu (menu may be null).

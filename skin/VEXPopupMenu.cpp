@@ -8,7 +8,8 @@
 
 namespace vex {
 
-TvexPopupMenu::TvexPopupMenu(QWidget *owner) : QMenu(owner), m_look(this)
+TvexPopupMenu::TvexPopupMenu(QWidget *owner)
+    : QMenu(owner), m_look(this), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
     m_look.UseFor(this);
     m_look.ApplyStyle(GetOwnerFormStyle(owner));
@@ -20,6 +21,17 @@ TvexPopupMenu::~TvexPopupMenu()
     // The item style goes with the look; hand the window back to the
     // application style before it does.
     setStyle(nullptr);
+}
+
+void TvexPopupMenu::setImages(platform::TImageList *images)
+{
+    m_images.set(images);
+}
+
+void TvexPopupMenu::syncImages()
+{
+    m_look.setImages(m_images ? m_images->images() : QList<QPixmap>());
+    update();
 }
 
 QSize TvexPopupMenu::MeasureMenuItem(const QAction *item, const QFontMetrics &canvasFont) const

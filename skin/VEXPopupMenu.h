@@ -2,11 +2,13 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "platform/ImageList.h"
 #include "skin/VEXMenu.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 
 #include <QMenu>
+#include <QPointer>
 
 namespace vex {
 
@@ -16,6 +18,7 @@ namespace vex {
 class TvexPopupMenu : public QMenu, public platform::Component
 {
     Q_OBJECT
+    Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
     Q_PROPERTY(bool OwnerDraw READ OwnerDraw WRITE setOwnerDraw)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
@@ -81,9 +84,10 @@ public:
     bool UseSystemFont() const { return m_look.UseSystemFont(); }
     void setUseSystemFont(bool use) { m_look.setUseSystemFont(use); }
 
-    // The image list that items index with "ImageIndex"; empty: none.
-    const QList<QPixmap> &Images() const { return m_look.images(); }
-    void setImages(const QList<QPixmap> &images) { m_look.setImages(images); }
+    // The image list whose pictures the items' "ImageIndex" draw; none by
+    // default. Check marks come from the list all popup menus share either way.
+    platform::TImageList *Images() const { return m_images; }
+    void setImages(platform::TImageList *images);
 
     // Makes this menu measure and draw item and, depth first, its sub-items.
     void AttachItemHandlers(QAction *item) { m_look.AttachItemHandlers(item); }
@@ -94,6 +98,11 @@ public:
     // Shows the menu with its top-left corner at the screen point (x, y).
     virtual void Popup(int x, int y);
 
+    // The control whose context menu this was opened as, for the items'
+    // handlers; none when it was opened otherwise, or the control is gone.
+    QWidget *PopupComponent() const { return m_popupComponent; }
+    void setPopupComponent(QWidget *control) { m_popupComponent = control; }
+
     // Attaches every top-level item, in order.
     void loaded() override;
 
@@ -101,7 +110,11 @@ public:
     const TvexMenuLook &look() const { return m_look; }
 
 private:
+    void syncImages();
+
     TvexMenuLook m_look;
+    platform::TImageListLink m_images;
+    QPointer<QWidget> m_popupComponent;
 };
 
 } // namespace vex

@@ -1,5 +1,6 @@
 #include "GalleryWindow.h"
 
+#include "platform/Action.h"
 #include "platform/FormLoader.h"
 #include "platform/ImageList.h"
 #include "skin/VEXButton.h"
@@ -53,6 +54,7 @@ void registerClasses(platform::FormLoader &loader)
     loader.registerClass<vex::TvexPopupMenu>(QStringLiteral("TvexPopupMenu"));
     loader.registerClass<vex::TvexMenuAction>(QStringLiteral("TMenuItem"));
     loader.registerClass<platform::TImageList>(QStringLiteral("TImageList"));
+    loader.registerClass<platform::TAction>(QStringLiteral("TAction"));
     loader.registerClass<QLabel>(QStringLiteral("TLabel"));
     loader.registerClass<QLineEdit>(QStringLiteral("TEdit"));
 }
@@ -67,11 +69,15 @@ TFGallery::TFGallery(QWidget *parent) : QWidget(parent)
     m_frame = control<vex::TvexForm>("vexForm1");
     m_mainMenu = control<vex::TvexMainMenu>("MainMenu1");
     m_popupMenu = control<vex::TvexPopupMenu>("PopupMenu1");
+    m_pictureMenu = control<vex::TvexPopupMenu>("pmPicture");
+    m_pushAction = control<QAction>("acPush");
     m_theme = control<vex::TvexFileTheme>("vexFileTheme1");
     m_themeField = control<QLineEdit>("eThemeFile");
     m_status = control<QLabel>("lStatus");
-    if (!m_frame || !m_mainMenu || !m_popupMenu || !m_theme || !m_themeField || !m_status)
+    if (!m_frame || !m_mainMenu || !m_popupMenu || !m_pictureMenu || !m_pushAction || !m_theme || !m_themeField
+        || !m_status)
         throw platform::FormError(QStringLiteral("Gallery.form lacks one of its controls"));
+    connect(m_pictureMenu, &QMenu::aboutToShow, this, &TFGallery::showPictureStyle);
     applyStyle(m_frame->UIStyle());
 }
 
@@ -95,8 +101,10 @@ void TFGallery::applyStyle(TvexUIStyle style)
         widget->setProperty("FileTheme", QVariant::fromValue(m_theme));
         widget->setProperty("UIStyle", QVariant::fromValue(style));
     }
-    m_popupMenu->setFileTheme(m_theme);
-    m_popupMenu->setUIStyle(style);
+    for (vex::TvexPopupMenu *menu : {m_popupMenu, m_pictureMenu}) {
+        menu->setFileTheme(m_theme);
+        menu->setUIStyle(style);
+    }
 
     // Show the choice where it can be made.
     for (auto *radio : findChildren<vex::TvexRadioButton *>()) {
@@ -183,6 +191,7 @@ void TFGallery::FlatMenuClick(QObject *Sender)
     const bool flat = static_cast<vex::TvexMenuAction *>(Sender)->Checked();
     m_mainMenu->setFlatMenu(flat);
     m_popupMenu->setFlatMenu(flat);
+    m_pictureMenu->setFlatMenu(flat);
 }
 
 void TFGallery::SystemFontClick(QObject *Sender)
@@ -190,6 +199,7 @@ void TFGallery::SystemFontClick(QObject *Sender)
     const bool system = static_cast<vex::TvexMenuAction *>(Sender)->Checked();
     m_mainMenu->setUseSystemFont(system);
     m_popupMenu->setUseSystemFont(system);
+    m_pictureMenu->setUseSystemFont(system);
 }
 
 void TFGallery::ExitClick(QObject *)
@@ -215,4 +225,42 @@ void TFGallery::ButtonClick(QObject *Sender)
 {
     if (auto *button = qobject_cast<vex::TvexButton *>(Sender))
         showStatus(QStringLiteral("Button \"%1\"").arg(button->Caption()));
+}
+
+void TFGallery::PushExecute(QObject *Sender)
+{
+    if (auto *action = qobject_cast<QAction *>(Sender))
+        showStatus(QStringLiteral("Action \"%1\"").arg(action->text().remove(QLatin1Char('&'))));
+}
+
+void TFGallery::PushEnabledClick(QObject *Sender)
+{
+    // The button linked to the action follows it.
+    m_pushAction->setEnabled(static_cast<vex::TvexMenuAction *>(Sender)->Checked());
+}
+
+void TFGallery::PictureStyleClick(QObject *Sender)
+{
+    auto *panel = qobject_cast<vex::TvexImagePanel *>(m_pictureMenu->PopupComponent());
+    if (!panel)
+        return;
+    const QString name = Sender->objectName();
+    const auto style = name == QLatin1String("pmStretch") ? vex::TvexCustomPanel::vexStretch
+                       : name == QLatin1String("pmTile")  ? vex::TvexCustomPanel::vexTile
+                                                          : vex::TvexCustomPanel::vexNormal;
+    panel->setDrawStyle(style);
+    showStatus(QStringLiteral("Picture panel \"%1\": %2")
+                   .arg(panel->objectName(), Sender->property("Caption").toString().remove(QLatin1Char('&'))));
+}
+
+void TFGallery::showPictureStyle()
+{
+    // The radio items show how the panel that was right-clicked draws.
+    auto *panel = qobject_cast<vex::TvexImagePanel *>(m_pictureMenu->PopupComponent());
+    if (!panel)
+        return;
+    const char *item = panel->DrawStyle() == vex::TvexCustomPanel::vexStretch ? "pmStretch"
+                       : panel->DrawStyle() == vex::TvexCustomPanel::vexTile ? "pmTile"
+                                                                              : "pmNormal";
+    control<vex::TvexMenuAction>(item)->setChecked(true);
 }

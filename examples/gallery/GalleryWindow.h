@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 
@@ -30,6 +31,8 @@ public:
     vex::TvexForm *frame() const { return m_frame; }
     vex::TvexMainMenu *mainMenu() const { return m_mainMenu; }
     vex::TvexPopupMenu *popupMenu() const { return m_popupMenu; }
+    // The context menu of the picture panels.
+    vex::TvexPopupMenu *pictureMenu() const { return m_pictureMenu; }
 
     // Gives the frame and every skinned control style (with the gallery's
     // file theme for FromThemeFile), and shows the choice in the menu and
@@ -53,15 +56,21 @@ public slots:
     void AboutClick(QObject *Sender);
     void ItemClick(QObject *Sender);
     void ButtonClick(QObject *Sender);
+    void PushExecute(QObject *Sender);
+    void PushEnabledClick(QObject *Sender);
+    void PictureStyleClick(QObject *Sender);
 
 private:
     template <typename T>
     T *control(const char *name) const;
+    void showPictureStyle();
     void showStatus(const QString &text);
 
     vex::TvexForm *m_frame = nullptr;
     vex::TvexMainMenu *m_mainMenu = nullptr;
     vex::TvexPopupMenu *m_popupMenu = nullptr;
+    vex::TvexPopupMenu *m_pictureMenu = nullptr;
+    QAction *m_pushAction = nullptr;
     vex::TvexFileTheme *m_theme = nullptr;
     QLineEdit *m_themeField = nullptr;
     QLabel *m_status = nullptr;

@@ -5,11 +5,16 @@
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"
+#include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
 
+#include <QApplication>
+#include <QHelpEvent>
+#include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using vex::TvexUIStyle;
@@ -44,7 +49,7 @@ TEST(Gallery, LoadsEveryControlWithItsMenus)
     EXPECT_FALSE(frame->MenuBar()->Buttons().at(3)->isEnabled());
     ASSERT_NE(gallery.mainMenu()->Images(), nullptr);
     EXPECT_EQ(gallery.mainMenu()->Images()->Count(), 3);
-    EXPECT_EQ(gallery.popupMenu()->actions().size(), 6);
+    EXPECT_EQ(gallery.popupMenu()->actions().size(), 8);
     EXPECT_FALSE(named<vex::TvexButton>(gallery, "vexButton2")->Glyph().isNull());
     EXPECT_TRUE(named<vex::TvexRadioButton>(gallery, "rbMacOS")->Checked());
     EXPECT_TRUE(named<vex::TvexMenuAction>(gallery, "miMacOS")->Checked());
@@ -117,4 +122,75 @@ TEST(Gallery, GlyphHasOnlyTheExactKeyAroundItsShape)
         }
     EXPECT_GT(keyed, 0);
     EXPECT_LT(keyed, glyph.width() * glyph.height());
+}
+
+TEST(Gallery, PopupMenusWithImagesAndASubMenu)
+{
+    TFGallery gallery;
+    vex::TvexPopupMenu *popup = gallery.popupMenu();
+    EXPECT_EQ(popup->Images(), named<platform::TImageList>(gallery, "ImageList1"));
+    EXPECT_EQ(named<vex::TvexMenuAction>(gallery, "pmCut")->ImageIndex(), 0);
+    QMenu *more = named<vex::TvexMenuAction>(gallery, "pmMore")->menu();
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->style(), popup->look().itemStyle());
+    EXPECT_EQ(more->actions().size(), 2);
+}
+
+TEST(Gallery, AButtonFollowsItsAction)
+{
+    TFGallery gallery;
+    auto *button = named<vex::TvexButton>(gallery, "vexButton1");
+    auto *action = named<QAction>(gallery, "acPush");
+    ASSERT_TRUE(button && action);
+    EXPECT_EQ(button->Action(), action);
+    EXPECT_EQ(button->Caption(), QStringLiteral("&Push me"));
+    EXPECT_FALSE(button->Glyph().isNull());
+
+    QSignalSpy runs(action, &QAction::triggered);
+    button->Click();
+    EXPECT_EQ(runs.count(), 1);
+
+    // The Menu menu's item switches the action, and with it the button.
+    auto *item = named<vex::TvexMenuAction>(gallery, "miPushEnabled");
+    item->trigger();
+    EXPECT_FALSE(action->isEnabled());
+    EXPECT_FALSE(button->isEnabled());
+    item->trigger();
+    EXPECT_TRUE(button->isEnabled());
+}
+
+TEST(Gallery, PicturePanelsHaveAContextMenuAndControlsHints)
+{
+    TFGallery gallery;
+    gallery.show();
+    gallery.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&gallery));
+    auto *panel = named<vex::TvexImagePanel>(gallery, "vexImagePanel2");
+    EXPECT_EQ(panel->PopupMenu(), gallery.pictureMenu());
+    EXPECT_EQ(named<vex::TvexImagePanel>(gallery, "vexImagePanel4")->PopupMenu(), gallery.pictureMenu());
+
+    // A right click opens it; its items change the panel that was clicked.
+    const QPoint at = panel->mapTo(&gallery, QPoint(20, 20));
+    QTest::mouseClick(gallery.windowHandle(), Qt::RightButton, {}, at);
+    ASSERT_TRUE(testsupport::waitFor([&] { return gallery.pictureMenu()->isVisible(); }));
+    EXPECT_EQ(gallery.pictureMenu()->PopupComponent(), panel);
+    EXPECT_TRUE(named<vex::TvexMenuAction>(gallery, "pmNormal")->Checked());
+    named<vex::TvexMenuAction>(gallery, "pmTile")->trigger();
+    EXPECT_EQ(panel->DrawStyle(), vex::TvexCustomPanel::vexTile);
+    gallery.pictureMenu()->hide();
+
+    // Elsewhere the frame's menu shows.
+    QTest::mouseClick(gallery.windowHandle(), Qt::RightButton, {},
+                      named<QWidget>(gallery, "lButtons")->mapTo(&gallery, QPoint(2, 2)));
+    EXPECT_TRUE(testsupport::waitFor([&] { return gallery.popupMenu()->isVisible(); }));
+    gallery.popupMenu()->hide();
+
+    // Hints show over the content panel, whose ShowHint is on.
+    auto *button = named<vex::TvexButton>(gallery, "vexButton1");
+    EXPECT_TRUE(button->ShowHint());
+    EXPECT_TRUE(named<vex::TvexCheckBox>(gallery, "vexCheckBox1")->ShowHint());
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(button, &help);
+    EXPECT_TRUE(testsupport::waitFor([] { return QToolTip::text() == QStringLiteral("Runs the Push action"); }));
+    QToolTip::hideText();
 }
