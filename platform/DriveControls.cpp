@@ -153,8 +153,8 @@ void TDirectoryListBox::selectIndex(const QModelIndex &index)
         const QSignalBlocker blocker(selectionModel());
         setCurrentIndex(index);
     }
-    scrollTo(index);
     m_followSelection = true;
+    keepSelectionInView();
 }
 
 void TDirectoryListBox::queueScrollToSelection()
@@ -169,8 +169,13 @@ void TDirectoryListBox::queueScrollToSelection()
 void TDirectoryListBox::keepSelectionInView()
 {
     m_scrollQueued = false;
-    if (m_followSelection && currentIndex().isValid())
-        scrollTo(currentIndex());
+    const QModelIndex index = currentIndex();
+    if (!m_followSelection || !index.isValid())
+        return;
+    // Centred, so that the expanded directory's first subdirectories show too.
+    const QRect row = visualRect(index);
+    if (!row.isValid() || !viewport()->rect().contains(row))
+        scrollTo(index, PositionAtCenter);
 }
 
 void TDirectoryListBox::mousePressEvent(QMouseEvent *event)
