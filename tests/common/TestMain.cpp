@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ int main(int argc, char **argv)
         qputenv("QT_SCALE_FACTOR", "1");
     // Windows read and write their settings under the configuration home:
     // keep the tests away from the user's and from each other's runs.
-    QTemporaryDir configHome;
+    QTemporaryDir configHome(QDir::tempPath() + QStringLiteral("/tabulon-test-config-XXXXXX"));
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
