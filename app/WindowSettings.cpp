@@ -1,6 +1,5 @@
 #include "app/WindowSettings.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
