@@ -1,14 +1,12 @@
 #include "cli/BatchRun.h"
 
-#include "cli/BatchOptions.h"
-
 #include "app/ConversionRun.h"
 #include "app/Strings.h"
+#include "cli/BatchOptions.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace batch {
