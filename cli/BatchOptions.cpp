@@ -12,7 +12,7 @@ const char *const kProgram = "tabulon-batch";
 // One row per option: adding an option is adding a row (and its field in
 // Options). apply() stores the value and returns an error text, empty when
 // the value is good.
-struct OptionSpec
+struct OptionEntry
 {
     const char *name;
     const char *valueName;
@@ -34,7 +34,7 @@ QString applyKind(const QString &value, Options &options)
     return {};
 }
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true,
      [](const QString &v, Options &o) { o.source = v; return QString(); }},
     {"out", "DIR", "Directory for the output files (made if missing).", true,
@@ -64,9 +64,9 @@ void describeOptions(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral(
         "Converts every matching workbook under --source into --out with LibreOffice\n"
         "Calc; prints one line per file: its path followed by \"OK\" or the error."));
-    for (const OptionSpec &spec : kOptions)
-        parser.addOption(QCommandLineOption(QLatin1String(spec.name), QLatin1String(spec.description),
-                                            QLatin1String(spec.valueName)));
+    for (const OptionEntry &entry : kOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                            QLatin1String(entry.valueName)));
     parser.addOption(helpOption());
     parser.addOption(versionOption());
 }
@@ -94,9 +94,9 @@ ParsedArguments failure(const QString &message)
 QString usageLine()
 {
     QString line = QStringLiteral("usage: %1").arg(QLatin1String(kProgram));
-    for (const OptionSpec &spec : kOptions) {
-        const QString option = QStringLiteral("--%1 %2").arg(QLatin1String(spec.name), QLatin1String(spec.valueName));
-        line += spec.required ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
+    for (const OptionEntry &entry : kOptions) {
+        const QString option = QStringLiteral("--%1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.valueName));
+        line += entry.required ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
     }
     return line;
 }
@@ -127,14 +127,14 @@ ParsedArguments parseArguments(const QStringList &arguments)
     if (!parser.positionalArguments().isEmpty())
         return failure(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
 
-    for (const OptionSpec &spec : kOptions) {
-        const QString name = QLatin1String(spec.name);
+    for (const OptionEntry &entry : kOptions) {
+        const QString name = QLatin1String(entry.name);
         if (!parser.isSet(name) || parser.value(name).isEmpty()) {
-            if (spec.required)
+            if (entry.required)
                 return failure(QStringLiteral("--%1 is required").arg(name));
             continue;
         }
-        const QString error = spec.apply(parser.value(name), result.options);
+        const QString error = entry.apply(parser.value(name), result.options);
         if (!error.isEmpty())
             return failure(error);
     }
