@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Strings.h"
+#include "app/WindowSettings.h"
 #include "platform/DriveControls.h"
 #include "platform/FileSystem.h"
 #include "platform/FormLoader.h"
@@ -126,6 +127,8 @@ void TFMain::FormCreate(QObject *)
         start->setProperty("Caption", text(Strings::StartButton));
     if (auto *browser = control<TWebBrowser>("WebBrowser2"))
         browser->Navigate(text(Strings::BannerAddress));
+    // What the user left last time replaces the form's first-start values.
+    WindowSettings::restore(*this);
 }
 
 void TFMain::DriveComboBox1Change(QObject *)
@@ -179,6 +182,7 @@ void TFMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    WindowSettings::save(*this);
     QWidget::closeEvent(event);
 }
 

@@ -2,66 +2,18 @@
 
 #include "app/ConversionRun.h"
 #include "app/Strings.h"
+#include "cli/BatchOptions.h"
 #include "platform/FileSystem.h"
 #include "platform/SignalBridge.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace batch {
 
 namespace {
-
-const char *const kUsage =
-    "usage: tabulon-batch --source DIR --out DIR [--masks \"*.xls\"] [--kind html|csv|xml] [--office PROGRAM]\n";
-
-struct Options
-{
-    QString source;
-    QString out;
-    QString masks = QStringLiteral("*.xls");
-    OutputKind kind = OutputKind::Html;
-    QString office;
-};
-
-// Parses the arguments; returns an error text, empty when they are good.
-QString parse(const QStringList &arguments, Options &options)
-{
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &name = arguments.at(i);
-        if (i + 1 >= arguments.size())
-            return QStringLiteral("%1 needs a value").arg(name);
-        const QString value = arguments.at(++i);
-        if (name == QLatin1String("--source")) {
-            options.source = value;
-        } else if (name == QLatin1String("--out")) {
-            options.out = value;
-        } else if (name == QLatin1String("--masks")) {
-            options.masks = value;
-        } else if (name == QLatin1String("--office")) {
-            options.office = value;
-        } else if (name == QLatin1String("--kind")) {
-            if (value == QLatin1String("html"))
-                options.kind = OutputKind::Html;
-            else if (value == QLatin1String("csv"))
-                options.kind = OutputKind::Csv;
-            else if (value == QLatin1String("xml"))
-                options.kind = OutputKind::Xml;
-            else
-                return QStringLiteral("unknown kind \"%1\" (html, csv or xml)").arg(value);
-        } else {
-            return QStringLiteral("unknown argument \"%1\"").arg(name);
-        }
-    }
-    if (options.source.isEmpty() || options.out.isEmpty())
-        return QStringLiteral("--source and --out are required");
-    if (!QFileInfo(options.source).isDir())
-        return QStringLiteral("%1 is not a directory").arg(options.source);
-    return {};
-}
 
 class FixedSettings : public RunSettings
 {
@@ -111,13 +63,21 @@ private:
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    Options options;
-    const QString error = parse(arguments, options);
-    if (!error.isEmpty()) {
-        err << "tabulon-batch: " << error << '\n' << kUsage;
+    const ParsedArguments parsed = parseArguments(arguments);
+    switch (parsed.request) {
+    case ParsedArguments::Request::Help:
+    case ParsedArguments::Request::Version:
+        out << parsed.text;
+        out.flush();
+        return Completed;
+    case ParsedArguments::Request::Error:
+        err << "tabulon-batch: " << parsed.text << '\n' << usageLine() << "\nRun 'tabulon-batch --help' for the options.\n";
         err.flush();
         return BadArguments;
+    case ParsedArguments::Request::Run:
+        break;
     }
+    const Options &options = parsed.options;
 
     // Unlike the window, which goes on and lets every save fail, the batch
     // ends here: a run that can write nothing is not worth an office.

@@ -5,11 +5,10 @@
 
 QT_FORWARD_DECLARE_CLASS(QTextStream)
 
-// The command-line front end of the conversion run:
-//   tabulon-batch --source DIR --out DIR [--masks "*.xls"] [--kind html|csv|xml]
-//                 [--office PROGRAM]
-// Each log line goes to out as the window's log shows it; the count goes to
-// err at the end, and so do messages.
+// The command-line front end of the conversion run; its options are read by
+// parseArguments() (BatchOptions.h). Help and version go to out. Each log
+// line goes to out as the window's log shows it; the count goes to err at
+// the end, and so do messages.
 namespace batch {
 
 enum ExitStatus {

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 namespace {
 
@@ -87,6 +89,10 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent)
     for (int column = 1; column < m_model->columnCount(); ++column)
         hideColumn(column);
     header()->hide();
+    // By name, like any directory list; the model otherwise keeps the order
+    // in which it happened to read the entries.
+    setSortingEnabled(true);
+    sortByColumn(0, Qt::AscendingOrder);
     setItemDelegate(new FixedHeightDelegate(&m_itemHeight, this));
     setUniformRowHeights(true);
     setAnimated(false);
@@ -97,6 +103,10 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent)
             emit OnChange(this);
         }
     });
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &TDirectoryListBox::queueScrollToSelection);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TDirectoryListBox::queueScrollToSelection);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &TDirectoryListBox::queueScrollToSelection);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_followSelection = false; });
     setDrive(volumeRootOf(QDir::currentPath()));
     setDirectory(QDir::currentPath());
 }
@@ -138,9 +148,50 @@ void TDirectoryListBox::selectIndex(const QModelIndex &index)
         return;
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
         expand(up);
+    expand(index);
     {
         const QSignalBlocker blocker(selectionModel());
         setCurrentIndex(index);
     }
-    scrollTo(index);
+    m_followSelection = true;
+    keepSelectionInView();
+}
+
+void TDirectoryListBox::queueScrollToSelection()
+{
+    if (!m_followSelection || m_scrollQueued)
+        return;
+    // Sorting follows the rows' arrival: scroll once the model has settled.
+    m_scrollQueued = true;
+    QTimer::singleShot(0, this, &TDirectoryListBox::keepSelectionInView);
+}
+
+void TDirectoryListBox::keepSelectionInView()
+{
+    m_scrollQueued = false;
+    const QModelIndex index = currentIndex();
+    if (!m_followSelection || !index.isValid())
+        return;
+    // Centred, so that the expanded directory's first subdirectories show too.
+    const QRect row = visualRect(index);
+    if (!row.isValid() || !viewport()->rect().contains(row))
+        scrollTo(index, PositionAtCenter);
+}
+
+void TDirectoryListBox::mousePressEvent(QMouseEvent *event)
+{
+    m_followSelection = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void TDirectoryListBox::keyPressEvent(QKeyEvent *event)
+{
+    m_followSelection = false;
+    QTreeView::keyPressEvent(event);
+}
+
+void TDirectoryListBox::wheelEvent(QWheelEvent *event)
+{
+    m_followSelection = false;
+    QTreeView::wheelEvent(event);
 }

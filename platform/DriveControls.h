@@ -48,10 +48,21 @@ public:
 signals:
     void OnChange(QObject *Sender);
 
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
 private:
     void selectIndex(const QModelIndex &index);
+    void keepSelectionInView();
+    void queueScrollToSelection();
 
     QFileSystemModel *m_model;
+    // The model fills its rows in the background; until the user takes over,
+    // rows arriving above the selection must not push it out of view.
+    bool m_followSelection = false;
+    bool m_scrollQueued = false;
     QString m_directory;
     QString m_drive;
     int m_itemHeight = 16;

@@ -10,6 +10,7 @@ packages=(
   libreoffice-calc-nogui libreoffice-dev
   fonts-wine fonts-wqy-zenhei
   xvfb xauth imagemagick
+  desktop-file-utils dpkg-dev man-db
   clang libclang-rt-14-dev
 )
 

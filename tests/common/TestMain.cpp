@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
@@ -13,6 +15,10 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR"))
         qputenv("QT_SCALE_FACTOR", "1");
+    // Windows read and write their settings under the configuration home:
+    // keep the tests away from the user's and from each other's runs.
+    QTemporaryDir configHome(QDir::tempPath() + QStringLiteral("/tabulon-test-config-XXXXXX"));
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

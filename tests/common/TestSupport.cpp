@@ -27,4 +27,28 @@ unsigned rgbAt(const QImage &image, int x, int y)
     return image.pixel(x, y) & 0xFFFFFFu;
 }
 
+ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
+    : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_had)
+        qputenv(m_name.constData(), m_old);
+    else
+        qunsetenv(m_name.constData());
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const QString &path) : m_old(QDir::currentPath())
+{
+    QDir::setCurrent(path);
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory()
+{
+    QDir::setCurrent(m_old);
+}
+
 } // namespace testsupport

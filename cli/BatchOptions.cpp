@@ -1,0 +1,146 @@
+#include "cli/BatchOptions.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+namespace batch {
+
+namespace {
+
+const char *const kProgram = "tabulon-batch";
+
+// One row per option: adding an option is adding a row (and its field in
+// Options). apply() stores the value and returns an error text, empty when
+// the value is good.
+struct OptionEntry
+{
+    const char *name;
+    const char *valueName;
+    const char *description;
+    bool required;
+    QString (*apply)(const QString &value, Options &options);
+};
+
+QString applyKind(const QString &value, Options &options)
+{
+    if (value == QLatin1String("html"))
+        options.kind = OutputKind::Html;
+    else if (value == QLatin1String("csv"))
+        options.kind = OutputKind::Csv;
+    else if (value == QLatin1String("xml"))
+        options.kind = OutputKind::Xml;
+    else
+        return QStringLiteral("unknown kind \"%1\" (html, csv or xml)").arg(value);
+    return {};
+}
+
+const OptionEntry kOptions[] = {
+    {"source", "DIR", "Directory to walk, subdirectories included.", true,
+     [](const QString &v, Options &o) { o.source = v; return QString(); }},
+    {"out", "DIR", "Directory for the output files (made if missing).", true,
+     [](const QString &v, Options &o) { o.out = v; return QString(); }},
+    {"masks", "MASKS", "Comma-separated file masks (default \"*.xls\").", false,
+     [](const QString &v, Options &o) { o.masks = v; return QString(); }},
+    {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
+    {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
+     [](const QString &v, Options &o) { o.office = v; return QString(); }},
+};
+
+const QCommandLineOption &helpOption()
+{
+    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
+                                           QStringLiteral("Show this help and exit."));
+    return option;
+}
+
+const QCommandLineOption &versionOption()
+{
+    static const QCommandLineOption option(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
+    return option;
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Converts every matching workbook under --source into --out with LibreOffice\n"
+        "Calc; prints one line per file: its path followed by \"OK\" or the error."));
+    for (const OptionEntry &entry : kOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                            QLatin1String(entry.valueName)));
+    parser.addOption(helpOption());
+    parser.addOption(versionOption());
+}
+
+QString helpText(const QCommandLineParser &parser)
+{
+    // The parser's own first line names whatever binary holds the
+    // application object; ours names the program and its required options.
+    QString text = parser.helpText();
+    const qsizetype end = text.indexOf(QLatin1Char('\n'));
+    text.replace(0, end < 0 ? text.size() : end, usageLine());
+    return text;
+}
+
+ParsedArguments failure(const QString &message)
+{
+    ParsedArguments result;
+    result.request = ParsedArguments::Request::Error;
+    result.text = message;
+    return result;
+}
+
+} // namespace
+
+QString usageLine()
+{
+    QString line = QStringLiteral("usage: %1").arg(QLatin1String(kProgram));
+    for (const OptionEntry &entry : kOptions) {
+        const QString option = QStringLiteral("--%1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.valueName));
+        line += entry.required ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
+    }
+    return line;
+}
+
+QString versionLine()
+{
+    return QStringLiteral("%1 %2").arg(QLatin1String(kProgram), QStringLiteral(TABULON_VERSION));
+}
+
+ParsedArguments parseArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(QStringList(QLatin1String(kProgram)) + arguments))
+        return failure(parser.errorText());
+
+    ParsedArguments result;
+    if (parser.isSet(helpOption())) {
+        result.request = ParsedArguments::Request::Help;
+        result.text = helpText(parser);
+        return result;
+    }
+    if (parser.isSet(versionOption())) {
+        result.request = ParsedArguments::Request::Version;
+        result.text = versionLine() + QLatin1Char('\n');
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return failure(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
+
+    for (const OptionEntry &entry : kOptions) {
+        const QString name = QLatin1String(entry.name);
+        if (!parser.isSet(name) || parser.value(name).isEmpty()) {
+            if (entry.required)
+                return failure(QStringLiteral("--%1 is required").arg(name));
+            continue;
+        }
+        const QString error = entry.apply(parser.value(name), result.options);
+        if (!error.isEmpty())
+            return failure(error);
+    }
+    if (!QFileInfo(result.options.source).isDir())
+        return failure(QStringLiteral("%1 is not a directory").arg(result.options.source));
+    return result;
+}
+
+} // namespace batch

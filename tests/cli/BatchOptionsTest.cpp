@@ -1,0 +1,137 @@
+#include "cli/BatchOptions.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using batch::ParsedArguments;
+using Request = ParsedArguments::Request;
+
+namespace {
+
+struct Exit
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Exit runBatch(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TABULON_BATCH), arguments);
+    process.waitForFinished(30000);
+    Exit e;
+    e.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    e.out = QString::fromUtf8(process.readAllStandardOutput());
+    e.err = QString::fromUtf8(process.readAllStandardError());
+    return e;
+}
+
+const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office"};
+
+} // namespace
+
+TEST(BatchOptions, EveryOptionReachesItsFieldAndTheRestKeepTheirDefaults)
+{
+    QTemporaryDir dir;
+    const ParsedArguments all = batch::parseArguments(
+        {"--source", dir.path(), "--out", "/o", "--masks", "*.xlsx,*.ods", "--kind", "xml", "--office", "/x/soffice.bin"});
+    ASSERT_EQ(all.request, Request::Run) << qPrintable(all.text);
+    EXPECT_EQ(all.options.source, dir.path());
+    EXPECT_EQ(all.options.out, "/o");
+    EXPECT_EQ(all.options.masks, "*.xlsx,*.ods");
+    EXPECT_EQ(all.options.kind, OutputKind::Xml);
+    EXPECT_EQ(all.options.office, "/x/soffice.bin");
+
+    const ParsedArguments least = batch::parseArguments({"--out=/o", "--source=" + dir.path(), "--kind", "csv"});
+    ASSERT_EQ(least.request, Request::Run) << qPrintable(least.text);
+    EXPECT_EQ(least.options.source, dir.path()) << "the --name=value form works too";
+    EXPECT_EQ(least.options.masks, "*.xls");
+    EXPECT_EQ(least.options.kind, OutputKind::Csv);
+    EXPECT_TRUE(least.options.office.isEmpty());
+    EXPECT_EQ(batch::parseArguments({"--source", dir.path(), "--out", "/o"}).options.kind, OutputKind::Html);
+}
+
+TEST(BatchOptions, BadArgumentsAreErrorsThatNameTheirCause)
+{
+    QTemporaryDir dir;
+    const QStringList good{"--source", dir.path(), "--out", dir.path()};
+    const struct
+    {
+        QStringList arguments;
+        const char *cause;
+    } cases[] = {
+        {good + QStringList{"--bogus", "1"}, "bogus"},
+        {good + QStringList{"stray"}, "stray"},
+        {QStringList{"stray"} + good, "stray"},
+        {good + QStringList{"--kind", "pdf"}, "pdf"},
+        {good + QStringList{"--masks"}, "masks"},
+        {{"--out", dir.path()}, "--source"},
+        {{"--source", dir.path()}, "--out"},
+        {{"--source", "", "--out", dir.path()}, "--source"},
+        {{"--source", dir.filePath("none"), "--out", dir.path()}, "none"},
+        {{}, "--source"},
+    };
+    for (const auto &c : cases) {
+        const ParsedArguments parsed = batch::parseArguments(c.arguments);
+        EXPECT_EQ(parsed.request, Request::Error) << qPrintable(c.arguments.join(' '));
+        EXPECT_TRUE(parsed.text.contains(QLatin1String(c.cause)))
+            << qPrintable(c.arguments.join(' ')) << " -> " << qPrintable(parsed.text);
+    }
+}
+
+TEST(BatchOptions, HelpAndVersionWinOverMissingOptions)
+{
+    for (const QStringList &arguments : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--out", "/o", "--help"}}) {
+        const ParsedArguments parsed = batch::parseArguments(arguments);
+        EXPECT_EQ(parsed.request, Request::Help) << qPrintable(arguments.join(' '));
+        EXPECT_TRUE(parsed.text.startsWith(batch::usageLine())) << qPrintable(parsed.text);
+    }
+    const ParsedArguments version = batch::parseArguments({"--version"});
+    EXPECT_EQ(version.request, Request::Version);
+    EXPECT_EQ(version.text.trimmed(), "tabulon-batch " TABULON_VERSION);
+}
+
+TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
+{
+    const Exit e = runBatch({"--help"});
+    EXPECT_EQ(e.status, 0) << qPrintable(e.err);
+    EXPECT_TRUE(e.err.isEmpty()) << qPrintable(e.err);
+    const QStringList lines = e.out.split('\n');
+    EXPECT_TRUE(lines.value(0).startsWith("usage: tabulon-batch --source DIR --out DIR")) << qPrintable(lines.value(0));
+    for (const char *name : kValueOptions) {
+        const QStringList described = lines.filter(QRegularExpression(QStringLiteral("^\\s+%1 <[A-Z]+>\\s+\\S").arg(name)));
+        EXPECT_EQ(described.size(), 1) << name << " is listed once, with its value and a description:\n"
+                                       << qPrintable(e.out);
+        EXPECT_TRUE(lines.value(0).contains(QLatin1String(name))) << name << " is in the usage line";
+    }
+    EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--version\\s+\\S")).size(), 1) << qPrintable(e.out);
+    const QStringList options = lines.mid(lines.indexOf("Options:") + 1);
+    for (const QString &line : options)
+        EXPECT_TRUE(line.isEmpty() || line.startsWith("  -")) << "a description runs on: " << qPrintable(line);
+    EXPECT_EQ(lines.filter(QRegularExpression("^\\s+-h, --help\\s+\\S")).size(), 1) << qPrintable(e.out);
+}
+
+TEST(BatchProgram, VersionIsTheProjectVersion)
+{
+    const Exit e = runBatch({"--version"});
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.out, "tabulon-batch " TABULON_VERSION "\n");
+}
+
+TEST(BatchProgram, UnknownOptionsAndStrayWordsExit64WithTheUsage)
+{
+    QTemporaryDir dir;
+    for (const QStringList &arguments : {QStringList{"--source", dir.path(), "--out", dir.path(), "--bogus"},
+                                         QStringList{"--source", dir.path(), "--out", dir.path(), "extra"},
+                                         QStringList{"-x"}}) {
+        const Exit e = runBatch(arguments);
+        EXPECT_EQ(e.status, 64) << qPrintable(arguments.join(' '));
+        EXPECT_TRUE(e.out.isEmpty()) << qPrintable(e.out);
+        EXPECT_TRUE(e.err.startsWith("tabulon-batch: ")) << qPrintable(e.err);
+        EXPECT_TRUE(e.err.contains("\nusage: tabulon-batch --source DIR --out DIR")) << qPrintable(e.err);
+        EXPECT_TRUE(e.err.contains(QString(arguments.last()).remove(QRegularExpression("^-+")))) << qPrintable(e.err);
+    }
+}
