@@ -1,8 +1,10 @@
 #include "app/ConversionRun.h"
 
+#include "app/ParallelConversion.h"
 #include "platform/OutputStaging.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -27,11 +29,36 @@ ConversionRun::~ConversionRun() = default;
 void ConversionRun::requestStop()
 {
     m_stopRequested = true;
-    if (m_running && !m_converter.isStarted())
+    if (m_parallel)
+        m_parallel->stop();
+    else if (m_running && !m_converter.isStarted())
         m_converter.cancelStart();
 }
 
+void ConversionRun::setParallel(int jobs, ConverterFactory factory)
+{
+    m_jobs = std::max(1, jobs);
+    m_factory = std::move(factory);
+}
+
 ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
+{
+    return runOver([this, rootDirectory] { WalkDirectory(rootDirectory); });
+}
+
+ConversionRun::Outcome ConversionRun::executeFiles(const QStringList &paths)
+{
+    return runOver([this, paths] {
+        for (const QString &path : paths) {
+            if (m_stopRequested)
+                return;
+            m_view.processEvents();
+            convertFile(path);
+        }
+    });
+}
+
+ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &source)
 {
     const QString startDirectory = platform::currentDirectory();
     if (m_baseDirectory.isEmpty())
@@ -50,10 +77,7 @@ ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
     m_running = true;
     m_stopRequested = false;
     m_view.setStartEnabled(false);
-    try {
-        m_converter.start();
-    } catch (const std::exception &) {
-        m_converter.release();
+    if (!startConverting()) {
         m_running = false;
         m_view.setStartEnabled(true);
         if (m_stopRequested)
@@ -66,26 +90,55 @@ ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
     m_written.clear();
     m_writtenFiles.clear();
     m_counts = {};
+    m_view.clearLog();
+    m_view.showCounts(m_counts);
+    if (!m_stopRequested)
+        source();
+    platform::setCurrentDirectory(startDirectory);
+    const bool started = !m_parallel || m_parallel->run([this](FileResult &result) { deliver(result); });
+    m_view.setStartEnabled(true);
+    finishConverting();
+    m_running = false;
+    if (!started && !m_stopRequested) {
+        m_view.showMessage(m_view.startFailureText());
+        return Outcome::ApplicationUnavailable;
+    }
+    return m_stopRequested ? Outcome::Stopped : Outcome::Completed;
+}
+
+bool ConversionRun::startConverting()
+{
+    if (m_jobs > 1) {
+        // The offices start once the walk has said how many are worth it.
+        m_parallel = std::make_unique<ParallelConversion>(m_jobs, m_factory);
+        return true;
+    }
+    try {
+        m_converter.start();
+    } catch (const std::exception &) {
+        m_converter.release();
+        return false;
+    }
     try {
         m_converter.hide();
     } catch (const std::exception &) {
         // A server that cannot hide itself still converts.
     }
-    m_view.clearLog();
-    m_view.showCounts(m_counts);
-    if (!m_stopRequested)
-        WalkDirectory(rootDirectory);
-    m_staging.reset();
-    platform::setCurrentDirectory(startDirectory);
-    m_view.setStartEnabled(true);
+    return true;
+}
+
+void ConversionRun::finishConverting()
+{
+    if (m_parallel) {
+        m_parallel.reset();
+        return;
+    }
     try {
         m_converter.quit();
     } catch (const std::exception &) {
         // The run is over either way; the reference is dropped below.
     }
     m_converter.release();
-    m_running = false;
-    return m_stopRequested ? Outcome::Stopped : Outcome::Completed;
 }
 
 void ConversionRun::WalkDirectory(const QString &dir)
@@ -94,7 +147,7 @@ void ConversionRun::WalkDirectory(const QString &dir)
         return;
     int error = 0;
     if (!platform::setCurrentDirectory(dir, &error)) {
-        logFailure(dir + QStringLiteral("Can't enter the directory: %1").arg(platform::describeError(error)));
+        reportFailure(dir, QStringLiteral("Can't enter the directory: %1").arg(platform::describeError(error)));
         return;
     }
     // Links may lead back up the tree: a directory already walked is not walked again.
@@ -107,7 +160,7 @@ void ConversionRun::WalkDirectory(const QString &dir)
     const QString here = platform::currentDirectory();
     const platform::DirectoryEntries entries = platform::readDirectory(here);
     if (entries.error != 0)
-        logFailure(here + QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
+        reportFailure(here, QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
     reportUnreadable(here, entries.unnamedDirectories, QStringLiteral("directory"));
     for (const QString &name : entries.directories) {
         if (m_stopRequested)
@@ -143,61 +196,92 @@ void ConversionRun::ConvertFilesInDirectory(const QString &dir)
             m_view.processEvents();
             if (m_stopRequested)
                 return;
-            const QString path = platform::joinPath(dir, name);
-            // What this run wrote is output, not input, wherever it lies.
-            if (m_writtenFiles.contains(platform::fileId(path)))
-                continue;
-            m_view.setStatusText(path);
-            ConvertWorkbook(path);
+            convertFile(platform::joinPath(dir, name));
         }
     }
+}
+
+void ConversionRun::convertFile(const QString &path)
+{
+    if (isOwnOutput(path) || (m_filter && !m_filter(path)))
+        return;
+    m_view.setStatusText(path);
+    if (m_parallel)
+        m_parallel->addWorkbook(path, outputsFor(path));
+    else
+        ConvertWorkbook(path);
+}
+
+// What this run wrote is output, not input, wherever it lies.
+bool ConversionRun::isOwnOutput(const QString &path) const
+{
+    const platform::FileId id = platform::fileId(path);
+    return id.isValid() && m_writtenFiles.contains(id);
+}
+
+void ConversionRun::reportFailure(const QString &path, const QString &reason)
+{
+    if (m_filter && !m_filter(path))
+        return;
+    if (m_parallel)
+        m_parallel->addResult(FileResult::failure(path, reason));
+    else
+        logFailure(path + reason);
 }
 
 void ConversionRun::reportUnreadable(const QString &dir, const QStringList &names, const QString &what)
 {
     for (const QString &name : names) {
-        logFailure(platform::joinPath(dir, name) +
-                   QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what));
+        reportFailure(platform::joinPath(dir, name),
+                      QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what));
     }
 }
 
 void ConversionRun::ConvertWorkbook(const QString &path)
 {
-    // Checked before the office sees the file, where that gives the true
-    // reason, and again after the open: the controls may change meanwhile.
-    QString refusal = refusalFor(path, outputsFor(path));
-    if (!refusal.isEmpty()) {
-        logFailure(path + refusal);
-        return;
-    }
-    try {
-        WorkbookConverter::WorkbookRef workbook = m_converter.open(path);
-        const QList<Output> outputs = outputsFor(path);
-        refusal = refusalFor(path, outputs);
-        if (!refusal.isEmpty()) {
-            workbook->close();
-            logFailure(path + refusal);
-            return;
-        }
-        QStringList replaced;
-        for (const Output &output : outputs) {
-            const QString owner = saveOutput(*workbook, path, output);
-            if (!owner.isEmpty())
-                replaced << owner;
-        }
-        workbook->close();
-        workbook.reset();
-        logSuccess(path, replaced);
-    } catch (const AutomationError &error) {
-        logFailure(path + error.message());
-    } catch (const std::exception &error) {
-        logFailure(path + QString::fromUtf8(error.what()));
-    }
+    FileResult result = convertWorkbook(m_converter, path, [this, path] { return outputsFor(path); });
+    deliver(result);
 }
 
-QList<ConversionRun::Output> ConversionRun::outputsFor(const QString &path) const
+FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path,
+                                          const std::function<OutputList()> &outputs)
 {
-    QList<Output> outputs;
+    QElapsedTimer clock;
+    clock.start();
+    FileResult result;
+    result.path = path;
+    // Checked before the office sees the file, where that gives the true
+    // reason, and again after the open: the controls may change meanwhile.
+    result.error = refusalFor(path, outputs());
+    if (!result.error.isEmpty())
+        return result;
+    try {
+        WorkbookConverter::WorkbookRef workbook = converter.open(path);
+        const OutputList planned = outputs();
+        result.error = refusalFor(path, planned);
+        if (!result.error.isEmpty()) {
+            workbook->close();
+            return result;
+        }
+        for (const PlannedOutput &output : planned)
+            result.outputs.push_back(stageOutput(*workbook, output.format, output.path));
+        workbook->close();
+        workbook.reset();
+        result.status = FileResult::Status::Converted;
+    } catch (const AutomationError &error) {
+        result.error = error.message();
+    } catch (const std::exception &error) {
+        result.error = QString::fromUtf8(error.what());
+    }
+    if (result.status == FileResult::Status::Failed)
+        result.outputs.clear();
+    result.seconds = clock.nsecsElapsed() / 1e9;
+    return result;
+}
+
+ConversionRun::OutputList ConversionRun::outputsFor(const QString &path) const
+{
+    OutputList outputs;
     const QString base = BaseName(path);
     for (const OutputFormat &format : outputFormats) {
         if (m_settings.isChecked(format.kind))
@@ -206,13 +290,13 @@ QList<ConversionRun::Output> ConversionRun::outputsFor(const QString &path) cons
     return outputs;
 }
 
-QString ConversionRun::refusalFor(const QString &path, const QList<Output> &outputs) const
+QString ConversionRun::refusalFor(const QString &path, const OutputList &outputs)
 {
     const QString problem = platform::inputProblem(path);
     if (!problem.isEmpty())
         return QStringLiteral("Can't open the workbook: %1").arg(problem);
     const platform::FileId input = platform::fileId(path);
-    for (const Output &output : outputs) {
+    for (const PlannedOutput &output : outputs) {
         if (platform::fileId(output.path) == input)
             return QStringLiteral("Not converted: the output %1 is this workbook itself, which is left as it is")
                 .arg(output.path);
@@ -222,25 +306,33 @@ QString ConversionRun::refusalFor(const QString &path, const QList<Output> &outp
     return {};
 }
 
-QString ConversionRun::saveOutput(WorkbookConverter::Workbook &workbook, const QString &path, const Output &output)
+StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, const OutputFormat *format,
+                                        const QString &path)
+{
+    StagedOutput output;
+    output.format = format;
+    output.path = path;
+    const QFileInfo target(path);
+    output.staging = std::make_unique<platform::OutputStaging>(target.path());
+    if (output.staging->error() != 0)
+        throw AutomationError(QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
+    const QString staged = output.staging->stagedPath(target.fileName());
+    try {
+        workbook.saveAs(staged, format->fileFormat);
+    } catch (const AutomationError &error) {
+        // The converter names the path it was given; the user knows the other.
+        throw AutomationError(QString(error.message()).replace(staged, path));
+    }
+    return output;
+}
+
+QString ConversionRun::placeOutput(StagedOutput &output, const QString &path)
 {
     const QFileInfo target(output.path);
-    platform::OutputStaging &staging = stagingFor(target.path());
-    if (staging.error() != 0)
-        throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(staging.error())));
-    const QString staged = staging.stagedPath(target.fileName());
-    try {
-        workbook.saveAs(staged, output.format->fileFormat);
-    } catch (const AutomationError &error) {
-        staging.clear();
-        // The converter names the path it was given; the user knows the other.
-        throw AutomationError(QString(error.message()).replace(staged, output.path));
-    }
-    if (const int error = staging.commit(target.fileName())) {
-        staging.clear();
+    const int error = output.staging->commit(target.fileName());
+    output.staging.reset();
+    if (error != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));
-    }
-    staging.clear();
     m_writtenFiles.insert(platform::fileId(output.path));
     const QString key = QDir::cleanPath(target.absoluteFilePath());
     const QString owner = m_written.value(key);
@@ -249,11 +341,28 @@ QString ConversionRun::saveOutput(WorkbookConverter::Workbook &workbook, const Q
     return owner == path ? QString() : owner;
 }
 
-platform::OutputStaging &ConversionRun::stagingFor(const QString &outputDirectory)
+void ConversionRun::deliver(FileResult &result)
 {
-    if (!m_staging || m_staging->outputDirectory() != outputDirectory || m_staging->error() != 0)
-        m_staging = std::make_unique<platform::OutputStaging>(outputDirectory);
-    return *m_staging;
+    // A file converted ahead of its turn may have been replaced since by an
+    // output of this run: then it is output, not input.
+    if (m_parallel && isOwnOutput(result.path))
+        return;
+    if (result.status == FileResult::Status::Converted) {
+        try {
+            for (StagedOutput &output : result.outputs) {
+                const QString owner = placeOutput(output, result.path);
+                if (!owner.isEmpty())
+                    result.replaced << owner;
+            }
+        } catch (const AutomationError &error) {
+            result.status = FileResult::Status::Failed;
+            result.error = error.message();
+        }
+    }
+    if (result.status == FileResult::Status::Converted)
+        logSuccess(result.path, result.replaced);
+    else
+        logFailure(result.path + result.error);
 }
 
 void ConversionRun::logSuccess(const QString &path, const QStringList &replacedOwners)

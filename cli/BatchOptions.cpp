@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace batch {
 
 namespace {
@@ -34,6 +36,29 @@ QString applyKind(const QString &value, Options &options)
     return {};
 }
 
+QString applyJobs(const QString &value, Options &options)
+{
+    bool ok = false;
+    const int jobs = value.toInt(&ok);
+    if (!ok || jobs < 1)
+        return QStringLiteral("--jobs needs a positive number, not \"%1\"").arg(value);
+    options.jobs = jobs;
+    return {};
+}
+
+QString applyShard(const QString &value, Options &options)
+{
+    const QStringList parts = value.split(QLatin1Char('/'));
+    bool kOk = false, nOk = false;
+    const int shard = parts.value(0).toInt(&kOk);
+    const int count = parts.value(1).toInt(&nOk);
+    if (parts.size() != 2 || !kOk || !nOk || count < 1 || shard < 1 || shard > count)
+        return QStringLiteral("--shard needs K/N with 1 <= K <= N, not \"%1\"").arg(value);
+    options.shard = shard;
+    options.shardCount = count;
+    return {};
+}
+
 const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true,
      [](const QString &v, Options &o) { o.source = v; return QString(); }},
@@ -44,7 +69,18 @@ const OptionEntry kOptions[] = {
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
     {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
      [](const QString &v, Options &o) { o.office = v; return QString(); }},
+    {"jobs", "N", "Offices converting at once (default: one per processor, ~300 MB each).", false, applyJobs},
+    {"files-from", "FILE", "Convert the files listed in FILE, one per line (- for standard input).", false,
+     [](const QString &v, Options &o) { o.filesFrom = v; return QString(); }},
+    {"shard", "K/N", "Take only shard K of N (K counted from 1) of the files, by a hash of their path.", false,
+     applyShard},
 };
+
+// --files-from stands in for the walk of --source.
+bool isExempt(const OptionEntry &entry, const Options &options)
+{
+    return qstrcmp(entry.name, "source") == 0 && !options.filesFrom.isEmpty();
+}
 
 const QCommandLineOption &helpOption()
 {
@@ -62,8 +98,9 @@ const QCommandLineOption &versionOption()
 void describeOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Converts every matching workbook under --source into --out with LibreOffice\n"
-        "Calc; prints one line per file: its path followed by \"OK\" or the error."));
+        "Converts every matching workbook under --source (or every file listed by\n"
+        "--files-from) into --out with LibreOffice Calc; prints one line per file:\n"
+        "its path followed by \"OK\" or the error, in walk order whatever --jobs is."));
     for (const OptionEntry &entry : kOptions)
         parser.addOption(QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
                                             QLatin1String(entry.valueName)));
@@ -101,6 +138,14 @@ QString usageLine()
     return line;
 }
 
+int defaultJobs(int processors, qint64 availableMemory)
+{
+    int jobs = std::max(1, processors);
+    if (availableMemory >= 0)
+        jobs = std::min<qint64>(jobs, std::max<qint64>(1, availableMemory / kMemoryPerOffice));
+    return jobs;
+}
+
 QString versionLine()
 {
     return QStringLiteral("%1 %2").arg(QLatin1String(kProgram), QStringLiteral(TABULON_VERSION));
@@ -129,16 +174,18 @@ ParsedArguments parseArguments(const QStringList &arguments)
 
     for (const OptionEntry &entry : kOptions) {
         const QString name = QLatin1String(entry.name);
-        if (!parser.isSet(name) || parser.value(name).isEmpty()) {
-            if (entry.required)
-                return failure(QStringLiteral("--%1 is required").arg(name));
+        if (!parser.isSet(name) || parser.value(name).isEmpty())
             continue;
-        }
         const QString error = entry.apply(parser.value(name), result.options);
         if (!error.isEmpty())
             return failure(error);
     }
-    if (!QFileInfo(result.options.source).isDir())
+    for (const OptionEntry &entry : kOptions) {
+        const QString name = QLatin1String(entry.name);
+        if (entry.required && parser.value(name).isEmpty() && !isExempt(entry, result.options))
+            return failure(QStringLiteral("--%1 is required").arg(name));
+    }
+    if (!result.options.source.isEmpty() && !QFileInfo(result.options.source).isDir())
         return failure(QStringLiteral("%1 is not a directory").arg(result.options.source));
     return result;
 }

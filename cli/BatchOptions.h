@@ -15,7 +15,17 @@ struct Options
     QString masks = QStringLiteral("*.xls");
     OutputKind kind = OutputKind::Html;
     QString office;
+    int jobs = 0;  // 0: as many as the machine takes (defaultJobs())
+    QString filesFrom;  // a file list instead of the walk; "-" for standard input
+    int shard = 0;      // 1 to shardCount; 0 when the run takes every file
+    int shardCount = 0;
 };
+
+// Offices a run starts when --jobs is not given: one per processor, fewer
+// when the available memory (bytes, -1 when unknown) does not give each
+// about kMemoryPerOffice.
+inline constexpr qint64 kMemoryPerOffice = 300LL * 1024 * 1024;
+int defaultJobs(int processors, qint64 availableMemory);
 
 struct ParsedArguments
 {
@@ -28,8 +38,10 @@ struct ParsedArguments
 };
 
 // Reads the arguments (without the program name). Unknown options, stray
-// words, missing values, an unknown kind, a missing --source/--out and a
-// source that is not a directory are errors.
+// words, missing values, an unknown kind, a missing --out, a missing
+// --source (unless --files-from is given), a source that is not a
+// directory, a --jobs that is not a positive number and a --shard that is
+// not K/N with 1 <= K <= N are errors.
 ParsedArguments parseArguments(const QStringList &arguments);
 
 // "usage: tabulon-batch --source DIR ..." on one line, from the option table.

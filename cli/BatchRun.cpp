@@ -3,8 +3,10 @@
 #include "app/ConversionRun.h"
 #include "app/Strings.h"
 #include "cli/BatchOptions.h"
+#include "cli/FileSelection.h"
 #include "platform/FileSystem.h"
 #include "platform/SignalBridge.h"
+#include "platform/SystemResources.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QCoreApplication>
@@ -59,6 +61,20 @@ private:
     QString m_success;
 };
 
+int errorExit(QTextStream &err, const QString &message)
+{
+    err << "tabulon-batch: " << message << '\n' << usageLine() << "\nRun 'tabulon-batch --help' for the options.\n";
+    err.flush();
+    return BadArguments;
+}
+
+// Where relative paths of the file list, and the paths that pick a shard,
+// are taken from.
+QString baseDirectory(const Options &options)
+{
+    return QDir(options.source.isEmpty() ? QDir::currentPath() : options.source).absolutePath();
+}
+
 } // namespace
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -71,13 +87,17 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         out.flush();
         return Completed;
     case ParsedArguments::Request::Error:
-        err << "tabulon-batch: " << parsed.text << '\n' << usageLine() << "\nRun 'tabulon-batch --help' for the options.\n";
-        err.flush();
-        return BadArguments;
+        return errorExit(err, parsed.text);
     case ParsedArguments::Request::Run:
         break;
     }
     const Options &options = parsed.options;
+    FileList list;
+    if (!options.filesFrom.isEmpty()) {
+        list = readFileList(options.filesFrom, baseDirectory(options));
+        if (!list.error.isEmpty())
+            return errorExit(err, list.error);
+    }
 
     // Unlike the window, which goes on and lets every save fail, the batch
     // ends here: a run that can write nothing is not worth an office.
@@ -96,10 +116,19 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     StreamView view(out, err);
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
+    const int jobs = options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
+    if (jobs > 1)
+        conversion.setParallel(jobs, [] { return std::make_unique<AutomationWorkbookConverter>(); });
+    if (options.shardCount > 0) {
+        const ShardFilter shard(baseDirectory(options), options.shard, options.shardCount);
+        conversion.setFileFilter([shard](const QString &path) { return shard.contains(path); });
+    }
     QObject stopContext;
     if (platform::SignalBridge *endSignals = platform::SignalBridge::instance())
         QObject::connect(endSignals, &platform::SignalBridge::endRequested, &stopContext, [&conversion] { conversion.requestStop(); });
-    const ConversionRun::Outcome outcome = conversion.execute(QDir(options.source).absolutePath());
+    const ConversionRun::Outcome outcome = options.filesFrom.isEmpty()
+                                               ? conversion.execute(baseDirectory(options))
+                                               : conversion.executeFiles(list.paths);
     switch (outcome) {
     case ConversionRun::Outcome::ApplicationUnavailable:
         return OfficeUnavailable;

@@ -12,6 +12,8 @@
 #include <QDir>
 
 #include <memory>
+#include <mutex>
+#include <set>
 
 namespace platform::office {
 
@@ -354,25 +356,39 @@ private:
 
 void registerExcelApplication(const OfficeOptions &options)
 {
-    // The cancel flag of the start in progress, shared by the factory and
-    // the canceller of this registration.
-    auto pending = std::make_shared<std::shared_ptr<std::atomic_bool>>();
+    // The cancel flags of the starts in progress, shared by the factory and
+    // the canceller of this registration. Several threads may each start
+    // an office of their own at once.
+    struct PendingStarts
+    {
+        std::mutex mutex;
+        std::set<std::shared_ptr<std::atomic_bool>> flags;
+    };
+    auto pending = std::make_shared<PendingStarts>();
     auto create = [options, pending]() -> AutomationRef {
         auto cancelled = std::make_shared<std::atomic_bool>(false);
-        *pending = cancelled;
+        {
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->flags.insert(cancelled);
+        }
+        auto forget = [&] {
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->flags.erase(cancelled);
+        };
         auto core = std::make_shared<OfficeCore>(options, cancelled);
         try {
             core->start();
         } catch (...) {
-            pending->reset();
+            forget();
             throw;
         }
-        pending->reset();
+        forget();
         return std::make_shared<ApplicationObject>(core);
     };
     auto cancel = [pending] {
-        if (*pending)
-            (*pending)->store(true);
+        std::lock_guard<std::mutex> lock(pending->mutex);
+        for (const auto &flag : pending->flags)
+            flag->store(true);
     };
     registerAutomationServer(QString::fromLatin1(kProgId), create, cancel);
 }
