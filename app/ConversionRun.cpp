@@ -90,12 +90,18 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     m_written.clear();
     m_writtenFiles.clear();
     m_counts = {};
-    m_view.clearLog();
-    m_view.showCounts(m_counts);
+    const auto clearView = [this] {
+        m_view.clearLog();
+        m_view.showCounts(m_counts);
+    };
+    // With several offices the walk comes first and the log is cleared once
+    // one of them runs: a run without any keeps the previous log.
+    if (!m_parallel)
+        clearView();
     if (!m_stopRequested)
         source();
     platform::setCurrentDirectory(startDirectory);
-    const bool started = !m_parallel || m_parallel->run([this](FileResult &result) { deliver(result); });
+    const bool started = !m_parallel || m_parallel->run(clearView, [this](FileResult &result) { deliver(result); });
     m_view.setStartEnabled(true);
     finishConverting();
     m_running = false;

@@ -29,7 +29,7 @@ void ParallelConversion::addResult(FileResult result)
     m_items.push_back({result.path, {}, std::make_unique<FileResult>(std::move(result))});
 }
 
-bool ParallelConversion::run(const Deliver &deliver)
+bool ParallelConversion::run(const std::function<void()> &started, const Deliver &deliver)
 {
     if (m_stopped)
         return false;
@@ -44,6 +44,7 @@ bool ParallelConversion::run(const Deliver &deliver)
         m_workers.emplace_back(QThread::create([this] { work(); }));
         m_workers.back()->start();
     }
+    bool announced = false;
     for (;;) {
         bool idle = false;
         {
@@ -52,8 +53,11 @@ bool ParallelConversion::run(const Deliver &deliver)
         }
         // Nothing is delivered before an application has started: a run
         // without one reports that alone.
-        if (m_anyStarted || idle)
-            deliverReady(deliver);
+        if (m_anyStarted && !announced) {
+            announced = true;
+            started();
+        }
+        deliverReady(deliver);
         if (idle)
             break;
         loop.exec();

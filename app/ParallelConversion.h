@@ -45,10 +45,11 @@ public:
 
     // Starts as many workers as there are workbooks, up to the number of
     // jobs (at least one, so that a missing application is told even when
-    // there is nothing to convert), and hands every result to deliver in
-    // the order added. Returns false when no application could be started
-    // (nothing is delivered then).
-    bool run(const Deliver &deliver);
+    // there is nothing to convert), calls started() once the first
+    // application runs and then hands every result to deliver in the order
+    // added. Returns false when no application could be started (nothing
+    // is delivered then).
+    bool run(const std::function<void()> &started, const Deliver &deliver);
 
     // Takes no further workbook; the results of those in progress are
     // delivered as far as the order allows. Safe to call from an event

@@ -69,10 +69,10 @@ const OptionEntry kOptions[] = {
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
     {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
      [](const QString &v, Options &o) { o.office = v; return QString(); }},
-    {"jobs", "N", "Offices converting at once (default: one per processor, ~300 MB each).", false, applyJobs},
-    {"files-from", "FILE", "Convert the files listed in FILE, one per line (- for standard input).", false,
+    {"jobs", "N", "Offices at once (default: cores, ~300 MB each).", false, applyJobs},
+    {"files-from", "FILE", "Convert the files listed in FILE (- for stdin).", false,
      [](const QString &v, Options &o) { o.filesFrom = v; return QString(); }},
-    {"shard", "K/N", "Take only shard K of N (K counted from 1) of the files, by a hash of their path.", false,
+    {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false,
      applyShard},
 };
 

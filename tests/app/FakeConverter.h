@@ -48,6 +48,7 @@ public:
     std::function<void()> onStart;  // runs inside start(), as a yielding start would
     bool started = false;
     std::function<void(const QString &)> onOpen;
+    std::function<void()> onSaved;  // after a save that succeeded
 };
 
 class FakeWorkbook : public WorkbookConverter::Workbook
@@ -69,6 +70,8 @@ public:
             throw platform::AutomationError(QStringLiteral(": cannot write %1: disk full").arg(fileName));
         }
         out.write(m_path.toUtf8());
+        if (m_owner.onSaved)
+            m_owner.onSaved();
     }
     void close() override { m_owner.calls << "close"; }
 

@@ -29,7 +29,7 @@ Exit runBatch(const QStringList &arguments)
     return e;
 }
 
-const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office"};
+const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office", "--jobs", "--files-from"};
 
 } // namespace
 
@@ -108,6 +108,7 @@ TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
         EXPECT_TRUE(lines.value(0).contains(QLatin1String(name))) << name << " is in the usage line";
     }
     EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--version\\s+\\S")).size(), 1) << qPrintable(e.out);
+    EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--shard <K/N>\\s+\\S.*1-based")).size(), 1) << qPrintable(e.out);
     const QStringList options = lines.mid(lines.indexOf("Options:") + 1);
     for (const QString &line : options)
         EXPECT_TRUE(line.isEmpty() || line.startsWith("  -")) << "a description runs on: " << qPrintable(line);

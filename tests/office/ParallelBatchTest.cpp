@@ -1,0 +1,302 @@
+#include "OfficeTestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace officetest;
+
+namespace {
+
+void copyInput(const QString &name, const QString &target)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    ASSERT_TRUE(QFile::copy(input(name), target)) << qPrintable(target);
+}
+
+void writeBytes(const QString &target, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+// A tree with `plain` ordinary workbooks spread over three levels, two that
+// take the names of earlier ones (e/f0.xls after f0.xls, e/f1.xlsx after
+// d/f1.xls), and three files the office refuses.
+void makeTree(const QString &src, int plain)
+{
+    for (int i = 0; i < plain; ++i) {
+        const QString dir = i % 3 == 0 ? src : i % 3 == 1 ? src + "/d" : src + "/d/e";
+        copyInput(i % 4 == 3 ? "types.xlsx" : "types.xls", QStringLiteral("%1/f%2.%3").arg(dir).arg(i).arg(i % 4 == 3 ? "xlsx" : "xls"));
+    }
+    copyInput("types.xlsx", src + "/e/f0.xls");
+    copyInput("types.xlsx", src + "/e/f1.xlsx");
+    writeBytes(src + "/d/garbage.xls", QByteArray(3000, '\x07'));
+    writeBytes(src + "/d/e/empty.xls", {});
+    copyInput("locked.xls", src + "/e/locked.xls");
+}
+
+// Every file below dir (hidden ones too) with its bytes, by relative path.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        file.open(QIODevice::ReadOnly);
+        files.insert(QDir(dir).relativeFilePath(file.fileName()), file.readAll());
+    }
+    return files;
+}
+
+class Batch
+{
+public:
+    explicit Batch(const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(QStringLiteral(TABULON_BATCH), arguments);
+    }
+
+    QProcess &process() { return m_process; }
+    // Lines printed so far.
+    const QStringList &lines()
+    {
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).chopped(1);
+        return m_lines;
+    }
+    bool finish()
+    {
+        const bool finished = m_process.waitForFinished(180000);
+        lines();
+        m_err = QString::fromUtf8(m_process.readAllStandardError());
+        return finished && m_process.exitStatus() == QProcess::NormalExit;
+    }
+    int status() const { return m_process.exitCode(); }
+    QString err() const { return m_err; }
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+    QString m_err;
+};
+
+struct Finished
+{
+    int status = -1;
+    QStringList lines;
+    QString err;
+};
+
+Finished runBatch(const QStringList &arguments)
+{
+    Batch batch(arguments);
+    const bool ok = batch.finish();
+    return {ok ? batch.status() : -1, batch.lines(), batch.err()};
+}
+
+QString profileOf(pid_t office)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(office));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray &argument : cmdline.readAll().split('\0')) {
+        if (argument.startsWith("-env:UserInstallation="))
+            return QString::fromUtf8(argument);
+    }
+    return {};
+}
+
+QString pathOf(const QString &line)
+{
+    static const QRegularExpression end(QStringLiteral("\\.xlsx?\\K.*$"));
+    return QString(line).remove(end);
+}
+
+QString withoutReplaced(const QString &line)
+{
+    return line.section(QStringLiteral(" (replaced the output of "), 0, 0);
+}
+
+QStringList pathsOf(const QStringList &lines)
+{
+    QStringList paths;
+    for (const QString &line : lines)
+        paths << pathOf(line);
+    return paths;
+}
+
+} // namespace
+
+TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKilled)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    makeTree(src, 90);
+    const QStringList common{"--source", src, "--masks", "*.xls,*.xlsx", "--kind", "csv"};
+
+    const Finished one = runBatch(common + QStringList{"--jobs", "1", "--out", dir.filePath("one")});
+    ASSERT_EQ(one.status, 0) << qPrintable(one.err);
+    ASSERT_EQ(one.lines.size(), 95) << qPrintable(one.lines.join('\n'));
+    EXPECT_TRUE(one.lines.contains(src + "/e/f0.xlsOK (replaced the output of " + src + "/f0.xls)"));
+    EXPECT_TRUE(one.lines.contains(src + "/e/f1.xlsxOK (replaced the output of " + src + "/d/f1.xls)"));
+    EXPECT_EQ(one.lines.filter(QRegularExpression("xlsx?OK")).size(), 92);
+
+    const Finished three = runBatch(common + QStringList{"--jobs", "3", "--out", dir.filePath("three")});
+    EXPECT_EQ(three.status, 0) << qPrintable(three.err);
+    EXPECT_EQ(three.lines, one.lines);
+    EXPECT_EQ(three.err, one.err) << "the same count line";
+    const QMap<QString, QByteArray> expected = contents(dir.filePath("one"));
+    EXPECT_EQ(expected.size(), 90) << "one output per base name";
+    EXPECT_TRUE(contents(dir.filePath("three")) == expected) << "the same outputs, byte for byte";
+
+    // Two offices; one is killed while both convert.
+    Batch killed(common + QStringList{"--jobs", "2", "--out", dir.filePath("killed")});
+    QList<pid_t> offices;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        offices = officeChildrenOf(killed.process().processId());
+        return offices.size() == 2 && killed.lines().size() >= 4;
+    }, 90000)) << "offices: " << offices.size() << ", lines: " << killed.lines().size();
+    ASSERT_LT(killed.lines().size(), 60) << "the run is too far on to kill an office in its middle";
+    ::kill(offices.last(), SIGKILL);
+    ASSERT_TRUE(killed.finish());
+    EXPECT_EQ(killed.status(), 0) << qPrintable(killed.err());
+
+    const QStringList &lines = killed.lines();
+    EXPECT_EQ(pathsOf(lines), pathsOf(one.lines)) << "every file once, in walk order";
+    QStringList changed;
+    QSet<QString> changedBases;
+    for (int i = 0; i < std::min(lines.size(), one.lines.size()); ++i) {
+        if (lines.at(i) == one.lines.at(i))
+            continue;
+        // Besides the killed file's own line, the line of a later workbook
+        // of its name may say nothing or less of what it replaced.
+        if (withoutReplaced(lines.at(i)) == withoutReplaced(one.lines.at(i)))
+            continue;
+        changed << lines.at(i);
+        changedBases << QFileInfo(pathOf(lines.at(i))).completeBaseName().section('.', 0, 0);
+        EXPECT_TRUE(lines.at(i).contains("LibreOffice stopped unexpectedly")) << qPrintable(lines.at(i));
+    }
+    EXPECT_GE(changed.size(), 1) << "the killed office had a file in hand";
+    EXPECT_LE(changed.size(), 2) << qPrintable(changed.join('\n'));
+    EXPECT_TRUE(lines.last().endsWith("OK")) << "the others went on and the office was replaced";
+    const QMap<QString, QByteArray> afterKill = contents(dir.filePath("killed"));
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (!changedBases.contains(QFileInfo(it.key()).completeBaseName()))
+            EXPECT_TRUE(afterKill.value(it.key()) == it.value()) << qPrintable(it.key());
+    }
+    for (const QString &name : afterKill.keys())
+        EXPECT_TRUE(expected.contains(name)) << "nothing else is left: " << qPrintable(name);
+    EXPECT_TRUE(officeChildrenOf(killed.process().processId()).isEmpty());
+}
+
+TEST(ParallelBatch, TwoRunsAtOnceWithTwoJobsEachUseFourProfiles)
+{
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
+    for (int i = 0; i < 40; ++i) {
+        copyInput("types.xls", QStringLiteral("%1/a/f%2.xls").arg(dir.path()).arg(i));
+        copyInput("types.xls", QStringLiteral("%1/b/f%2.xls").arg(dir.path()).arg(i));
+    }
+    Batch first({"--jobs", "2", "--source", dir.filePath("a"), "--out", dir.filePath("out-a")}, env);
+    Batch second({"--jobs", "2", "--source", dir.filePath("b"), "--out", dir.filePath("out-b")}, env);
+    QStringList profiles;
+    const bool fourAtOnce = QTest::qWaitFor([&] {
+        const QList<pid_t> offices = officeChildrenOf(first.process().processId()) +
+                                     officeChildrenOf(second.process().processId());
+        profiles.clear();
+        for (pid_t office : offices)
+            profiles << profileOf(office);
+        return offices.size() == 4;
+    }, 90000);
+    ASSERT_TRUE(first.finish() && second.finish());
+    ASSERT_TRUE(fourAtOnce) << "never four offices at once: " << qPrintable(profiles.join(' '));
+    EXPECT_EQ(QSet<QString>(profiles.begin(), profiles.end()).size(), 4) << qPrintable(profiles.join('\n'));
+    for (const QString &profile : profiles)
+        EXPECT_TRUE(profile.contains(dir.filePath("cache/tabulon/profiles/"))) << qPrintable(profile);
+    EXPECT_EQ(first.lines().filter(QRegularExpression("OK$")).size(), 40) << qPrintable(first.err());
+    EXPECT_EQ(second.lines().filter(QRegularExpression("OK$")).size(), 40) << qPrintable(second.err());
+}
+
+TEST(ParallelBatch, TwoShardsCoverEveryFileExactlyOnce)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    makeTree(src, 24);
+    const QStringList common{"--source", src, "--masks", "*.xls,*.xlsx", "--kind", "csv"};
+    const Finished all = runBatch(common + QStringList{"--out", dir.filePath("all"), "--jobs", "1"});
+    ASSERT_EQ(all.status, 0) << qPrintable(all.err);
+    ASSERT_EQ(all.lines.size(), 29);
+
+    Batch first(common + QStringList{"--out", dir.filePath("s1"), "--shard", "1/2", "--jobs", "1"});
+    Batch second(common + QStringList{"--out", dir.filePath("s2"), "--shard", "2/2", "--jobs", "2"});
+    ASSERT_TRUE(first.finish() && second.finish());
+    EXPECT_EQ(first.status(), 0) << qPrintable(first.err());
+    EXPECT_EQ(second.status(), 0) << qPrintable(second.err());
+    const QStringList a = pathsOf(first.lines()), b = pathsOf(second.lines());
+    EXPECT_FALSE(a.isEmpty());
+    EXPECT_FALSE(b.isEmpty());
+    const QSet<QString> inA(a.begin(), a.end()), inB(b.begin(), b.end());
+    EXPECT_TRUE(QSet<QString>(inA).intersect(inB).isEmpty());
+    EXPECT_EQ(a.size() + b.size(), all.lines.size()) << "no file twice";
+    const QStringList every = pathsOf(all.lines);
+    EXPECT_TRUE(inA + inB == QSet<QString>(every.begin(), every.end()));
+    QStringList plainLines;
+    for (const QString &line : all.lines)
+        plainLines << withoutReplaced(line);
+    for (const QString &line : first.lines() + second.lines())
+        EXPECT_TRUE(plainLines.contains(withoutReplaced(line))) << "each line as the whole run gives it: " << qPrintable(line);
+}
+
+TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntriesFailed)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    copyInput("types.xls", src + "/sub/b.xls");
+    copyInput("types.xlsx", dir.filePath("elsewhere/a.xlsx"));
+    const QByteArray list = "sub/b.xls\n" + dir.filePath("elsewhere/a.xlsx").toUtf8() + "\n\nsub/missing.xls\nsub\r\n";
+    writeBytes(dir.filePath("list.txt"), list);
+
+    const Finished fromFile = runBatch({"--source", src, "--out", dir.filePath("o1"), "--kind", "csv",
+                                        "--files-from", dir.filePath("list.txt")});
+    EXPECT_EQ(fromFile.status, 0) << qPrintable(fromFile.err);
+    ASSERT_EQ(fromFile.lines.size(), 4) << qPrintable(fromFile.lines.join('\n'));
+    EXPECT_EQ(fromFile.lines.at(0), src + "/sub/b.xlsOK") << "relative entries are taken against --source";
+    EXPECT_EQ(fromFile.lines.at(1), dir.filePath("elsewhere/a.xlsxOK")) << "masks do not filter a list";
+    EXPECT_EQ(fromFile.lines.at(2), src + "/sub/missing.xlsCan't open the workbook: not found");
+    EXPECT_TRUE(fromFile.lines.at(3).startsWith(src + "/subCan't open the workbook: ")) << qPrintable(fromFile.lines.at(3));
+    EXPECT_TRUE(fromFile.err.contains("4 files: 2 converted, 2 failed")) << qPrintable(fromFile.err);
+    EXPECT_EQ(readCsv(dir.filePath("o1/b.csv")).size(), 5);
+
+    // From standard input, without --source: relative to the current directory.
+    QProcess process;
+    process.setWorkingDirectory(src);
+    process.start(QStringLiteral(TABULON_BATCH), {"--out", dir.filePath("o2"), "--kind", "csv", "--jobs", "2",
+                                                  "--files-from", "-"});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write(list);
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, fromFile.lines);
+    EXPECT_TRUE(contents(dir.filePath("o2")) == contents(dir.filePath("o1")));
+
+    const Finished noList = runBatch({"--out", dir.filePath("o3"), "--files-from", dir.filePath("no-list")});
+    EXPECT_EQ(noList.status, 64);
+    EXPECT_TRUE(noList.err.contains(dir.filePath("no-list"))) << qPrintable(noList.err);
+    EXPECT_FALSE(QFile::exists(dir.filePath("o3"))) << "nothing is made for a list that cannot be read";
+}
