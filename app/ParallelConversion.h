@@ -56,8 +56,6 @@ public:
     // handled during run().
     void stop();
 
-    int jobs() const { return m_jobs; }
-
 private:
     struct Item
     {
