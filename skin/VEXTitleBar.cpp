@@ -2,6 +2,7 @@
 
 #include "platform/Align.h"
 #include "platform/SystemMetrics.h"
+#include "skin/VEXFrameAgent.h"
 #include "skin/VEXPublic.h"
 
 #include <QAction>
@@ -44,39 +45,6 @@ void showError(const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
     box.exec();
-}
-
-// -- window actions on a host form
-
-constexpr Qt::WindowStates SizeStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
-
-void maximizeForm(QWidget *form)
-{
-    form->setWindowState((form->windowState() & ~SizeStates) | Qt::WindowMaximized);
-}
-
-// Gives a maximised window its bounds in one call to the window itself:
-// QWidget's own geometry setters would take the maximised state away again.
-void setMaximizedBounds(QWidget *form, const QRect &bounds)
-{
-    if (QWindow *window = form->windowHandle())
-        window->setGeometry(bounds);
-}
-
-void restoreForm(QWidget *form)
-{
-    const QRect normal = form->normalGeometry();
-    form->setWindowState(form->windowState() & ~SizeStates);
-    // Without a window manager nothing gives the window its normal bounds
-    // back, least of all after the bounds were set by hand on maximising.
-    if (normal.isValid() && form->geometry() != normal)
-        form->setGeometry(normal);
-}
-
-void minimizeForm(QWidget *form)
-{
-    // The main form and any other form alike: Qt minimises the window only.
-    form->setWindowState(form->windowState() | Qt::WindowMinimized);
 }
 
 void popupMenuAt(QMenu *menu, const QPoint &at)
@@ -235,19 +203,15 @@ void TvexTitleBarButton::PerformClick()
         return;
     switch (m_buttonType) {
     case vexMax:
-        if (host->isMaximized()) {
-            restoreForm(host);
-        } else {
-            maximizeForm(host);
-            // A skinned frame fits the maximised window itself.
-            if (!bar->OnSkinnedFrame())
-                setMaximizedBounds(host, GetWorkArea().adjusted(-4, -4, 4, -1));
-        }
+        if (host->isMaximized())
+            bar->HostWindowStates()->restore();
+        else
+            bar->HostWindowStates()->maximize();
         UpdateMaxButtonPictures();
         changed();
         break;
     case vexMin:
-        minimizeForm(host);
+        bar->HostWindowStates()->minimize();
         break;
     case vexClose:
         host->close();
@@ -537,8 +501,8 @@ void TvexTitleBarPopupMenu::UpdateItems()
 
 void TvexTitleBarPopupMenu::minimizeHost()
 {
-    if (QWidget *host = m_titleBar ? m_titleBar->HostForm() : nullptr)
-        minimizeForm(host);
+    if (WindowStatePolicy *states = m_titleBar ? m_titleBar->HostWindowStates() : nullptr)
+        states->minimize();
 }
 
 void TvexTitleBarPopupMenu::maximizeOrRestoreHost()
@@ -764,7 +728,24 @@ QWidget *TvexTitleBar::HostForm() const
 
 bool TvexTitleBar::OnSkinnedFrame() const
 {
-    return parentWidget() && InheritsClass(parentWidget(), "TvexForm");
+    return qobject_cast<TvexTitleBarFrame *>(parentWidget()) != nullptr;
+}
+
+WindowStatePolicy *TvexTitleBar::HostWindowStates()
+{
+    QWidget *host = HostForm();
+    if (!host)
+        return nullptr;
+    // The frame's own policy, when it is the one for the window the bar
+    // acts on; a bar without a frame keeps one of its own.
+    if (auto *frame = qobject_cast<TvexTitleBarFrame *>(parentWidget())) {
+        WindowStatePolicy *states = frame->HostWindowStates();
+        if (states && states->form() == host)
+            return states;
+    }
+    if (!m_ownStates || m_ownStates->form() != host)
+        m_ownStates = std::make_unique<WindowStatePolicy>(host);
+    return m_ownStates.get();
 }
 
 bool TvexTitleBar::RightToLeftLayout() const
@@ -979,7 +960,7 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
     trackCursor(event);
     if (event->button() != Qt::LeftButton)
         return;
-    m_drag = Drag::None;
+    m_dragger.end();
     m_ignoreRelease = false;
     m_pressTime = event->timestamp();
     m_pressed = true;
@@ -992,27 +973,15 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
 
 void TvexTitleBar::beginWindowDrag(const QMouseEvent *event)
 {
-    QWidget *host = HostForm();
     m_pressed = false;
-    QWindow *window = host->windowHandle();
-    if (window && window->startSystemMove()) {
-        m_drag = Drag::System;
-        return;
-    }
-    // The platform moves nothing (offscreen, no window manager): follow the
-    // mouse ourselves until the button is released.
-    m_drag = Drag::Manual;
-    m_dragStart = event->globalPosition().toPoint();
-    m_hostStart = host->pos();
+    m_dragger.begin(HostForm(), event->globalPosition().toPoint());
 }
 
 void TvexTitleBar::mouseMoveEvent(QMouseEvent *event)
 {
     trackCursor(event);
-    if (m_drag == Drag::Manual && (event->buttons() & Qt::LeftButton)) {
-        if (QWidget *host = HostForm())
-            host->move(m_hostStart + event->globalPosition().toPoint() - m_dragStart);
-    }
+    if (event->buttons() & Qt::LeftButton)
+        m_dragger.follow(event->globalPosition().toPoint());
     m_hot = ComputeLayout(cursorInBar()).hot;
     update();
 }
@@ -1024,8 +993,7 @@ void TvexTitleBar::mouseReleaseEvent(QMouseEvent *event)
         return;
     // A release that ends a window drag, or follows a double click that
     // closed the window, is no click on a button.
-    const bool act = m_drag == Drag::None && !m_ignoreRelease;
-    m_drag = Drag::None;
+    const bool act = !m_dragger.end() && !m_ignoreRelease;
     m_ignoreRelease = false;
     const QPointer<TvexTitleBar> self(this);
     if (act) {

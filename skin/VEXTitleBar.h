@@ -19,6 +19,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
 #include "skin/VEXThemes.h"
@@ -32,6 +33,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -62,6 +64,17 @@ public:
 class TvexTitleBar;
 class TvexTitleBarButtons;
 class TvexTitleBarSections;
+
+// Implemented by the skinned frame that a title bar sits on (a TvexForm):
+// the bar places its pieces under the frame's band and maximises, restores
+// and minimises the window through the frame's policy.
+class TvexTitleBarFrame
+{
+public:
+    virtual ~TvexTitleBarFrame() = default;
+    // Null while the frame holds no window.
+    virtual WindowStatePolicy *HostWindowStates() const = 0;
+};
 
 class TvexTitleBarButton : public QObject
 {
@@ -356,6 +369,9 @@ public:
     QWidget *HostForm() const;
     // The parent is a skinned frame (a TvexForm).
     bool OnSkinnedFrame() const;
+    // Maximises, restores and minimises HostForm(): the frame's policy for
+    // it, or the bar's own.
+    WindowStatePolicy *HostWindowStates();
     // BiDiMode is right to left and the system supports such languages.
     bool RightToLeftLayout() const;
     // What the host window answers to the left-border width query.
@@ -447,10 +463,8 @@ private:
     // The cursor as the last mouse event over the bar reported it (global);
     // none once it has left.
     std::optional<QPoint> m_cursor;
-    enum class Drag { None, System, Manual };
-    Drag m_drag = Drag::None;
-    QPoint m_dragStart;
-    QPoint m_hostStart;
+    WindowDragger m_dragger;
+    std::unique_ptr<WindowStatePolicy> m_ownStates;
     bool m_ignoreRelease = false;
     // The menu that the control box opened on a release, watched for the
     // second press of a double click, which its popup would swallow; and
@@ -460,3 +474,5 @@ private:
 };
 
 } // namespace vex
+
+Q_DECLARE_INTERFACE(vex::TvexTitleBarFrame, "org.tabulon.vex.TitleBarFrame")
