@@ -15,7 +15,6 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -47,12 +46,6 @@ bool holdsOtherFrame(const QWidget *host, const QObject *self)
             return true;
     }
     return false;
-}
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
 }
 
 } // namespace

@@ -35,6 +35,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QAction;
 
@@ -74,6 +75,69 @@ public:
     virtual ~TvexTitleBarFrame() = default;
     // Null while the frame holds no window.
     virtual WindowStatePolicy *HostWindowStates() const = 0;
+};
+
+// What the title bar's two collections share: an ordered list of owned
+// items, each dropped from the list when something deletes it, copied item
+// by item, and every change repainting the bar.
+void RepaintTitleBar(TvexTitleBar *bar);
+
+template <typename Collection, typename Item>
+class TvexTitleBarCollection
+{
+public:
+    TvexTitleBar *Bar() const { return m_bar; }
+
+    Item *Add()
+    {
+        auto *self = static_cast<Collection *>(this);
+        auto *item = new Item(self);
+        m_items.append(item);
+        QObject::connect(item, &QObject::destroyed, self, [this, item] {
+            if (m_dying)
+                return;
+            m_items.removeOne(item);
+            Changed();
+        });
+        Changed();
+        return item;
+    }
+    void Delete(int index) { delete m_items.value(index); }
+    int Count() const { return int(m_items.size()); }
+    Item *Items(int index) const { return m_items.value(index); }
+    int IndexOf(const Item *item) const { return m_items.indexOf(const_cast<Item *>(item)); }
+
+    // Replaces the items by copies of source's, in order.
+    void Assign(const Collection &source)
+    {
+        if (&source == this)
+            return;
+        clearItems();
+        for (int i = 0; i < source.Count(); ++i)
+            Add()->Assign(*source.Items(i));
+    }
+
+    // Repaints the owning bar; items call it after every change.
+    void Changed() { RepaintTitleBar(m_bar); }
+
+protected:
+    explicit TvexTitleBarCollection(TvexTitleBar *bar) : m_bar(bar) {}
+    ~TvexTitleBarCollection()
+    {
+        m_dying = true;
+        qDeleteAll(std::exchange(m_items, {}));
+    }
+
+    void clearItems()
+    {
+        qDeleteAll(std::exchange(m_items, {}));
+        Changed();
+    }
+
+private:
+    TvexTitleBar *m_bar;
+    QList<Item *> m_items;
+    bool m_dying = false;
 };
 
 class TvexTitleBarButton : public QObject
@@ -149,35 +213,16 @@ private:
     QImage m_picMouseDown;
 };
 
-class TvexTitleBarButtons : public QObject
+class TvexTitleBarButtons : public QObject, public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
 {
     Q_OBJECT
 
 public:
     // bar may be null for a collection that only serves as a source to copy.
     explicit TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent = nullptr);
-    ~TvexTitleBarButtons() override;
 
-    TvexTitleBar *Bar() const { return m_bar; }
-
-    TvexTitleBarButton *Add();
     Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear();
-    void Delete(int index);
-    int Count() const { return int(m_items.size()); }
-    TvexTitleBarButton *Items(int index) const { return m_items.value(index); }
-    int IndexOf(const TvexTitleBarButton *button) const;
-
-    // Replaces the items by copies of source's, in order.
-    void Assign(const TvexTitleBarButtons &source);
-
-    // Repaints the owning bar; items call it after every change.
-    void Changed();
-
-private:
-    TvexTitleBar *m_bar;
-    QList<TvexTitleBarButton *> m_items;
-    bool m_dying = false;
+    Q_INVOKABLE void clear() { clearItems(); }
 };
 
 class TvexTitleBarSection : public QObject
@@ -225,31 +270,16 @@ private:
     bool m_stretch = false;
 };
 
-class TvexTitleBarSections : public QObject
+class TvexTitleBarSections : public QObject,
+                             public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
 {
     Q_OBJECT
 
 public:
     explicit TvexTitleBarSections(TvexTitleBar *bar, QObject *parent = nullptr);
-    ~TvexTitleBarSections() override;
 
-    TvexTitleBar *Bar() const { return m_bar; }
-
-    TvexTitleBarSection *Add();
     Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear();
-    void Delete(int index);
-    int Count() const { return int(m_items.size()); }
-    TvexTitleBarSection *Items(int index) const { return m_items.value(index); }
-    int IndexOf(const TvexTitleBarSection *section) const;
-
-    void Assign(const TvexTitleBarSections &source);
-    void Changed();
-
-private:
-    TvexTitleBar *m_bar;
-    QList<TvexTitleBarSection *> m_items;
-    bool m_dying = false;
+    Q_INVOKABLE void clear() { clearItems(); }
 };
 
 // The window menu of a title bar: minimise, maximise/restore, a separator and
@@ -260,6 +290,9 @@ class TvexTitleBarPopupMenu : public TvexPopupMenu
 
 public:
     explicit TvexTitleBarPopupMenu(QWidget *owner = nullptr);
+
+    // How far right the menu opens in right-to-left layout.
+    static constexpr int RightToLeftShift = 176;
 
     TvexTitleBar *TitleBar() const { return m_titleBar; }
     void setTitleBar(TvexTitleBar *bar) { m_titleBar = bar; }
