@@ -386,9 +386,8 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
 {
     QPainter canvas(&bitmap);
     const Layout layout = ComputeLayout(cursorInBar());
-    m_hot = layout.hot;
-    auto pictureOf = [this](const TvexTitleBarButton *button, int index) {
-        if (index != m_hot)
+    auto pictureOf = [this, hot = layout.hot](const TvexTitleBarButton *button, int index) {
+        if (index != hot)
             return button->PicNormal();
         return m_pressed ? button->PicMouseDown() : button->PicMouseOn();
     };
@@ -405,6 +404,17 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
     }
 
     const QFontMetrics metrics(font());
+    const QString text = shortenedCaption(layout);
+    const int y = m_buttonTop + (m_captionBand - metrics.height()) / 2;
+    const int x = RightToLeftLayout() ? layout.buttonsLeft - metrics.horizontalAdvance(text) - 10 : layout.captionLeft;
+    canvas.setFont(font());
+    canvas.setPen(platform::toQColor(m_formActive ? m_fontColor : platform::clInactiveCaption));
+    canvas.drawText(QPoint(x, y + metrics.ascent()), text);
+}
+
+QString TvexTitleBar::shortenedCaption(const Layout &layout) const
+{
+    const QFontMetrics metrics(font());
     const int available = layout.buttonsLeft - layout.captionLeft;
     QString text = m_caption;
     if (metrics.horizontalAdvance(text) > available) {
@@ -413,12 +423,12 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
             chopCharacter(text);
         text += ellipsis;
     }
-    m_drawnCaption = text;
-    const int y = m_buttonTop + (m_captionBand - metrics.height()) / 2;
-    const int x = RightToLeftLayout() ? layout.buttonsLeft - metrics.horizontalAdvance(text) - 10 : layout.captionLeft;
-    canvas.setFont(font());
-    canvas.setPen(platform::toQColor(m_formActive ? m_fontColor : platform::clInactiveCaption));
-    canvas.drawText(QPoint(x, y + metrics.ascent()), text);
+    return text;
+}
+
+QString TvexTitleBar::DrawnCaption() const
+{
+    return shortenedCaption(ComputeLayout());
 }
 
 QImage TvexTitleBar::appIcon() const

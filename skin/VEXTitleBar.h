@@ -430,11 +430,12 @@ public:
 
     int ButtonTop() const { return m_buttonTop; }
     int CaptionBand() const { return m_captionBand; }
-    // The hot button as last found (paint or mouse event); -1 for none.
-    int HotButton() const { return m_hot; }
+    // The button under the cursor as the last mouse event over the bar
+    // reported it; -1 for none.
+    int HotButton() const { return ComputeLayout(cursorInBar()).hot; }
     bool Pressed() const { return m_pressed; }
-    // The caption as the last paint drew it (shortened with "...").
-    QString DrawnCaption() const { return m_drawnCaption; }
+    // The caption as a paint draws it now (shortened with "...").
+    QString DrawnCaption() const;
 
     // The bar as a paint draws it now.
     QImage Render();
@@ -467,6 +468,7 @@ private:
     void buttonReleased(int index);
     void watchForSecondPress(QMenu *menu);
     bool isSecondPressOnControlBox(const QMouseEvent *press) const;
+    QString shortenedCaption(const Layout &layout) const;
     QImage appIcon() const;
 
     bool m_custom = false;
@@ -491,7 +493,6 @@ private:
     int m_captionBand = 0;
     int m_buttonTop = 0;
     bool m_keepFontColor = false;
-    QString m_drawnCaption;
 
     // The cursor as the last mouse event over the bar reported it (global);
     // none once it has left.
