@@ -176,23 +176,30 @@ void WindowStatePolicy::restore()
 
 void WindowStatePolicy::minimize()
 {
+    if (!m_form)
+        return;
     // The main form and any other form alike: Qt minimises the window only.
-    if (m_form)
-        m_form->setWindowState(m_form->windowState() | Qt::WindowMinimized);
+    m_form->setWindowState(m_form->windowState() | Qt::WindowMinimized);
+    queueMinimizeCheck();
+}
+
+void WindowStatePolicy::queueMinimizeCheck()
+{
+    if (!m_form || !m_form->isWindow() || !m_form->isMinimized() || m_minimizeCheckQueued)
+        return;
+    // Qt marks a window minimised as soon as it is asked to be, but only a
+    // window manager can iconify it; give one time to do so.
+    constexpr int WindowManagerGrace = 400; // ms
+    m_minimizeCheckQueued = true;
+    QTimer::singleShot(WindowManagerGrace, this, &WindowStatePolicy::checkMinimizeTookEffect);
 }
 
 void WindowStatePolicy::stateChanged(Qt::WindowStates oldState)
 {
     if (m_fitting || !m_form) // the state put back after fitting
         return;
-    if (!(oldState & Qt::WindowMinimized) && m_form->isMinimized() && m_form->isWindow()
-        && !m_minimizeCheckQueued) {
-        // Qt marks a window minimised as soon as it is asked to be, but only
-        // a window manager can iconify it; give one time to do so.
-        constexpr int WindowManagerGrace = 400; // ms
-        m_minimizeCheckQueued = true;
-        QTimer::singleShot(WindowManagerGrace, this, &WindowStatePolicy::checkMinimizeTookEffect);
-    }
+    if (!(oldState & Qt::WindowMinimized) && m_form->isMinimized())
+        queueMinimizeCheck();
     const bool wasMaximized = oldState & Qt::WindowMaximized;
     if (!wasMaximized && m_form->isMaximized())
         m_normalBounds = m_form->geometry();

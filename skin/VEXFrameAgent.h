@@ -115,6 +115,7 @@ public:
     void fitMaximized();
 
 private:
+    void queueMinimizeCheck();
     void checkMinimizeTookEffect();
 
     FrameWindow m_window;
