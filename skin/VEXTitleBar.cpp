@@ -184,48 +184,6 @@ void TvexTitleBar::setButtons(TvexTitleBarButtons *buttons)
         m_buttons->Assign(*buttons);
 }
 
-void TvexTitleBar::setButtonInterval(int interval)
-{
-    m_buttonInterval = interval;
-    update();
-}
-
-void TvexTitleBar::setCaption(const QString &caption)
-{
-    m_caption = caption;
-    update();
-}
-
-void TvexTitleBar::setFontColor(TColor color)
-{
-    m_fontColor = color;
-    update();
-}
-
-void TvexTitleBar::setFormActive(bool active)
-{
-    m_formActive = active;
-    update();
-}
-
-void TvexTitleBar::setLeftBtnXOffset(int offset)
-{
-    m_leftBtnXOffset = offset;
-    update();
-}
-
-void TvexTitleBar::setRightBtnXOffset(int offset)
-{
-    m_rightBtnXOffset = offset;
-    update();
-}
-
-void TvexTitleBar::setDrawAppIcon(bool draw)
-{
-    m_drawAppIcon = draw;
-    update();
-}
-
 void TvexTitleBar::RefreshMaxButtons()
 {
     for (int i = 0; i < m_buttons->Count(); ++i) {

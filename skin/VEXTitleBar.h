@@ -169,20 +169,20 @@ public:
     // (the button itself counts).
     void setButtonType(TvexTitleBarBtnType type);
     bool Transparent() const { return m_transparent; }
-    void setTransparent(bool transparent);
+    void setTransparent(bool transparent) { changeTo(m_transparent, transparent); }
     // Stored only: the bar places every button at its own button top.
     int Top() const { return m_top; }
-    void setTop(int top);
+    void setTop(int top) { changeTo(m_top, top); }
     QMenu *ControlBoxMenu() const { return m_controlBoxMenu; }
     void setControlBoxMenu(QMenu *menu) { m_controlBoxMenu = menu; }
     bool Visible() const { return m_visible; }
-    void setVisible(bool visible);
+    void setVisible(bool visible) { changeTo(m_visible, visible); }
     QImage PicNormal() const { return m_picNormal; }
-    void setPicNormal(const QImage &picture);
+    void setPicNormal(const QImage &picture) { changeTo(m_picNormal, picture); }
     QImage PicMouseOn() const { return m_picMouseOn; }
-    void setPicMouseOn(const QImage &picture);
+    void setPicMouseOn(const QImage &picture) { changeTo(m_picMouseOn, picture); }
     QImage PicMouseDown() const { return m_picMouseDown; }
-    void setPicMouseDown(const QImage &picture);
+    void setPicMouseDown(const QImage &picture) { changeTo(m_picMouseDown, picture); }
 
     // Reloads Transparent, the pictures and Top from the button's style.
     void ApplyStyle();
@@ -198,6 +198,12 @@ public:
     static const QString ControlBoxTakenMessage;
 
 private:
+    template <typename T>
+    void changeTo(T &field, const T &value)
+    {
+        field = value;
+        changed();
+    }
     void loadFrames(int first);
     void changed();
 
@@ -369,21 +375,21 @@ public:
     TvexTitleBarButtons *Buttons() const { return m_buttons; }
     void setButtons(TvexTitleBarButtons *buttons);
     int ButtonInterval() const { return m_buttonInterval; }
-    void setButtonInterval(int interval);
+    void setButtonInterval(int interval) { repaintWith(m_buttonInterval, interval); }
     QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
+    void setCaption(const QString &caption) { repaintWith(m_caption, caption); }
     // Font is the widget's own font (QWidget::setFont), the caption font;
     // its colour is FontColor.
     platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color);
+    void setFontColor(platform::TColor color) { repaintWith(m_fontColor, color); }
     bool FormActive() const { return m_formActive; }
-    void setFormActive(bool active);
+    void setFormActive(bool active) { repaintWith(m_formActive, active); }
     int LeftBtnXOffset() const { return m_leftBtnXOffset; }
-    void setLeftBtnXOffset(int offset);
+    void setLeftBtnXOffset(int offset) { repaintWith(m_leftBtnXOffset, offset); }
     int RightBtnXOffset() const { return m_rightBtnXOffset; }
-    void setRightBtnXOffset(int offset);
+    void setRightBtnXOffset(int offset) { repaintWith(m_rightBtnXOffset, offset); }
     bool DrawAppIcon() const { return m_drawAppIcon; }
-    void setDrawAppIcon(bool draw);
+    void setDrawAppIcon(bool draw) { repaintWith(m_drawAppIcon, draw); }
     // Stored only; the frame reads them.
     int RoundCorner() const { return m_roundCorner; }
     void setRoundCorner(int radius) { m_roundCorner = radius; }
@@ -460,6 +466,12 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    template <typename T>
+    void repaintWith(T &field, const T &value)
+    {
+        field = value;
+        update();
+    }
     void applyStyle();
     void loadLook(bool themeMode);
     std::optional<QPoint> cursorInBar() const;

@@ -81,42 +81,6 @@ void TvexTitleBarButton::setButtonType(TvexTitleBarBtnType type)
     changed();
 }
 
-void TvexTitleBarButton::setTransparent(bool transparent)
-{
-    m_transparent = transparent;
-    changed();
-}
-
-void TvexTitleBarButton::setTop(int top)
-{
-    m_top = top;
-    changed();
-}
-
-void TvexTitleBarButton::setVisible(bool visible)
-{
-    m_visible = visible;
-    changed();
-}
-
-void TvexTitleBarButton::setPicNormal(const QImage &picture)
-{
-    m_picNormal = picture;
-    changed();
-}
-
-void TvexTitleBarButton::setPicMouseOn(const QImage &picture)
-{
-    m_picMouseOn = picture;
-    changed();
-}
-
-void TvexTitleBarButton::setPicMouseDown(const QImage &picture)
-{
-    m_picMouseDown = picture;
-    changed();
-}
-
 void TvexTitleBarButton::loadFrames(int first)
 {
     const TvexFileTheme *theme = Bar() ? Bar()->FileTheme() : nullptr;
