@@ -8,17 +8,13 @@
 #include "skin/VEXPublic.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
-#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
