@@ -4,21 +4,17 @@
 #include "platform/MainForm.h"
 #include "platform/WindowEvents.h"
 #include "skin/VEXImagePanel.h"
+#include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
-#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
@@ -48,216 +44,7 @@ bool holdsOtherFrame(const QWidget *host, const QObject *self)
     return false;
 }
 
-// Changes a host's window flags. A shown top-level keeps its window: the
-// new flags go straight to it, where setWindowFlags would hide it.
-void applyWindowFlags(QWidget *host, Qt::WindowFlags flags)
-{
-    if (host->windowFlags() == flags)
-        return;
-    if (host->isWindow() && host->windowHandle()) {
-        host->overrideWindowFlags(flags);
-        host->windowHandle()->setFlags(flags);
-        return;
-    }
-    const bool visible = host->isVisible();
-    host->setWindowFlags(flags);
-    if (visible)
-        host->show();
-}
-
-// True while host is being destroyed together with its children, the frame
-// among them: its own class's destructor has run already (it answers a base
-// class's meta-object), or it has begun taking its children off its list to
-// delete them. Such a host is past being given anything back; its sub-window
-// or window code would run on a half-destroyed object.
-bool hostIsGoing(const QWidget *host, const QMetaObject *hostClass, const QObject *frame)
-{
-    if (host->metaObject() != hostClass)
-        return true;
-    return frame->parent() == host && !host->children().contains(const_cast<QObject *>(frame));
-}
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------
-// The two filters and the sizing band
-
-class TvexForm::HostHook : public QObject
-{
-public:
-    explicit HostHook(TvexForm *frame) : m_frame(frame) {}
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override { return m_frame->hostEvent(event); }
-
-private:
-    TvexForm *m_frame;
-};
-
-class TvexForm::ApplicationEvents : public QObject
-{
-public:
-    explicit ApplicationEvents(TvexForm *frame) : m_frame(frame) {}
-
-protected:
-    bool eventFilter(QObject *receiver, QEvent *event) override
-    {
-        return m_frame->applicationEvent(receiver, event);
-    }
-
-private:
-    TvexForm *m_frame;
-};
-
-// A frameless window has no sizing border of its own: presses in the outer
-// band of the host, whichever of its widgets they reach, resize it. The
-// window system does the resizing where it can; otherwise the band follows
-// the mouse itself.
-class TvexForm::SizingGrip
-{
-public:
-    explicit SizingGrip(QWidget *host) : m_host(host) {}
-    ~SizingGrip() { showCursorFor({}); }
-
-    // Answers whether the event was used up.
-    bool mouseEvent(QMouseEvent *event);
-
-private:
-    static constexpr int Corner = 16;
-
-    Qt::Edges edgesAt(const QPoint &global) const;
-    void resizeTo(const QPoint &global);
-    void showCursorFor(Qt::Edges edges);
-
-    QPointer<QWidget> m_host;
-    bool m_following = false;
-    Qt::Edges m_edges;
-    QPoint m_start;
-    QRect m_startGeometry;
-    bool m_cursorShown = false;
-};
-
-Qt::Edges TvexForm::SizingGrip::edgesAt(const QPoint &global) const
-{
-    if (!m_host || m_host->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
-        return {};
-    if (m_host->minimumSize() == m_host->maximumSize())
-        return {};
-    const QPoint p = m_host->mapFromGlobal(global);
-    const int w = m_host->width(), h = m_host->height();
-    if (!m_host->rect().contains(p))
-        return {};
-    Qt::Edges edges;
-    if (p.x() < SizingBand)
-        edges |= Qt::LeftEdge;
-    if (p.x() >= w - SizingBand)
-        edges |= Qt::RightEdge;
-    if (p.y() < SizingBand)
-        edges |= Qt::TopEdge;
-    if (p.y() >= h - SizingBand)
-        edges |= Qt::BottomEdge;
-    // Near a corner, an edge grip takes both edges.
-    if (edges & (Qt::TopEdge | Qt::BottomEdge)) {
-        if (p.x() < Corner)
-            edges |= Qt::LeftEdge;
-        else if (p.x() >= w - Corner)
-            edges |= Qt::RightEdge;
-    }
-    if (edges & (Qt::LeftEdge | Qt::RightEdge)) {
-        if (p.y() < Corner)
-            edges |= Qt::TopEdge;
-        else if (p.y() >= h - Corner)
-            edges |= Qt::BottomEdge;
-    }
-    return edges;
-}
-
-bool TvexForm::SizingGrip::mouseEvent(QMouseEvent *event)
-{
-    if (!m_host)
-        return false;
-    const QPoint global = event->globalPosition().toPoint();
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        if (event->button() != Qt::LeftButton || m_following)
-            return m_following;
-        const Qt::Edges edges = edgesAt(global);
-        if (!edges)
-            return false;
-        QWindow *window = m_host->isWindow() ? m_host->windowHandle() : nullptr;
-        if (window && window->startSystemResize(edges))
-            return true;
-        m_following = true;
-        m_edges = edges;
-        m_start = global;
-        m_startGeometry = m_host->geometry();
-        return true;
-    }
-    case QEvent::MouseMove:
-        if (m_following) {
-            resizeTo(global);
-            return true;
-        }
-        if (event->buttons() == Qt::NoButton)
-            showCursorFor(edgesAt(global));
-        return false;
-    case QEvent::MouseButtonRelease:
-        if (!m_following || event->button() != Qt::LeftButton)
-            return m_following;
-        m_following = false;
-        return true;
-    case QEvent::MouseButtonDblClick:
-        return m_following || edgesAt(global);
-    default:
-        return false;
-    }
-}
-
-void TvexForm::SizingGrip::resizeTo(const QPoint &global)
-{
-    const QPoint d = global - m_start;
-    const QSize least = m_host->minimumSize().expandedTo(QSize(1, 1));
-    const QSize most = m_host->maximumSize();
-    QRect g = m_startGeometry;
-    // The edge that does not move stays where it was.
-    if (m_edges & Qt::LeftEdge)
-        g.setLeft(std::clamp(g.left() + d.x(), g.right() + 1 - most.width(), g.right() + 1 - least.width()));
-    else if (m_edges & Qt::RightEdge)
-        g.setRight(std::clamp(g.right() + d.x(), g.left() - 1 + least.width(), g.left() - 1 + most.width()));
-    if (m_edges & Qt::TopEdge)
-        g.setTop(std::clamp(g.top() + d.y(), g.bottom() + 1 - most.height(), g.bottom() + 1 - least.height()));
-    else if (m_edges & Qt::BottomEdge)
-        g.setBottom(std::clamp(g.bottom() + d.y(), g.top() - 1 + least.height(), g.top() - 1 + most.height()));
-    if (g != m_host->geometry())
-        m_host->setGeometry(g);
-}
-
-void TvexForm::SizingGrip::showCursorFor(Qt::Edges edges)
-{
-    if (!m_host)
-        return;
-    if (!edges) {
-        if (m_cursorShown)
-            m_host->unsetCursor();
-        m_cursorShown = false;
-        return;
-    }
-    const bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
-    const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
-    Qt::CursorShape shape = horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor;
-    if (horizontal && vertical) {
-        const bool falling = (edges & Qt::LeftEdge) == bool(edges & Qt::TopEdge);
-        shape = falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
-    }
-    m_host->setCursor(shape);
-    m_cursorShown = true;
-}
 
 // ---------------------------------------------------------------------------
 // Construction and removal
@@ -281,8 +68,6 @@ void TvexForm::takeOver(QWidget *host)
     m_host = host;
     host->setMinimumSize(125, 50);
     setMinimumSize(125, 50);
-    m_restoreBounds = host->geometry();
-    m_startedMaximized = host->isMaximized();
 
     m_titleBar = new TvexTitleBar(this);
     connect(m_titleBar, &TvexTitleBar::OnCustomBtnsClick, this, &TvexForm::OnTitleBarCustomBtnsClick);
@@ -296,20 +81,6 @@ void TvexForm::takeOver(QWidget *host)
     setCaption(host->windowTitle());
     setTitleBarVisible(true);
 
-    m_hostFlags = host->windowFlags();
-    m_hostClass = host->metaObject();
-    m_hostMargins = host->contentsMargins();
-    m_hostHadMouseTracking = host->hasMouseTracking();
-    applyWindowFlags(host, m_hostFlags | Qt::FramelessWindowHint);
-    // Moves over the band must reach the sizing grip.
-    host->setMouseTracking(true);
-
-    m_hook = std::make_unique<HostHook>(this);
-    host->installEventFilter(m_hook.get());
-    m_applicationEvents = std::make_unique<ApplicationEvents>(this);
-    qApp->installEventFilter(m_applicationEvents.get());
-    m_grip = std::make_unique<SizingGrip>(host);
-
     if (auto *child = qobject_cast<QMdiSubWindow *>(host)) {
         if (QMdiArea *area = child->mdiArea()) {
             connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *active) {
@@ -318,22 +89,12 @@ void TvexForm::takeOver(QWidget *host)
             });
         }
     }
-
-    // The host's client area keeps its size: the band is added around it,
-    // as a window's frame lies outside its client area.
-    const QMargins before = host->contentsMargins();
-    platform::notifyFrameChanged(host);
-    const QMargins after = host->contentsMargins();
-    if (!(host->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        host->resize(host->width() + after.left() + after.right() - before.left() - before.right(),
-                     host->height() + after.top() + after.bottom() - before.top() - before.bottom());
-    }
+    m_agent = std::make_unique<FrameAgent>(host, this, static_cast<FrameDelegate *>(this));
 }
 
 TvexForm::~TvexForm()
 {
     markDestroying();
-    m_applicationEvents.reset();
     delete std::exchange(m_titleBar, nullptr);
     m_sideBorder = QImage();
     release();
@@ -343,23 +104,8 @@ void TvexForm::release()
 {
     markDestroying();
     forgetMenu();
-    QWidget *host = m_host;
     m_host = nullptr;
-    if (!host)
-        return;
-    if (m_applicationEvents)
-        qApp->removeEventFilter(m_applicationEvents.get());
-    m_applicationEvents.reset();
-    host->removeEventFilter(m_hook.get());
-    m_hook.reset();
-    m_grip.reset();
-    if (hostIsGoing(host, m_hostClass, this))
-        return;
-    host->setMouseTracking(m_hostHadMouseTracking);
-    host->clearMask();
-    host->setContentsMargins(m_hostMargins);
-    applyWindowFlags(host, m_hostFlags);
-    platform::notifyFrameChanged(host);
+    m_agent.reset();
 }
 
 bool TvexForm::event(QEvent *event)
@@ -377,32 +123,16 @@ bool TvexForm::event(QEvent *event)
 // ---------------------------------------------------------------------------
 // The hook on the host
 
-bool TvexForm::hostEvent(QEvent *event)
+bool TvexForm::frameHostEvent(QEvent *event)
 {
     // While the frame goes away the host keeps its own handling.
     if (isDestroying() || !m_host)
         return false;
     switch (int(event->type())) {
-    case platform::FrameChangedEvent:
-        frameChanged();
-        break;
     case TvexLeftBorderWidthQuery::EventType:
         static_cast<TvexLeftBorderWidthQuery *>(event)->width = LeftBorderWidth();
         event->accept();
         return true;
-    case QEvent::Paint: {
-        // The host paints itself first; the band goes on top of it.
-        static_cast<QObject *>(m_host.data())->event(event);
-        if (!hostMinimized() && !isDestroying()) {
-            QPainter canvas(m_host);
-            PaintFrame(canvas);
-        }
-        return true;
-    }
-    case QEvent::KeyPress:
-        if (HandleShortCut(static_cast<QKeyEvent *>(event)) != 0)
-            return true;
-        break;
     case QEvent::Show:
         // The frame's menu bar shows the menu; the host's own stays hidden.
         if (auto *window = qobject_cast<QMainWindow *>(m_host.data())) {
@@ -442,38 +172,41 @@ bool TvexForm::hostEvent(QEvent *event)
     case QEvent::Resize:
         hostSizeChanged();
         break;
-    case QEvent::WindowStateChange: {
-        if (m_fitting) // the state put back after fitting
+    case QEvent::WindowStateChange:
+        if (!m_agent || m_agent->states().isFitting()) // the state put back after fitting
             break;
-        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
-        if (!(change->oldState() & Qt::WindowMinimized) && m_host->isMinimized())
-            minimizeRequested();
-        const bool wasMaximized = change->oldState() & Qt::WindowMaximized;
-        if (!wasMaximized && m_host->isMaximized())
-            m_normalBounds = m_host->geometry();
-        const QRect before = m_host->geometry();
-        hostSizeChanged();
-        // Without a window manager nothing brings a restored window back to
-        // its normal bounds.
-        if (wasMaximized && !m_host->isMaximized() && m_host->isWindow() && m_host->geometry() == before
-            && m_normalBounds.isValid() && m_normalBounds != before)
-            m_host->setGeometry(m_normalBounds);
+        m_agent->states().stateChanged(static_cast<QWindowStateChangeEvent *>(event)->oldState());
+        frameSizeChanged();
         break;
-    }
     default:
         break;
     }
     return false;
 }
 
+void TvexForm::paintFrameBand(QPainter &canvas) const
+{
+    if (!isDestroying())
+        PaintFrame(canvas);
+}
+
+void TvexForm::frameWindowMenuRequested()
+{
+    if (isDestroying() || !m_titleBar)
+        return;
+    const QPoint at = SystemMenuPoint();
+    m_titleBar->SystemMenu()->Popup(at.x(), at.y());
+}
+
+WindowStatePolicy *TvexForm::HostWindowStates() const
+{
+    return m_agent && IsActive() ? &m_agent->states() : nullptr;
+}
+
 void TvexForm::frameChanged()
 {
-    const QMargins margins = NonClientMargins();
-    if (m_host->contentsMargins() != margins) {
-        m_host->setContentsMargins(margins);
-        platform::realign(m_host);
-    }
-    m_host->update();
+    if (m_agent)
+        m_agent->updateMargins();
 }
 
 QMargins TvexForm::NonClientMargins() const
@@ -485,49 +218,28 @@ QMargins TvexForm::NonClientMargins() const
 
 void TvexForm::keepCaptionBitsCleared()
 {
-    if (!IsActive() || m_host->windowFlags() & Qt::FramelessWindowHint)
+    if (!IsActive() || !m_agent || m_host->windowFlags() & Qt::FramelessWindowHint)
         return;
-    applyWindowFlags(m_host, m_host->windowFlags() | Qt::FramelessWindowHint);
+    m_agent->window().setFlags(m_host->windowFlags() | Qt::FramelessWindowHint);
     platform::notifyFrameChanged(m_host);
 }
 
 void TvexForm::hostSizeChanged()
 {
-    if (m_fitting)
+    if (!m_agent || m_agent->states().isFitting())
         return;
-    if (m_startedMaximized) {
-        if (!m_host->isMaximized()) {
-            m_startedMaximized = false;
-            m_host->setGeometry(m_restoreBounds);
-        }
-    }
-    if (m_host->isMaximized() && !isMdiChild())
-        fitMaximizedHost();
+    m_agent->states().sizeChanged();
+    frameSizeChanged();
+}
+
+void TvexForm::frameSizeChanged()
+{
     PaintFrame();
     if (m_titleBar)
         m_titleBar->RefreshMaxButtons();
     if (isMdiChild())
         mdiSizeChanged();
     UpdateRegion();
-}
-
-void TvexForm::fitMaximizedHost()
-{
-    // The band lies just outside the work area, as a maximised window's
-    // frame does.
-    const QRect work = GetWorkArea();
-    const QRect bounds(work.x() - 4, work.y() - 4, work.width() + 8, work.height() + 3);
-    if (!m_host->isVisible() || m_host->geometry() == bounds)
-        return;
-    // The widget's geometry setters take the maximised state away; it is
-    // put back without asking the window system, which keeps its own. (Set
-    // through the window alone, the widget can miss the new size when an
-    // earlier one is still on its way.)
-    const Qt::WindowStates state = m_host->windowState();
-    m_fitting = true;
-    m_host->setGeometry(bounds);
-    m_host->overrideWindowState(state);
-    m_fitting = false;
 }
 
 void TvexForm::mdiSizeChanged()
@@ -548,70 +260,9 @@ bool TvexForm::hostMinimized() const
     return m_host && m_host->isMinimized();
 }
 
-// Qt marks a window minimised as soon as it is asked to be, but only a
-// window manager can iconify it: without one the window stays on the screen
-// and nothing ever reports the request as refused. Once a window manager had
-// time to take the window off the screen, a window that is still shown is
-// not minimised, and the frame goes on drawing and sizing it as it is.
-void TvexForm::minimizeRequested()
-{
-    constexpr int WindowManagerGrace = 400; // ms
-    if (m_host->isWindow())
-        QTimer::singleShot(WindowManagerGrace, this, &TvexForm::checkMinimizeTookEffect);
-}
-
-void TvexForm::checkMinimizeTookEffect()
-{
-    if (!IsActive() || isDestroying() || !m_host->isMinimized() || !m_host->isVisible())
-        return;
-    const QWindow *window = m_host->windowHandle();
-    if (!window || !window->isExposed())
-        return; // iconified for real
-    // Only the widget's idea of its state is put right: asking the window
-    // system to restore would undo a minimise that a slow window manager is
-    // still carrying out, and it reports that minimise on its own anyway.
-    m_host->overrideWindowState(m_host->windowState() & ~Qt::WindowMinimized);
-    m_host->update();
-}
-
 bool TvexForm::isMdiChild() const
 {
     return qobject_cast<QMdiSubWindow *>(m_host.data()) != nullptr;
-}
-
-// ---------------------------------------------------------------------------
-// Application-wide hook
-
-bool TvexForm::applicationEvent(QObject *receiver, QEvent *event)
-{
-    if (isDestroying() || !m_host)
-        return false;
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->modifiers() & Qt::AltModifier) {
-            // Keys held with Alt are system keys; of them only Alt+Space is
-            // the frame's.
-            if (key->key() != Qt::Key_Space || !m_titleBar)
-                return false;
-            const QPoint at = SystemMenuPoint();
-            m_titleBar->SystemMenu()->Popup(at.x(), at.y());
-            return true;
-        }
-        return HandleShortCut(key) != 0;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove: {
-        auto *widget = qobject_cast<QWidget *>(receiver);
-        if (!m_grip || !widget || (widget != m_host && !m_host->isAncestorOf(widget)))
-            return false;
-        return m_grip->mouseEvent(static_cast<QMouseEvent *>(event));
-    }
-    default:
-        return false;
-    }
 }
 
 QPoint TvexForm::SystemMenuPoint() const
@@ -673,7 +324,7 @@ void TvexForm::setUIStyle(TvexUIStyle style)
         m_titleBar->setFileTheme(m_fileTheme);
         m_titleBar->setUIStyle(m_uiStyle);
     }
-    if (m_menu && InheritsClass(m_menu, "TvexMainMenu")) {
+    if (qobject_cast<TvexMainMenu *>(m_menu.data())) {
         m_menu->setProperty("UIStyle", QVariant::fromValue(m_uiStyle));
         m_menu->setProperty("FileTheme", QVariant::fromValue(m_fileTheme.get()));
     }

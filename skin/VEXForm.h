@@ -4,14 +4,13 @@
 // window into a skinned window.
 //
 // The form it is created on (its parent, which must be a top-level widget or
-// an MDI sub-window) is the host. The frame makes the host frameless, fills
-// the host's contents rectangle, owns the title bar at its top, and watches
-// the host through an event filter (the hook): it keeps the host's contents
-// margins as the thin non-client band and paints that band in the host's
-// paint events, shapes the host with a mask, fits a maximised host to the
-// work area, and gives the frameless host a sizing band along its edges. An
-// application-wide filter opens the window menu on Alt+Space and offers key
-// presses to the frame's menu as shortcuts.
+// an MDI sub-window) is the host. The frame fills the host's contents
+// rectangle, owns the title bar at its top and draws the thin non-client
+// band around it; a frame agent (VEXFrameAgent.h) does the window's side:
+// it makes the host frameless, keeps the band as the host's contents
+// margins, gives the host a sizing band along its edges, shapes it with the
+// frame's mask, fits a maximised host to the work area, opens the window
+// menu on Alt+Space and offers key presses to the frame's menu as shortcuts.
 //
 // Only the first frame on a host takes it over; a second one, or one whose
 // parent is no form, is a plain panel. Deleting the frame, or moving it to
@@ -19,6 +18,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 #include "skin/VEXTitleBar.h"
@@ -44,9 +44,10 @@ namespace vex {
 class TvexMenuBar;
 class TvexMenuBarButton;
 
-class TvexForm : public QWidget, public platform::Component
+class TvexForm : public QWidget, public platform::Component, public TvexTitleBarFrame, private FrameDelegate
 {
     Q_OBJECT
+    Q_INTERFACES(vex::TvexTitleBarFrame)
     Q_PROPERTY(bool TitleBarCustom READ TitleBarCustom WRITE setTitleBarCustom)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
@@ -197,8 +198,12 @@ public:
     // The screen point where Alt+Space opens the window menu.
     QPoint SystemMenuPoint() const;
 
+    // The host's window-state policy while the frame holds it (the title
+    // bar maximises and restores through it).
+    WindowStatePolicy *HostWindowStates() const override;
+
     // How far from the host's outer edges a press starts resizing it.
-    static constexpr int SizingBand = 4;
+    static constexpr int SizingBand = FrameAgent::SizingBand;
 
 signals:
     void OnTitleBarCustomBtnsClick(QObject *Sender, int ButtonIndex);
@@ -218,21 +223,19 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    class HostHook;
-    class ApplicationEvents;
-    class SizingGrip;
-    friend class HostHook;
-    friend class ApplicationEvents;
-
     void takeOver(QWidget *host);
     void release();
 
-    // The hook: answers whether the event is finished with.
-    bool hostEvent(QEvent *event);
-    bool applicationEvent(QObject *receiver, QEvent *event);
+    // What the agent asks of the frame.
+    QMargins frameMargins() const override { return NonClientMargins(); }
+    void paintFrameBand(QPainter &canvas) const override;
+    bool frameHostEvent(QEvent *event) override;
+    bool frameShortcut(const QKeyEvent *event) override { return HandleShortCut(event) != 0; }
+    void frameWindowMenuRequested() override;
+
     void frameChanged();
     void hostSizeChanged();
-    void fitMaximizedHost();
+    void frameSizeChanged();
     void mdiSizeChanged();
     void keepCaptionBitsCleared();
     void fileThemeRemoved();
@@ -245,8 +248,6 @@ private:
     void paintStandardBand(QPainter &canvas, int w, int h) const;
     void paintSideBorderBand(QPainter &canvas, int w, int h) const;
     bool hostMinimized() const;
-    void minimizeRequested();
-    void checkMinimizeTookEffect();
     bool isMdiChild() const;
     QMdiArea *mdiClient() const;
     platform::TColor hostColor() const;
@@ -254,9 +255,7 @@ private:
     QPointer<QWidget> m_host;
     TvexTitleBar *m_titleBar = nullptr;
     QPointer<QWidget> m_menuBar; // made by the menu-bar code; none until then
-    std::unique_ptr<HostHook> m_hook;
-    std::unique_ptr<ApplicationEvents> m_applicationEvents;
-    std::unique_ptr<SizingGrip> m_grip;
+    std::unique_ptr<FrameAgent> m_agent;
     // Stand-ins for the title bar's collections on a frame that has none, so
     // that a description that stores them still loads.
     TvexTitleBarButtons *m_spareButtons = nullptr;
@@ -277,17 +276,7 @@ private:
 
     QImage m_sideBorder;
     int m_bottomBorderHeight = 0;
-    QRect m_restoreBounds;
-    QRect m_normalBounds; // before the last maximising
-    bool m_startedMaximized = false;
-    bool m_fitting = false;
     bool m_clickArmed = false;
-
-    // What the host had before the frame took it over.
-    Qt::WindowFlags m_hostFlags;
-    const QMetaObject *m_hostClass = nullptr; // the host's class when the frame took it over
-    QMargins m_hostMargins;
-    bool m_hostHadMouseTracking = false;
 };
 
 } // namespace vex

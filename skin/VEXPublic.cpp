@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QMetaProperty>
 #include <QScreen>
 
@@ -370,6 +371,12 @@ void SetControlRect(QWidget *control, const QRect &rect)
     control->move(rect.left(), rect.top());
     control->resize(rect.width(), control->height());
     control->resize(rect.width(), rect.height());
+}
+
+void showError(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    box.exec();
 }
 
 } // namespace vex

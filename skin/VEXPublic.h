@@ -118,4 +118,8 @@ QRect GetWorkArea();
 // Sets the control's left, top, width and height, one after another.
 void SetControlRect(QWidget *control, const QRect &rect);
 
+// Tells the user, in a modal message box, why a property setter refused a
+// value.
+void showError(const QString &text);
+
 } // namespace vex

@@ -2,12 +2,12 @@
 
 #include "platform/Align.h"
 #include "platform/SystemMetrics.h"
+#include "skin/VEXFrameAgent.h"
 #include "skin/VEXPublic.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -20,72 +20,6 @@ namespace vex {
 using platform::TColor;
 
 namespace {
-
-constexpr int StripFrames = 18;
-constexpr int RightToLeftMenuShift = 176;
-
-// The first of a kind's three frames (normal, hover, pressed) in the strip.
-int firstFrame(TvexTitleBarBtnType type)
-{
-    switch (type) {
-    case vexControlBox: return 1;
-    case vexHelp: return 4;
-    case vexMax: return 7;
-    case vexMin: return 13;
-    case vexClose: return 16;
-    case vexCustom: break;
-    }
-    return 0;
-}
-
-constexpr int RestoreFrame = 10;
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
-}
-
-// -- window actions on a host form
-
-constexpr Qt::WindowStates SizeStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
-
-void maximizeForm(QWidget *form)
-{
-    form->setWindowState((form->windowState() & ~SizeStates) | Qt::WindowMaximized);
-}
-
-// Gives a maximised window its bounds in one call to the window itself:
-// QWidget's own geometry setters would take the maximised state away again.
-void setMaximizedBounds(QWidget *form, const QRect &bounds)
-{
-    if (QWindow *window = form->windowHandle())
-        window->setGeometry(bounds);
-}
-
-void restoreForm(QWidget *form)
-{
-    const QRect normal = form->normalGeometry();
-    form->setWindowState(form->windowState() & ~SizeStates);
-    // Without a window manager nothing gives the window its normal bounds
-    // back, least of all after the bounds were set by hand on maximising.
-    if (normal.isValid() && form->geometry() != normal)
-        form->setGeometry(normal);
-}
-
-void minimizeForm(QWidget *form)
-{
-    // The main form and any other form alike: Qt minimises the window only.
-    form->setWindowState(form->windowState() | Qt::WindowMinimized);
-}
-
-void popupMenuAt(QMenu *menu, const QPoint &at)
-{
-    if (auto *skinned = qobject_cast<TvexPopupMenu *>(menu))
-        skinned->Popup(at.x(), at.y());
-    else
-        menu->popup(at);
-}
 
 // Draws a button picture, leaving out the colour of its bottom-left pixel
 // when transparent so that the title pieces show through.
@@ -117,447 +51,6 @@ void chopCharacter(QString &text)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// TvexTitleBarButton
-
-const QString TvexTitleBarButton::ControlBoxTakenMessage =
-    QStringLiteral("Sorry, only one button's ButtonType property can be \"vexControlBox\"");
-
-TvexTitleBarButton::TvexTitleBarButton(TvexTitleBarButtons *collection)
-    : QObject(collection), m_collection(collection)
-{
-    setUIStyle(TvexUIStyle::DeepBlue);
-}
-
-TvexTitleBar *TvexTitleBarButton::Bar() const
-{
-    return m_collection ? m_collection->Bar() : nullptr;
-}
-
-int TvexTitleBarButton::Index() const
-{
-    return m_collection ? m_collection->IndexOf(this) : -1;
-}
-
-void TvexTitleBarButton::setUIStyle(TvexUIStyle style)
-{
-    m_uiStyle = style;
-    ApplyStyle();
-}
-
-void TvexTitleBarButton::setButtonType(TvexTitleBarBtnType type)
-{
-    if (type == vexControlBox && m_collection) {
-        for (int i = 0; i < m_collection->Count(); ++i) {
-            if (m_collection->Items(i)->ButtonType() == vexControlBox) {
-                showError(ControlBoxTakenMessage);
-                return;
-            }
-        }
-    }
-    m_buttonType = type;
-    ApplyStyle();
-    changed();
-}
-
-void TvexTitleBarButton::setTransparent(bool transparent)
-{
-    m_transparent = transparent;
-    changed();
-}
-
-void TvexTitleBarButton::setTop(int top)
-{
-    m_top = top;
-    changed();
-}
-
-void TvexTitleBarButton::setVisible(bool visible)
-{
-    m_visible = visible;
-    changed();
-}
-
-void TvexTitleBarButton::setPicNormal(const QImage &picture)
-{
-    m_picNormal = picture;
-    changed();
-}
-
-void TvexTitleBarButton::setPicMouseOn(const QImage &picture)
-{
-    m_picMouseOn = picture;
-    changed();
-}
-
-void TvexTitleBarButton::setPicMouseDown(const QImage &picture)
-{
-    m_picMouseDown = picture;
-    changed();
-}
-
-void TvexTitleBarButton::loadFrames(int first)
-{
-    const TvexFileTheme *theme = Bar() ? Bar()->FileTheme() : nullptr;
-    m_picNormal = ThemeImageFrame(theme, m_uiStyle, TitleBarButtonImage, first, StripFrames);
-    m_picMouseOn = ThemeImageFrame(theme, m_uiStyle, TitleBarButtonImage, first + 1, StripFrames);
-    m_picMouseDown = ThemeImageFrame(theme, m_uiStyle, TitleBarButtonImage, first + 2, StripFrames);
-}
-
-void TvexTitleBarButton::ApplyStyle()
-{
-    const TvexFileTheme *theme = Bar() ? Bar()->FileTheme() : nullptr;
-    m_transparent = ThemeBool(theme, m_uiStyle, TitleBarButtonTransparentBool);
-    if (m_buttonType != vexCustom) {
-        loadFrames(firstFrame(m_buttonType));
-        m_top = ThemeInt(theme, m_uiStyle, TitleBarButtonTopInt);
-        if (m_buttonType == vexMax)
-            UpdateMaxButtonPictures();
-    }
-    changed();
-}
-
-void TvexTitleBarButton::UpdateMaxButtonPictures()
-{
-    TvexTitleBar *bar = Bar();
-    if (m_buttonType != vexMax || !bar || bar->Custom())
-        return;
-    QWidget *host = bar->HostForm();
-    loadFrames(host && host->isMaximized() ? RestoreFrame : firstFrame(vexMax));
-}
-
-void TvexTitleBarButton::PerformClick()
-{
-    TvexTitleBar *bar = Bar();
-    QWidget *host = bar ? bar->HostForm() : nullptr;
-    if (!host)
-        return;
-    switch (m_buttonType) {
-    case vexMax:
-        if (host->isMaximized()) {
-            restoreForm(host);
-        } else {
-            maximizeForm(host);
-            // A skinned frame fits the maximised window itself.
-            if (!bar->OnSkinnedFrame())
-                setMaximizedBounds(host, GetWorkArea().adjusted(-4, -4, 4, -1));
-        }
-        UpdateMaxButtonPictures();
-        changed();
-        break;
-    case vexMin:
-        minimizeForm(host);
-        break;
-    case vexClose:
-        host->close();
-        break;
-    case vexControlBox:
-        if (m_controlBoxMenu) {
-            QPoint at = bar->mapToGlobal(QPoint(bar->RightToLeftLayout() ? RightToLeftMenuShift : 0, bar->Height()));
-            if (at.x() < 0)
-                at.setX(0);
-            popupMenuAt(m_controlBoxMenu, at);
-        }
-        break;
-    case vexHelp:
-    case vexCustom:
-        break;
-    }
-}
-
-void TvexTitleBarButton::Assign(const TvexTitleBarButton &source)
-{
-    if (&source == this)
-        return;
-    setVisible(source.m_visible);
-    setButtonType(source.m_buttonType);
-    setTransparent(source.m_transparent);
-    setTop(source.m_top);
-    setUIStyle(source.m_uiStyle);
-    setPicNormal(source.m_picNormal);
-    setPicMouseOn(source.m_picMouseOn);
-    setPicMouseDown(source.m_picMouseDown);
-    setControlBoxMenu(source.m_controlBoxMenu);
-}
-
-void TvexTitleBarButton::changed()
-{
-    if (m_collection)
-        m_collection->Changed();
-}
-
-// ---------------------------------------------------------------------------
-// Collections
-
-namespace {
-
-// Removes an item from its collection's list when something deletes it.
-template <typename Collection, typename Item>
-void track(Collection *collection, QList<Item *> &items, Item *item, const bool &dying)
-{
-    QObject::connect(item, &QObject::destroyed, collection, [collection, &items, item, &dying] {
-        if (dying)
-            return;
-        items.removeOne(item);
-        collection->Changed();
-    });
-}
-
-} // namespace
-
-TvexTitleBarButtons::TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent)
-    : QObject(parent ? parent : bar), m_bar(bar)
-{
-}
-
-TvexTitleBarButtons::~TvexTitleBarButtons()
-{
-    m_dying = true;
-    qDeleteAll(std::exchange(m_items, {}));
-}
-
-TvexTitleBarButton *TvexTitleBarButtons::Add()
-{
-    auto *button = new TvexTitleBarButton(this);
-    m_items.append(button);
-    track(this, m_items, button, m_dying);
-    Changed();
-    return button;
-}
-
-void TvexTitleBarButtons::clear()
-{
-    qDeleteAll(std::exchange(m_items, {}));
-    Changed();
-}
-
-void TvexTitleBarButtons::Delete(int index)
-{
-    delete m_items.value(index);
-}
-
-int TvexTitleBarButtons::IndexOf(const TvexTitleBarButton *button) const
-{
-    return m_items.indexOf(const_cast<TvexTitleBarButton *>(button));
-}
-
-void TvexTitleBarButtons::Assign(const TvexTitleBarButtons &source)
-{
-    if (&source == this)
-        return;
-    clear();
-    for (int i = 0; i < source.Count(); ++i)
-        Add()->Assign(*source.Items(i));
-}
-
-void TvexTitleBarButtons::Changed()
-{
-    if (m_bar && !m_bar->isDestroying())
-        m_bar->update();
-}
-
-TvexTitleBarSections::TvexTitleBarSections(TvexTitleBar *bar, QObject *parent)
-    : QObject(parent ? parent : bar), m_bar(bar)
-{
-}
-
-TvexTitleBarSections::~TvexTitleBarSections()
-{
-    m_dying = true;
-    qDeleteAll(std::exchange(m_items, {}));
-}
-
-TvexTitleBarSection *TvexTitleBarSections::Add()
-{
-    auto *section = new TvexTitleBarSection(this);
-    m_items.append(section);
-    track(this, m_items, section, m_dying);
-    Changed();
-    return section;
-}
-
-void TvexTitleBarSections::clear()
-{
-    qDeleteAll(std::exchange(m_items, {}));
-    Changed();
-}
-
-void TvexTitleBarSections::Delete(int index)
-{
-    delete m_items.value(index);
-}
-
-int TvexTitleBarSections::IndexOf(const TvexTitleBarSection *section) const
-{
-    return m_items.indexOf(const_cast<TvexTitleBarSection *>(section));
-}
-
-void TvexTitleBarSections::Assign(const TvexTitleBarSections &source)
-{
-    if (&source == this)
-        return;
-    clear();
-    for (int i = 0; i < source.Count(); ++i)
-        Add()->Assign(*source.Items(i));
-}
-
-void TvexTitleBarSections::Changed()
-{
-    if (m_bar && !m_bar->isDestroying())
-        m_bar->update();
-}
-
-// ---------------------------------------------------------------------------
-// TvexTitleBarSection
-
-const QString TvexTitleBarSection::ClientTakenMessage =
-    QStringLiteral("Sorry, only one section's Align property can be \"vexClient\"");
-
-TvexTitleBarSection::TvexTitleBarSection(TvexTitleBarSections *collection)
-    : QObject(collection), m_collection(collection)
-{
-}
-
-int TvexTitleBarSection::Index() const
-{
-    return m_collection ? m_collection->IndexOf(this) : -1;
-}
-
-void TvexTitleBarSection::setAutoSize(bool autoSize)
-{
-    m_autoSize = autoSize;
-    if (!m_picture.isNull())
-        m_width = m_picture.width();
-    changed();
-}
-
-void TvexTitleBarSection::setWidth(int width)
-{
-    m_width = width;
-    changed();
-}
-
-void TvexTitleBarSection::setAlign(TvexTitleBarAlign align)
-{
-    if (align == vexClient) {
-        if (m_collection) {
-            for (int i = 0; i < m_collection->Count(); ++i) {
-                if (m_collection->Items(i)->Align() == vexClient) {
-                    showError(ClientTakenMessage);
-                    return;
-                }
-            }
-        }
-        m_stretch = true;
-    }
-    m_align = align;
-    changed();
-}
-
-void TvexTitleBarSection::setPicture(const QImage &picture)
-{
-    m_picture = picture;
-    if (!picture.isNull() && m_autoSize)
-        m_width = picture.width();
-    changed();
-}
-
-void TvexTitleBarSection::setStretch(bool stretch)
-{
-    m_stretch = stretch || m_align == vexClient;
-    changed();
-}
-
-void TvexTitleBarSection::Assign(const TvexTitleBarSection &source)
-{
-    if (&source == this)
-        return;
-    setWidth(source.m_width);
-    setAlign(source.m_align);
-    setPicture(source.m_picture);
-    setStretch(source.m_stretch);
-    setAutoSize(source.m_autoSize);
-}
-
-void TvexTitleBarSection::changed()
-{
-    if (m_collection)
-        m_collection->Changed();
-}
-
-// ---------------------------------------------------------------------------
-// TvexTitleBarPopupMenu
-
-TvexTitleBarPopupMenu::TvexTitleBarPopupMenu(QWidget *owner) : TvexPopupMenu(owner)
-{
-    // Qt gives menu items no access keys of its own, so the captions keep
-    // exactly theirs.
-    m_minimize = addAction(QStringLiteral("Mi&nimize"));
-    m_maximize = addAction(QStringLiteral("Ma&ximize/Restore"));
-    auto *separator = new QAction(QStringLiteral("-"), this);
-    separator->setSeparator(true);
-    addAction(separator);
-    m_close = addAction(QStringLiteral("&Close"));
-    connect(m_minimize, &QAction::triggered, this, &TvexTitleBarPopupMenu::minimizeHost);
-    connect(m_maximize, &QAction::triggered, this, &TvexTitleBarPopupMenu::maximizeOrRestoreHost);
-    connect(m_close, &QAction::triggered, this, &TvexTitleBarPopupMenu::closeHost);
-    for (QAction *item : actions())
-        AttachItemHandlers(item);
-    // Whoever opens the menu, its commands follow the buttons.
-    connect(this, &QMenu::aboutToShow, this, &TvexTitleBarPopupMenu::UpdateItems);
-}
-
-void TvexTitleBarPopupMenu::Popup(int x, int y)
-{
-    if (m_titleBar && m_titleBar->RightToLeftLayout())
-        x += RightToLeftMenuShift;
-    UpdateItems();
-    TvexPopupMenu::Popup(x, y);
-}
-
-void TvexTitleBarPopupMenu::UpdateItems()
-{
-    bool minimize = false, maximize = false, close = false;
-    if (m_titleBar) {
-        const TvexTitleBarButtons *buttons = m_titleBar->Buttons();
-        for (int i = 0; i < buttons->Count(); ++i) {
-            const TvexTitleBarButton *button = buttons->Items(i);
-            if (!button->Visible())
-                continue;
-            minimize = minimize || button->ButtonType() == vexMin;
-            maximize = maximize || button->ButtonType() == vexMax;
-            close = close || button->ButtonType() == vexClose;
-        }
-    }
-    m_minimize->setEnabled(minimize);
-    m_maximize->setEnabled(maximize);
-    m_close->setEnabled(close);
-}
-
-void TvexTitleBarPopupMenu::minimizeHost()
-{
-    if (QWidget *host = m_titleBar ? m_titleBar->HostForm() : nullptr)
-        minimizeForm(host);
-}
-
-void TvexTitleBarPopupMenu::maximizeOrRestoreHost()
-{
-    if (!m_titleBar || !m_titleBar->HostForm())
-        return;
-    const QPointer<TvexTitleBar> bar = m_titleBar;
-    for (int i = 0; bar && i < bar->Buttons()->Count(); ++i) {
-        TvexTitleBarButton *button = bar->Buttons()->Items(i);
-        if (button->ButtonType() == vexMax && button->Visible())
-            button->PerformClick();
-    }
-}
-
-void TvexTitleBarPopupMenu::closeHost()
-{
-    if (QWidget *host = m_titleBar ? m_titleBar->HostForm() : nullptr)
-        host->close();
-}
 
 // ---------------------------------------------------------------------------
 // TvexTitleBar
@@ -691,48 +184,6 @@ void TvexTitleBar::setButtons(TvexTitleBarButtons *buttons)
         m_buttons->Assign(*buttons);
 }
 
-void TvexTitleBar::setButtonInterval(int interval)
-{
-    m_buttonInterval = interval;
-    update();
-}
-
-void TvexTitleBar::setCaption(const QString &caption)
-{
-    m_caption = caption;
-    update();
-}
-
-void TvexTitleBar::setFontColor(TColor color)
-{
-    m_fontColor = color;
-    update();
-}
-
-void TvexTitleBar::setFormActive(bool active)
-{
-    m_formActive = active;
-    update();
-}
-
-void TvexTitleBar::setLeftBtnXOffset(int offset)
-{
-    m_leftBtnXOffset = offset;
-    update();
-}
-
-void TvexTitleBar::setRightBtnXOffset(int offset)
-{
-    m_rightBtnXOffset = offset;
-    update();
-}
-
-void TvexTitleBar::setDrawAppIcon(bool draw)
-{
-    m_drawAppIcon = draw;
-    update();
-}
-
 void TvexTitleBar::RefreshMaxButtons()
 {
     for (int i = 0; i < m_buttons->Count(); ++i) {
@@ -764,7 +215,24 @@ QWidget *TvexTitleBar::HostForm() const
 
 bool TvexTitleBar::OnSkinnedFrame() const
 {
-    return parentWidget() && InheritsClass(parentWidget(), "TvexForm");
+    return qobject_cast<TvexTitleBarFrame *>(parentWidget()) != nullptr;
+}
+
+WindowStatePolicy *TvexTitleBar::HostWindowStates()
+{
+    QWidget *host = HostForm();
+    if (!host)
+        return nullptr;
+    // The frame's own policy, when it is the one for the window the bar
+    // acts on; a bar without a frame keeps one of its own.
+    if (auto *frame = qobject_cast<TvexTitleBarFrame *>(parentWidget())) {
+        WindowStatePolicy *states = frame->HostWindowStates();
+        if (states && states->form() == host)
+            return states;
+    }
+    if (!m_ownStates || m_ownStates->form() != host)
+        m_ownStates = std::make_unique<WindowStatePolicy>(host);
+    return m_ownStates.get();
 }
 
 bool TvexTitleBar::RightToLeftLayout() const
@@ -876,9 +344,8 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
 {
     QPainter canvas(&bitmap);
     const Layout layout = ComputeLayout(cursorInBar());
-    m_hot = layout.hot;
-    auto pictureOf = [this](const TvexTitleBarButton *button, int index) {
-        if (index != m_hot)
+    auto pictureOf = [this, hot = layout.hot](const TvexTitleBarButton *button, int index) {
+        if (index != hot)
             return button->PicNormal();
         return m_pressed ? button->PicMouseDown() : button->PicMouseOn();
     };
@@ -895,6 +362,17 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
     }
 
     const QFontMetrics metrics(font());
+    const QString text = shortenedCaption(layout);
+    const int y = m_buttonTop + (m_captionBand - metrics.height()) / 2;
+    const int x = RightToLeftLayout() ? layout.buttonsLeft - metrics.horizontalAdvance(text) - 10 : layout.captionLeft;
+    canvas.setFont(font());
+    canvas.setPen(platform::toQColor(m_formActive ? m_fontColor : platform::clInactiveCaption));
+    canvas.drawText(QPoint(x, y + metrics.ascent()), text);
+}
+
+QString TvexTitleBar::shortenedCaption(const Layout &layout) const
+{
+    const QFontMetrics metrics(font());
     const int available = layout.buttonsLeft - layout.captionLeft;
     QString text = m_caption;
     if (metrics.horizontalAdvance(text) > available) {
@@ -903,12 +381,12 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
             chopCharacter(text);
         text += ellipsis;
     }
-    m_drawnCaption = text;
-    const int y = m_buttonTop + (m_captionBand - metrics.height()) / 2;
-    const int x = RightToLeftLayout() ? layout.buttonsLeft - metrics.horizontalAdvance(text) - 10 : layout.captionLeft;
-    canvas.setFont(font());
-    canvas.setPen(platform::toQColor(m_formActive ? m_fontColor : platform::clInactiveCaption));
-    canvas.drawText(QPoint(x, y + metrics.ascent()), text);
+    return text;
+}
+
+QString TvexTitleBar::DrawnCaption() const
+{
+    return shortenedCaption(ComputeLayout());
 }
 
 QImage TvexTitleBar::appIcon() const
@@ -979,7 +457,7 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
     trackCursor(event);
     if (event->button() != Qt::LeftButton)
         return;
-    m_drag = Drag::None;
+    m_dragger.end();
     m_ignoreRelease = false;
     m_pressTime = event->timestamp();
     m_pressed = true;
@@ -992,27 +470,15 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
 
 void TvexTitleBar::beginWindowDrag(const QMouseEvent *event)
 {
-    QWidget *host = HostForm();
     m_pressed = false;
-    QWindow *window = host->windowHandle();
-    if (window && window->startSystemMove()) {
-        m_drag = Drag::System;
-        return;
-    }
-    // The platform moves nothing (offscreen, no window manager): follow the
-    // mouse ourselves until the button is released.
-    m_drag = Drag::Manual;
-    m_dragStart = event->globalPosition().toPoint();
-    m_hostStart = host->pos();
+    m_dragger.begin(HostForm(), event->globalPosition().toPoint());
 }
 
 void TvexTitleBar::mouseMoveEvent(QMouseEvent *event)
 {
     trackCursor(event);
-    if (m_drag == Drag::Manual && (event->buttons() & Qt::LeftButton)) {
-        if (QWidget *host = HostForm())
-            host->move(m_hostStart + event->globalPosition().toPoint() - m_dragStart);
-    }
+    if (event->buttons() & Qt::LeftButton)
+        m_dragger.follow(event->globalPosition().toPoint());
     m_hot = ComputeLayout(cursorInBar()).hot;
     update();
 }
@@ -1024,8 +490,7 @@ void TvexTitleBar::mouseReleaseEvent(QMouseEvent *event)
         return;
     // A release that ends a window drag, or follows a double click that
     // closed the window, is no click on a button.
-    const bool act = m_drag == Drag::None && !m_ignoreRelease;
-    m_drag = Drag::None;
+    const bool act = !m_dragger.end() && !m_ignoreRelease;
     m_ignoreRelease = false;
     const QPointer<TvexTitleBar> self(this);
     if (act) {

@@ -19,6 +19,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
 #include "skin/VEXThemes.h"
@@ -32,7 +33,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+#include <utility>
 
 class QAction;
 
@@ -63,6 +66,80 @@ class TvexTitleBar;
 class TvexTitleBarButtons;
 class TvexTitleBarSections;
 
+// Implemented by the skinned frame that a title bar sits on (a TvexForm):
+// the bar places its pieces under the frame's band and maximises, restores
+// and minimises the window through the frame's policy.
+class TvexTitleBarFrame
+{
+public:
+    virtual ~TvexTitleBarFrame() = default;
+    // Null while the frame holds no window.
+    virtual WindowStatePolicy *HostWindowStates() const = 0;
+};
+
+// What the title bar's two collections share: an ordered list of owned
+// items, each dropped from the list when something deletes it, copied item
+// by item, and every change repainting the bar.
+void RepaintTitleBar(TvexTitleBar *bar);
+
+template <typename Collection, typename Item>
+class TvexTitleBarCollection
+{
+public:
+    TvexTitleBar *Bar() const { return m_bar; }
+
+    Item *Add()
+    {
+        auto *self = static_cast<Collection *>(this);
+        auto *item = new Item(self);
+        m_items.append(item);
+        QObject::connect(item, &QObject::destroyed, self, [this, item] {
+            if (m_dying)
+                return;
+            m_items.removeOne(item);
+            Changed();
+        });
+        Changed();
+        return item;
+    }
+    void Delete(int index) { delete m_items.value(index); }
+    int Count() const { return int(m_items.size()); }
+    Item *Items(int index) const { return m_items.value(index); }
+    int IndexOf(const Item *item) const { return m_items.indexOf(const_cast<Item *>(item)); }
+
+    // Replaces the items by copies of source's, in order.
+    void Assign(const Collection &source)
+    {
+        if (&source == this)
+            return;
+        clearItems();
+        for (int i = 0; i < source.Count(); ++i)
+            Add()->Assign(*source.Items(i));
+    }
+
+    // Repaints the owning bar; items call it after every change.
+    void Changed() { RepaintTitleBar(m_bar); }
+
+protected:
+    explicit TvexTitleBarCollection(TvexTitleBar *bar) : m_bar(bar) {}
+    ~TvexTitleBarCollection()
+    {
+        m_dying = true;
+        qDeleteAll(std::exchange(m_items, {}));
+    }
+
+    void clearItems()
+    {
+        qDeleteAll(std::exchange(m_items, {}));
+        Changed();
+    }
+
+private:
+    TvexTitleBar *m_bar;
+    QList<Item *> m_items;
+    bool m_dying = false;
+};
+
 class TvexTitleBarButton : public QObject
 {
     Q_OBJECT
@@ -92,20 +169,20 @@ public:
     // (the button itself counts).
     void setButtonType(TvexTitleBarBtnType type);
     bool Transparent() const { return m_transparent; }
-    void setTransparent(bool transparent);
+    void setTransparent(bool transparent) { changeTo(m_transparent, transparent); }
     // Stored only: the bar places every button at its own button top.
     int Top() const { return m_top; }
-    void setTop(int top);
+    void setTop(int top) { changeTo(m_top, top); }
     QMenu *ControlBoxMenu() const { return m_controlBoxMenu; }
     void setControlBoxMenu(QMenu *menu) { m_controlBoxMenu = menu; }
     bool Visible() const { return m_visible; }
-    void setVisible(bool visible);
+    void setVisible(bool visible) { changeTo(m_visible, visible); }
     QImage PicNormal() const { return m_picNormal; }
-    void setPicNormal(const QImage &picture);
+    void setPicNormal(const QImage &picture) { changeTo(m_picNormal, picture); }
     QImage PicMouseOn() const { return m_picMouseOn; }
-    void setPicMouseOn(const QImage &picture);
+    void setPicMouseOn(const QImage &picture) { changeTo(m_picMouseOn, picture); }
     QImage PicMouseDown() const { return m_picMouseDown; }
-    void setPicMouseDown(const QImage &picture);
+    void setPicMouseDown(const QImage &picture) { changeTo(m_picMouseDown, picture); }
 
     // Reloads Transparent, the pictures and Top from the button's style.
     void ApplyStyle();
@@ -121,6 +198,12 @@ public:
     static const QString ControlBoxTakenMessage;
 
 private:
+    template <typename T>
+    void changeTo(T &field, const T &value)
+    {
+        field = value;
+        changed();
+    }
     void loadFrames(int first);
     void changed();
 
@@ -136,35 +219,16 @@ private:
     QImage m_picMouseDown;
 };
 
-class TvexTitleBarButtons : public QObject
+class TvexTitleBarButtons : public QObject, public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
 {
     Q_OBJECT
 
 public:
     // bar may be null for a collection that only serves as a source to copy.
     explicit TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent = nullptr);
-    ~TvexTitleBarButtons() override;
 
-    TvexTitleBar *Bar() const { return m_bar; }
-
-    TvexTitleBarButton *Add();
     Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear();
-    void Delete(int index);
-    int Count() const { return int(m_items.size()); }
-    TvexTitleBarButton *Items(int index) const { return m_items.value(index); }
-    int IndexOf(const TvexTitleBarButton *button) const;
-
-    // Replaces the items by copies of source's, in order.
-    void Assign(const TvexTitleBarButtons &source);
-
-    // Repaints the owning bar; items call it after every change.
-    void Changed();
-
-private:
-    TvexTitleBar *m_bar;
-    QList<TvexTitleBarButton *> m_items;
-    bool m_dying = false;
+    Q_INVOKABLE void clear() { clearItems(); }
 };
 
 class TvexTitleBarSection : public QObject
@@ -212,31 +276,16 @@ private:
     bool m_stretch = false;
 };
 
-class TvexTitleBarSections : public QObject
+class TvexTitleBarSections : public QObject,
+                             public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
 {
     Q_OBJECT
 
 public:
     explicit TvexTitleBarSections(TvexTitleBar *bar, QObject *parent = nullptr);
-    ~TvexTitleBarSections() override;
 
-    TvexTitleBar *Bar() const { return m_bar; }
-
-    TvexTitleBarSection *Add();
     Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear();
-    void Delete(int index);
-    int Count() const { return int(m_items.size()); }
-    TvexTitleBarSection *Items(int index) const { return m_items.value(index); }
-    int IndexOf(const TvexTitleBarSection *section) const;
-
-    void Assign(const TvexTitleBarSections &source);
-    void Changed();
-
-private:
-    TvexTitleBar *m_bar;
-    QList<TvexTitleBarSection *> m_items;
-    bool m_dying = false;
+    Q_INVOKABLE void clear() { clearItems(); }
 };
 
 // The window menu of a title bar: minimise, maximise/restore, a separator and
@@ -247,6 +296,9 @@ class TvexTitleBarPopupMenu : public TvexPopupMenu
 
 public:
     explicit TvexTitleBarPopupMenu(QWidget *owner = nullptr);
+
+    // How far right the menu opens in right-to-left layout.
+    static constexpr int RightToLeftShift = 176;
 
     TvexTitleBar *TitleBar() const { return m_titleBar; }
     void setTitleBar(TvexTitleBar *bar) { m_titleBar = bar; }
@@ -323,21 +375,21 @@ public:
     TvexTitleBarButtons *Buttons() const { return m_buttons; }
     void setButtons(TvexTitleBarButtons *buttons);
     int ButtonInterval() const { return m_buttonInterval; }
-    void setButtonInterval(int interval);
+    void setButtonInterval(int interval) { repaintWith(m_buttonInterval, interval); }
     QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
+    void setCaption(const QString &caption) { repaintWith(m_caption, caption); }
     // Font is the widget's own font (QWidget::setFont), the caption font;
     // its colour is FontColor.
     platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color);
+    void setFontColor(platform::TColor color) { repaintWith(m_fontColor, color); }
     bool FormActive() const { return m_formActive; }
-    void setFormActive(bool active);
+    void setFormActive(bool active) { repaintWith(m_formActive, active); }
     int LeftBtnXOffset() const { return m_leftBtnXOffset; }
-    void setLeftBtnXOffset(int offset);
+    void setLeftBtnXOffset(int offset) { repaintWith(m_leftBtnXOffset, offset); }
     int RightBtnXOffset() const { return m_rightBtnXOffset; }
-    void setRightBtnXOffset(int offset);
+    void setRightBtnXOffset(int offset) { repaintWith(m_rightBtnXOffset, offset); }
     bool DrawAppIcon() const { return m_drawAppIcon; }
-    void setDrawAppIcon(bool draw);
+    void setDrawAppIcon(bool draw) { repaintWith(m_drawAppIcon, draw); }
     // Stored only; the frame reads them.
     int RoundCorner() const { return m_roundCorner; }
     void setRoundCorner(int radius) { m_roundCorner = radius; }
@@ -356,6 +408,9 @@ public:
     QWidget *HostForm() const;
     // The parent is a skinned frame (a TvexForm).
     bool OnSkinnedFrame() const;
+    // Maximises, restores and minimises HostForm(): the frame's policy for
+    // it, or the bar's own.
+    WindowStatePolicy *HostWindowStates();
     // BiDiMode is right to left and the system supports such languages.
     bool RightToLeftLayout() const;
     // What the host window answers to the left-border width query.
@@ -381,11 +436,12 @@ public:
 
     int ButtonTop() const { return m_buttonTop; }
     int CaptionBand() const { return m_captionBand; }
-    // The hot button as last found (paint or mouse event); -1 for none.
-    int HotButton() const { return m_hot; }
+    // The button under the cursor as the last mouse event over the bar
+    // reported it; -1 for none.
+    int HotButton() const { return ComputeLayout(cursorInBar()).hot; }
     bool Pressed() const { return m_pressed; }
-    // The caption as the last paint drew it (shortened with "...").
-    QString DrawnCaption() const { return m_drawnCaption; }
+    // The caption as a paint draws it now (shortened with "...").
+    QString DrawnCaption() const;
 
     // The bar as a paint draws it now.
     QImage Render();
@@ -410,6 +466,12 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    template <typename T>
+    void repaintWith(T &field, const T &value)
+    {
+        field = value;
+        update();
+    }
     void applyStyle();
     void loadLook(bool themeMode);
     std::optional<QPoint> cursorInBar() const;
@@ -418,6 +480,7 @@ private:
     void buttonReleased(int index);
     void watchForSecondPress(QMenu *menu);
     bool isSecondPressOnControlBox(const QMouseEvent *press) const;
+    QString shortenedCaption(const Layout &layout) const;
     QImage appIcon() const;
 
     bool m_custom = false;
@@ -442,15 +505,12 @@ private:
     int m_captionBand = 0;
     int m_buttonTop = 0;
     bool m_keepFontColor = false;
-    QString m_drawnCaption;
 
     // The cursor as the last mouse event over the bar reported it (global);
     // none once it has left.
     std::optional<QPoint> m_cursor;
-    enum class Drag { None, System, Manual };
-    Drag m_drag = Drag::None;
-    QPoint m_dragStart;
-    QPoint m_hostStart;
+    WindowDragger m_dragger;
+    std::unique_ptr<WindowStatePolicy> m_ownStates;
     bool m_ignoreRelease = false;
     // The menu that the control box opened on a release, watched for the
     // second press of a double click, which its popup would swallow; and
@@ -460,3 +520,5 @@ private:
 };
 
 } // namespace vex
+
+Q_DECLARE_INTERFACE(vex::TvexTitleBarFrame, "org.tabulon.vex.TitleBarFrame")

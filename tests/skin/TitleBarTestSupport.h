@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers of the title-bar and menu tests: a stand-in for the skinned frame
-// (recognised by class name, as the real one will be), a host window that
+// (recognised by the frame interface, as the real one is), a host window that
 // answers the left-border width query, message-box capture and small theme
 // files.
 
@@ -21,14 +21,16 @@
 
 namespace titlebartest {
 
-class TvexForm : public QWidget
+class TvexForm : public QWidget, public vex::TvexTitleBarFrame
 {
     Q_OBJECT
+    Q_INTERFACES(vex::TvexTitleBarFrame)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
 public:
     using QWidget::QWidget;
     vex::TvexUIStyle UIStyle() const { return m_style; }
     void setUIStyle(vex::TvexUIStyle style) { m_style = style; }
+    vex::WindowStatePolicy *HostWindowStates() const override { return nullptr; }
 
 private:
     vex::TvexUIStyle m_style = vex::TvexUIStyle::DeepBlue;
