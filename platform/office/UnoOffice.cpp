@@ -232,8 +232,9 @@ Reference<uno::XComponentContext> UnoOffice::localContext()
 void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
                         const std::atomic_bool *cancelled)
 {
-    const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
+    // The office first: our own UNO runtime boots while it starts.
     process.launch();
+    const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
     int restarts = 0;
     for (;;) {
         try {
@@ -242,6 +243,9 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
             return;
         } catch (const connection::NoConnectException &) {
         }
+        // Before any restart: a cancelled start may have killed the office.
+        if (cancelled && cancelled->load())
+            throw OfficeFailure(QStringLiteral("the start was cancelled"));
         if (!process.isRunning()) {
             // A fresh profile makes the first start ask for a restart.
             if (process.exitStatus() == 81 && restarts++ < 3) {
@@ -257,8 +261,6 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
-        if (cancelled && cancelled->load())
-            throw OfficeFailure(QStringLiteral("the start was cancelled"));
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 }
