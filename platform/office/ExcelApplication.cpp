@@ -214,6 +214,11 @@ void OfficeCore::finishStart()
     m_startPending = false;
     const auto left = duration_cast<milliseconds>(m_startDeadline - steady_clock::now()).count();
     finishCall(QStringLiteral("starting"), int(std::max<qint64>(left, 0)) + 1000);
+    if (tracing()) {
+        const double sinceLaunch = duration<double, std::milli>(
+            steady_clock::now() - (m_startDeadline - milliseconds(m_options.startTimeoutMs))).count();
+        std::fprintf(stderr, "tabulon-office: starting %.3f ms, in the worker %.3f ms\n", sinceLaunch, sinceLaunch);
+    }
 }
 
 void OfficeCore::beginStart()
