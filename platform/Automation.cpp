@@ -18,6 +18,18 @@ QHash<QString, Server> &servers()
     static QHash<QString, Server> registry;
     return registry;
 }
+
+// A copy of the hook: the server may be registered anew while it runs.
+template <typename Hook>
+void runHook(const QString &progId, Hook hook)
+{
+    const auto it = servers().constFind(progId.toLower());
+    if (it == servers().constEnd())
+        return;
+    const std::function<void()> call = hook(*it);
+    if (call)
+        call();
+}
 } // namespace
 
 AutomationRef toObject(const QVariant &value, const QString &what)
@@ -53,19 +65,6 @@ AutomationRef createAutomationObject(const QString &progId)
     return object;
 }
 
-namespace {
-// A copy of the hook: the server may be registered anew while it runs.
-template <typename Hook>
-void runHook(const QString &progId, Hook hook)
-{
-    const auto it = servers().constFind(progId.toLower());
-    if (it == servers().constEnd())
-        return;
-    const std::function<void()> call = hook(*it);
-    if (call)
-        call();
-}
-} // namespace
 
 void cancelAutomationCreation(const QString &progId)
 {
