@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -60,6 +61,7 @@ TFMain::TFMain(std::unique_ptr<WorkbookConverter> converter, QWidget *parent)
 TFMain::~TFMain()
 {
     markDestroying();
+    ExcelApp->dismiss();
 }
 
 void TFMain::adaptStoredDefaults()
@@ -171,6 +173,17 @@ void TFMain::vexButton2Click(QObject *)
         QTimer::singleShot(0, this, &QWidget::close);
 }
 
+void TFMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The application starts while the user looks at the window, so a
+    // click on the start button converts at once.
+    if (!m_prepared && !event->spontaneous()) {
+        m_prepared = true;
+        ExcelApp->prepare();
+    }
+}
+
 void TFMain::closeEvent(QCloseEvent *event)
 {
     // The run is on the stack below this event (it yields to the message
@@ -183,6 +196,8 @@ void TFMain::closeEvent(QCloseEvent *event)
         return;
     }
     WindowSettings::save(*this);
+    // Nothing is left running behind a closed window.
+    ExcelApp->dismiss();
     QWidget::closeEvent(event);
 }
 

@@ -61,6 +61,7 @@ signals:
     void OnCreate(QObject *Sender);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -90,5 +91,6 @@ private:
     QString m_programDirectory;
     QPointer<QLabel> m_countsLabel;  // a permanent section of StatusBar1
     bool m_closeAfterRun = false;
+    bool m_prepared = false;  // the application was asked to get ready
     int m_color = platform::clBtnFace;
 };

@@ -40,6 +40,16 @@ void AutomationWorkbookConverter::cancelStart()
     platform::cancelAutomationCreation(QString::fromLatin1(progId));
 }
 
+void AutomationWorkbookConverter::prepare()
+{
+    platform::prepareAutomationObject(QString::fromLatin1(progId));
+}
+
+void AutomationWorkbookConverter::dismiss()
+{
+    platform::dismissPreparedAutomationObject(QString::fromLatin1(progId));
+}
+
 void AutomationWorkbookConverter::hide()
 {
     application().setProperty(QStringLiteral("visible"), false);

@@ -27,6 +27,11 @@ public:
     // Makes a start in progress (one that yields while it waits) fail soon;
     // called from an event handled during start().
     virtual void cancelStart() {}
+    // Lets the application get ready in the background, so that a later
+    // start() is quick; returns at once and never fails visibly.
+    virtual void prepare() {}
+    // Ends an application kept ready by prepare() or after a run's quit().
+    virtual void dismiss() {}
     virtual void hide() = 0;
     virtual WorkbookRef open(const QString &path) = 0;
     virtual void quit() = 0;
@@ -44,6 +49,8 @@ public:
 
     void start() override;
     void cancelStart() override;
+    void prepare() override;
+    void dismiss() override;
     void hide() override;
     WorkbookRef open(const QString &path) override;
     void quit() override;

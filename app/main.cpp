@@ -18,7 +18,10 @@ int main(int argc, char **argv)
     platform::registerDesignFonts();
 #ifdef TABULON_WITH_OFFICE
     // LibreOffice serves "excel.application"; without it a run says it cannot start.
-    platform::office::registerExcelApplication();
+    // The window keeps its office ready between runs.
+    platform::office::OfficeOptions office;
+    office.keepReadyMs = platform::office::kDefaultKeepReadyMs;
+    platform::office::registerExcelApplication(office);
 #endif
     // SIGINT, SIGTERM, SIGHUP end the program as closing the window does;
     // the office goes at once, so a run in progress cannot keep it alive.

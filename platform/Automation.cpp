@@ -9,6 +9,7 @@ struct Server
 {
     AutomationFactory create;
     AutomationCanceller cancel;
+    AutomationReadiness readiness;
 };
 
 QHash<QString, Server> &servers()
@@ -16,6 +17,18 @@ QHash<QString, Server> &servers()
     // The platform's class registry: one per process, like the system's.
     static QHash<QString, Server> registry;
     return registry;
+}
+
+// A copy of the hook: the server may be registered anew while it runs.
+template <typename Hook>
+void runHook(const QString &progId, Hook hook)
+{
+    const auto it = servers().constFind(progId.toLower());
+    if (it == servers().constEnd())
+        return;
+    const std::function<void()> call = hook(*it);
+    if (call)
+        call();
 }
 } // namespace
 
@@ -28,9 +41,10 @@ AutomationRef toObject(const QVariant &value, const QString &what)
     throw AutomationError(QStringLiteral("%1 is not an object").arg(what));
 }
 
-void registerAutomationServer(const QString &progId, AutomationFactory factory, AutomationCanceller cancel)
+void registerAutomationServer(const QString &progId, AutomationFactory factory, AutomationCanceller cancel,
+                              AutomationReadiness readiness)
 {
-    servers().insert(progId.toLower(), {std::move(factory), std::move(cancel)});
+    servers().insert(progId.toLower(), {std::move(factory), std::move(cancel), std::move(readiness)});
 }
 
 void unregisterAutomationServer(const QString &progId)
@@ -51,13 +65,20 @@ AutomationRef createAutomationObject(const QString &progId)
     return object;
 }
 
+
 void cancelAutomationCreation(const QString &progId)
 {
-    const auto it = servers().constFind(progId.toLower());
-    if (it != servers().constEnd() && it->cancel) {
-        const AutomationCanceller cancel = it->cancel;
-        cancel();
-    }
+    runHook(progId, [](const Server &server) { return server.cancel; });
+}
+
+void prepareAutomationObject(const QString &progId)
+{
+    runHook(progId, [](const Server &server) { return server.readiness.prepare; });
+}
+
+void dismissPreparedAutomationObject(const QString &progId)
+{
+    runHook(progId, [](const Server &server) { return server.readiness.dismiss; });
 }
 
 } // namespace platform

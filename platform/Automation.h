@@ -62,11 +62,22 @@ AutomationRef toObject(const QVariant &value, const QString &what);
 using AutomationFactory = std::function<AutomationRef()>;
 using AutomationCanceller = std::function<void()>;
 
+// A server that can get ready ahead of a creation, like a local server
+// started before its first client: prepare starts it in the background
+// without blocking, dismiss ends what it keeps ready (also what it kept
+// after a client's last call).
+struct AutomationReadiness
+{
+    std::function<void()> prepare;
+    std::function<void()> dismiss;
+};
+
 // Servers register themselves under their program identifier (compared
 // without regard to case). A later registration of the same name replaces
 // the earlier one. A server whose creation yields to the event loop may give
 // a canceller that makes a creation in progress fail soon.
-void registerAutomationServer(const QString &progId, AutomationFactory factory, AutomationCanceller cancel = {});
+void registerAutomationServer(const QString &progId, AutomationFactory factory, AutomationCanceller cancel = {},
+                              AutomationReadiness readiness = {});
 void unregisterAutomationServer(const QString &progId);
 
 // Creates the object registered under progId; throws AutomationError when no
@@ -74,5 +85,9 @@ void unregisterAutomationServer(const QString &progId);
 AutomationRef createAutomationObject(const QString &progId);
 // Cancels a creation of progId in progress (from an event handled during it).
 void cancelAutomationCreation(const QString &progId);
+// Lets the server of progId get ready for a later creation, or end what it
+// keeps ready; nothing happens for a server that does neither.
+void prepareAutomationObject(const QString &progId);
+void dismissPreparedAutomationObject(const QString &progId);
 
 } // namespace platform

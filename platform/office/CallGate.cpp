@@ -10,6 +10,9 @@
 #include <mutex>
 #include <thread>
 
+#include <csignal>
+#include <pthread.h>
+
 namespace platform::office {
 
 // State shared with the worker thread. The worker may outlive the gate when
@@ -75,16 +78,25 @@ bool CallGate::waitIdle(std::chrono::milliseconds limit)
 
 CallGate::Outcome CallGate::run(const std::function<void()> &job, std::chrono::milliseconds limit)
 {
-    quint64 serial;
+    submit(job);
+    return wait(limit);
+}
+
+void CallGate::submit(const std::function<void()> &job)
+{
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->job = job;
         m_shared->error = nullptr;
         m_shared->hasJob = true;
-        serial = ++m_shared->serial;
+        m_submitted = ++m_shared->serial;
     }
     m_shared->wake.notify_all();
+}
 
+CallGate::Outcome CallGate::wait(std::chrono::milliseconds limit)
+{
+    const quint64 serial = m_submitted;
     const auto finished = [this, serial] {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         return m_shared->finishedSerial >= serial;
@@ -124,6 +136,14 @@ CallGate::Outcome CallGate::run(const std::function<void()> &job, std::chrono::m
 namespace {
 void workerLoop(std::shared_ptr<CallGate::Shared> s)
 {
+    // An office that dies between calls leaves the UNO bridge writing to a
+    // closed pipe: that must fail the write, not end the program. The
+    // bridge's threads are started from here and inherit the mask.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
     std::unique_lock<std::mutex> lock(s->mutex);
     for (;;) {
         s->wake.wait(lock, [&] { return s->hasJob || s->stop; });

@@ -31,6 +31,13 @@ public:
     // the caller must make it end (kill the office) and then waitIdle().
     Outcome run(const std::function<void()> &job, std::chrono::milliseconds limit);
 
+    // run() in two halves, for a job that goes on while the caller does
+    // other things: submit() hands the job to the worker and returns at once,
+    // wait() then waits for it as run() does (and rethrows its exception).
+    // One job at a time: a submitted job is waited for before the next.
+    void submit(const std::function<void()> &job);
+    Outcome wait(std::chrono::milliseconds limit);
+
     // True while a job of this gate runs (also during the caller's wait).
     bool busy() const;
 
@@ -43,6 +50,7 @@ private:
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<QObject> m_waker;  // lives in the calling thread
     QEventLoop *m_loop = nullptr;
+    quint64 m_submitted = 0;  // serial of the last job handed to the worker
     bool m_waiting = false;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/Automation.h"
 #include "platform/office/CallGate.h"
 #include "platform/office/OfficeProcess.h"
+#include "platform/office/ReadyOffice.h"
 #include "platform/office/SpreadsheetML.h"
 #include "platform/office/UnoOffice.h"
 
@@ -11,9 +12,12 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace platform::office {
 
@@ -32,17 +36,33 @@ AutomationError unknownName(const QString &name)
     return AutomationError(QStringLiteral("Unknown name: %1").arg(name));
 }
 
+// TABULON_OFFICE_TRACE=1 prints every call to stderr: its time as the
+// caller waited for it and as the worker spent it in the office.
+bool tracing()
+{
+    static const bool on = qEnvironmentVariableIntValue("TABULON_OFFICE_TRACE") != 0;
+    return on;
+}
+
 // One office and everything needed to talk to it. Shared by the objects
 // handed out, so it lives until the last of them is released; then the
-// office goes too.
-class OfficeCore : public std::enable_shared_from_this<OfficeCore>
+// office goes too, unless "quit" handed it to the holder of a ready office.
+class OfficeCore : public ReadyOffice::Office, public std::enable_shared_from_this<OfficeCore>
 {
 public:
-    OfficeCore(const OfficeOptions &options, std::shared_ptr<std::atomic_bool> cancelled)
-        : m_options(options), m_cancelled(std::move(cancelled)) {}
-    ~OfficeCore();
+    // ready: where "quit" leaves the office for the next run; null when
+    // "quit" ends it.
+    OfficeCore(const OfficeOptions &options, std::weak_ptr<ReadyOffice> ready)
+        : m_options(options), m_ready(std::move(ready)) {}
+    ~OfficeCore() override;
 
+    // Launches the office and connects to it on the worker, without
+    // waiting; start() then waits for that start instead of making one.
+    void beginStart();
     void start();
+    bool isUsable() override;
+    // Makes a start in progress fail soon; set from the calling thread.
+    const std::shared_ptr<std::atomic_bool> &cancelFlag() const { return m_cancelled; }
     // A workbook's handle: the document and the office generation it
     // belongs to (a restarted office does not know older documents).
     struct Workbook
@@ -59,23 +79,33 @@ public:
 
 private:
     void call(const QString &doing, int limitMs, std::function<void()> job);
+    void finishCall(const QString &doing, int limitMs);
     void launchOffice();
+    void finishStart();
     void ensureOffice();
     void discardOffice();
+    bool closeForKeeping();
     [[noreturn]] void officeDied(const QString &doing);
 
     OfficeOptions m_options;
+    std::weak_ptr<ReadyOffice> m_ready;
     // Set from the calling thread, read by the worker while it connects.
-    std::shared_ptr<std::atomic_bool> m_cancelled;
+    // The job holds it too: a job stuck in the office may outlive this core.
+    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
     std::unique_ptr<CallGate> m_gate = std::make_unique<CallGate>();
     std::unique_ptr<OfficeProcess> m_process;
     std::unique_ptr<UnoOffice> m_uno;
+    std::vector<Workbook> m_open;  // loaded and not closed yet
+    steady_clock::time_point m_startDeadline;
     quint64 m_generation = 0;
+    bool m_startPending = false;
     bool m_quit = false;
 };
 
 OfficeCore::~OfficeCore()
 {
+    // A start under way gives up instead of trying again on a killed office.
+    m_cancelled->store(true);
     if (m_process)
         m_process->kill();
     m_gate.reset();
@@ -87,10 +117,37 @@ void OfficeCore::call(const QString &doing, int limitMs, std::function<void()> j
 {
     if (m_gate->busy())
         throw AutomationError(QStringLiteral("LibreOffice is busy with another call"));
+    if (!tracing()) {
+        m_gate->submit(job);
+        finishCall(doing, limitMs);
+        return;
+    }
+    auto inOffice = std::make_shared<std::atomic<double>>(-1);
+    const auto begin = steady_clock::now();
+    m_gate->submit([job, inOffice] {
+        const auto t0 = steady_clock::now();
+        job();
+        inOffice->store(duration<double, std::milli>(steady_clock::now() - t0).count());
+    });
+    try {
+        finishCall(doing, limitMs);
+    } catch (...) {
+        std::fprintf(stderr, "tabulon-office: %s failed after %.3f ms\n", qPrintable(doing),
+                     duration<double, std::milli>(steady_clock::now() - begin).count());
+        throw;
+    }
+    std::fprintf(stderr, "tabulon-office: %s %.3f ms, in the worker %.3f ms\n", qPrintable(doing),
+                 duration<double, std::milli>(steady_clock::now() - begin).count(), inOffice->load());
+}
+
+// Waits for the job submitted last and turns what went wrong into the
+// error the log shows.
+void OfficeCore::finishCall(const QString &doing, int limitMs)
+{
     const auto keepAlive = shared_from_this();
     CallGate::Outcome outcome;
     try {
-        outcome = m_gate->run(job, milliseconds(limitMs));
+        outcome = m_gate->wait(milliseconds(limitMs));
     } catch (const OfficeFailure &failure) {
         throw AutomationError(failure.message());
     } catch (const css::lang::DisposedException &) {
@@ -137,29 +194,60 @@ void OfficeCore::discardOffice()
     m_process.reset();
 }
 
+// Hands the start to the worker; finishStart() waits for it.
 void OfficeCore::launchOffice()
 {
     m_process = std::make_unique<OfficeProcess>(m_options.program);
     m_uno = std::make_unique<UnoOffice>();
     UnoOffice *uno = m_uno.get();
     OfficeProcess *process = m_process.get();
-    const auto deadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
+    m_startDeadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
     // Launched from the worker: the office's parent-death signal is tied to
     // the thread that started it, and the worker lives as long as this core.
-    // The job holds the flag itself: a job stuck in the office may outlive this core.
-    call(QStringLiteral("starting"), m_options.startTimeoutMs + 1000, [uno, process, deadline, cancelled = m_cancelled] {
+    m_gate->submit([uno, process, deadline = m_startDeadline, cancelled = m_cancelled] {
         uno->connect(*process, deadline, cancelled.get());
     });
+    m_startPending = true;
+}
+
+void OfficeCore::finishStart()
+{
+    m_startPending = false;
+    const auto left = duration_cast<milliseconds>(m_startDeadline - steady_clock::now()).count();
+    finishCall(QStringLiteral("starting"), int(std::max<qint64>(left, 0)) + 1000);
+    if (tracing()) {
+        const double sinceLaunch = duration<double, std::milli>(
+            steady_clock::now() - (m_startDeadline - milliseconds(m_options.startTimeoutMs))).count();
+        std::fprintf(stderr, "tabulon-office: starting %.3f ms, in the worker %.3f ms\n", sinceLaunch, sinceLaunch);
+    }
+}
+
+void OfficeCore::beginStart()
+{
+    if (!m_startPending && !m_uno)
+        launchOffice();
 }
 
 void OfficeCore::start()
 {
+    if (!m_startPending && isUsable())
+        return;  // kept ready by the run before
     try {
-        launchOffice();
+        if (!m_startPending)
+            launchOffice();
+        finishStart();
     } catch (const AutomationError &error) {
         discardOffice();
         throw AutomationError(QStringLiteral("Can't start LibreOffice: %1").arg(error.message()));
     }
+}
+
+bool OfficeCore::isUsable()
+{
+    // A start still under way counts: waiting for it beats starting anew.
+    if (m_startPending)
+        return !m_cancelled->load();
+    return !m_quit && m_uno && m_process && m_process->isRunning();
 }
 
 void OfficeCore::ensureOffice()
@@ -171,6 +259,7 @@ void OfficeCore::ensureOffice()
     discardOffice();
     try {
         launchOffice();
+        finishStart();
     } catch (const AutomationError &error) {
         discardOffice();
         throw AutomationError(QStringLiteral("LibreOffice could not be restarted: %1").arg(error.message()));
@@ -183,7 +272,9 @@ OfficeCore::Workbook OfficeCore::open(const QString &path)
     auto result = std::make_shared<Document>();
     UnoOffice *uno = m_uno.get();
     call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] { *result = uno->load(path); });
-    return {*result, m_generation};
+    const Workbook workbook{*result, m_generation};
+    m_open.push_back(workbook);
+    return workbook;
 }
 
 void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
@@ -220,6 +311,9 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
 
 void OfficeCore::close(const Workbook &workbook)
 {
+    m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
+                                [&](const Workbook &w) { return w.document == workbook.document; }),
+                 m_open.end());
     // A workbook of an office that is gone is closed already.
     if (!workbook.document.is() || workbook.generation != m_generation || !m_uno)
         return;
@@ -228,10 +322,34 @@ void OfficeCore::close(const Workbook &workbook)
     call(QStringLiteral("closing the workbook"), m_options.callTimeoutMs, [uno, document] { uno->close(document); });
 }
 
+// The office as the next run should find it: no documents open, and the
+// handles of the run that quit no longer reach it.
+bool OfficeCore::closeForKeeping()
+{
+    const std::vector<Workbook> open = std::move(m_open);
+    m_open.clear();
+    try {
+        for (const Workbook &workbook : open)
+            close(workbook);
+    } catch (const AutomationError &) {
+        return false;
+    }
+    if (!isUsable())
+        return false;
+    ++m_generation;
+    return true;
+}
+
 void OfficeCore::quit()
 {
     if (m_quit)
         return;
+    if (const std::shared_ptr<ReadyOffice> ready = m_ready.lock()) {
+        if (closeForKeeping()) {
+            ready->keep(shared_from_this());
+            return;
+        }
+    }
     m_quit = true;
     if (!m_uno || !m_process)
         return;
@@ -354,43 +472,81 @@ private:
 
 } // namespace
 
+namespace {
+
+// The cancel flags of the starts in progress, shared by the factory and the
+// canceller of one registration. Several threads may each start an office of
+// their own at once.
+struct PendingStarts
+{
+    std::mutex mutex;
+    std::set<std::shared_ptr<std::atomic_bool>> flags;
+};
+
+// Starts core and wraps it; while it starts, its cancel flag is among pending's.
+AutomationRef startApplication(const std::shared_ptr<OfficeCore> &core, PendingStarts &pending)
+{
+    const std::shared_ptr<std::atomic_bool> flag = core->cancelFlag();
+    {
+        std::lock_guard<std::mutex> lock(pending.mutex);
+        pending.flags.insert(flag);
+    }
+    auto forget = [&] {
+        std::lock_guard<std::mutex> lock(pending.mutex);
+        pending.flags.erase(flag);
+    };
+    try {
+        core->start();
+    } catch (...) {
+        forget();
+        throw;
+    }
+    forget();
+    return std::make_shared<ApplicationObject>(core);
+}
+
+} // namespace
+
 void registerExcelApplication(const OfficeOptions &options)
 {
-    // The cancel flags of the starts in progress, shared by the factory and
-    // the canceller of this registration. Several threads may each start
-    // an office of their own at once.
-    struct PendingStarts
-    {
-        std::mutex mutex;
-        std::set<std::shared_ptr<std::atomic_bool>> flags;
-    };
     auto pending = std::make_shared<PendingStarts>();
-    auto create = [options, pending]() -> AutomationRef {
-        auto cancelled = std::make_shared<std::atomic_bool>(false);
-        {
-            std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->flags.insert(cancelled);
+    // The office kept between runs; none when "quit" ends it.
+    std::shared_ptr<ReadyOffice> ready;
+    if (options.keepReadyMs > 0)
+        ready = std::make_shared<ReadyOffice>(options.keepReadyMs);
+
+    auto create = [options, pending, ready]() -> AutomationRef {
+        if (ready) {
+            if (auto kept = std::static_pointer_cast<OfficeCore>(ready->take())) {
+                try {
+                    return startApplication(kept, *pending);
+                } catch (const AutomationError &) {
+                    // Died while it started: a fresh one below, unless the
+                    // caller gave up on this start.
+                    if (kept->cancelFlag()->load())
+                        throw;
+                }
+            }
         }
-        auto forget = [&] {
-            std::lock_guard<std::mutex> lock(pending->mutex);
-            pending->flags.erase(cancelled);
-        };
-        auto core = std::make_shared<OfficeCore>(options, cancelled);
-        try {
-            core->start();
-        } catch (...) {
-            forget();
-            throw;
-        }
-        forget();
-        return std::make_shared<ApplicationObject>(core);
+        return startApplication(std::make_shared<OfficeCore>(options, ready), *pending);
     };
     auto cancel = [pending] {
         std::lock_guard<std::mutex> lock(pending->mutex);
         for (const auto &flag : pending->flags)
             flag->store(true);
     };
-    registerAutomationServer(QString::fromLatin1(kProgId), create, cancel);
+    AutomationReadiness readiness;
+    if (ready) {
+        readiness.prepare = [options, ready] {
+            if (ready->isHolding())
+                return;
+            auto core = std::make_shared<OfficeCore>(options, ready);
+            core->beginStart();
+            ready->keep(core);
+        };
+        readiness.dismiss = [ready] { ready->end(); };
+    }
+    registerAutomationServer(QString::fromLatin1(kProgId), create, cancel, readiness);
 }
 
 } // namespace platform::office

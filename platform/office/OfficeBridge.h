@@ -19,7 +19,11 @@
 // Every failure raises platform::AutomationError with a message for the log.
 //
 // Creating the object starts the office (a few seconds) and fails when it
-// cannot be started. The office lives until "quit" or until the last
+// cannot be started; it takes the office kept ready instead when there is
+// one that still runs. platform::prepareAutomationObject(kProgId) starts an
+// office in the background to be kept ready (creating the object meanwhile
+// waits for that start), and platform::dismissPreparedAutomationObject(kProgId)
+// ends the office kept ready at once. The office lives until "quit" or until the last
 // reference to any of its objects is dropped, and it dies with the program,
 // also when the program is killed. A call that does not finish within the
 // time limit, or an office that dies, makes the bridge kill that office; the
@@ -41,12 +45,19 @@ inline constexpr int kDefaultCallTimeoutMs = 120 * 1000;
 // Time limit for starting the office and connecting to it.
 inline constexpr int kDefaultStartTimeoutMs = 60 * 1000;
 
+// How long a window keeps its office ready after a run.
+inline constexpr int kDefaultKeepReadyMs = 5 * 60 * 1000;
+
 struct OfficeOptions
 {
     // The office executable; empty means the installed LibreOffice.
     QString program;
     int callTimeoutMs = kDefaultCallTimeoutMs;
     int startTimeoutMs = kDefaultStartTimeoutMs;
+    // 0: "quit" ends the office. Otherwise "quit" closes the documents still
+    // open and keeps the office ready for the next creation, for at most
+    // this long while idle.
+    int keepReadyMs = 0;
 };
 
 // The program identifier the bridge registers.

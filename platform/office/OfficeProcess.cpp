@@ -186,6 +186,10 @@ void OfficeProcess::launch()
     if (pid < 0)
         throw OfficeFailure(QStringLiteral("cannot start the office: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (pid == 0) {
+        // The office gets no signal mask of ours (the launching worker blocks SIGPIPE).
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)

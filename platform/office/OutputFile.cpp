@@ -30,21 +30,6 @@ void releaseCopied(int fd, off_t offset, off_t length)
 
 } // namespace
 
-QString describeFileError(int errnum)
-{
-    switch (errnum) {
-    case ENOSPC: return QStringLiteral("disk full");
-    case EDQUOT: return QStringLiteral("disk quota exceeded");
-    case EACCES:
-    case EPERM: return QStringLiteral("permission denied");
-    case ENAMETOOLONG: return QStringLiteral("file name too long");
-    case EROFS: return QStringLiteral("read-only file system");
-    case ENOENT: return QStringLiteral("not found");
-    case EIO: return QStringLiteral("input/output error");
-    default: return qt_error_string(errnum);
-    }
-}
-
 OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile()

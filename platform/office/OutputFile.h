@@ -7,10 +7,6 @@
 
 namespace platform::office {
 
-// The reason for a failed file operation, in the words of the log
-// ("disk full", "permission denied", ...).
-QString describeFileError(int errnum);
-
 // A file written through a write(2) loop that checks every call: short
 // writes are continued, the first failure is kept (error() is its errno)
 // and every later write is refused, so a writer on top of it stops at once.

@@ -1,5 +1,6 @@
 #include "platform/office/SpreadsheetML.h"
 
+#include "platform/FileSystem.h"
 #include "platform/office/OutputFile.h"
 #include "platform/office/UnoOffice.h"
 
@@ -459,7 +460,7 @@ QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
 [[noreturn]] void failSaving(const QString &path, const OutputFile &file)
 {
     // Without an errno the XML writer itself gave up.
-    failSaving(path, file.error() != 0 ? describeFileError(file.error()) : QStringLiteral("write error"));
+    failSaving(path, file.error() != 0 ? platform::describeError(file.error()) : QStringLiteral("write error"));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XModel3.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
@@ -60,7 +61,6 @@ rtl::OUString fileUrl(const QString &path)
 }
 
 namespace {
-
 beans::PropertyValue property(const char *name, const uno::Any &value)
 {
     beans::PropertyValue p;
@@ -68,9 +68,12 @@ beans::PropertyValue property(const char *name, const uno::Any &value)
     p.Value = value;
     return p;
 }
+} // namespace
 
 // Answers every question of the office with "abort" and remembers what was
-// asked, so that a refused load can say why.
+// asked since the last forget(), so that a refused load can say why. One per
+// office: a handler made per call would be one more object for the bridge
+// to map and release for every file.
 class RefusingHandler : public cppu::WeakImplHelper1<task::XInteractionHandler>
 {
 public:
@@ -100,11 +103,20 @@ public:
         return m_asked;
     }
 
+    void forget()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_asked.clear();
+        m_messages.clear();
+    }
+
 private:
     mutable std::mutex m_mutex;
     QStringList m_asked;
     QStringList m_messages;
 };
+
+namespace {
 
 // Why the office refused a file, from the questions it asked.
 QString refusalReason(const QStringList &asked)
@@ -154,10 +166,20 @@ bool isTextFile(const QString &path)
 
 QString filterOf(const Reference<lang::XComponent> &document)
 {
-    Reference<frame::XModel> model(document, UNO_QUERY);
-    if (!model.is())
-        return {};
-    const uno::Sequence<beans::PropertyValue> args = model->getArgs();
+    // Only the one argument: the whole media descriptor is a large answer
+    // to carry over the pipe for every file.
+    uno::Sequence<beans::PropertyValue> args;
+    const Reference<frame::XModel3> model3(document, UNO_QUERY);
+    if (model3.is()) {
+        uno::Sequence<rtl::OUString> wanted(1);
+        wanted[0] = "FilterName";
+        args = model3->getArgs2(wanted);
+    } else {
+        const Reference<frame::XModel> model(document, UNO_QUERY);
+        if (!model.is())
+            return {};
+        args = model->getArgs();
+    }
     for (sal_Int32 i = 0; i < args.getLength(); ++i) {
         rtl::OUString value;
         if (args[i].Name == "FilterName" && (args[i].Value >>= value))
@@ -209,6 +231,16 @@ QString saveFailureReason(const QString &path, const QString &officeMessage)
     return QStringLiteral("write error");
 }
 
+UnoOffice::UnoOffice() = default;
+UnoOffice::~UnoOffice() = default;
+
+RefusingHandler *UnoOffice::interactionHandler()
+{
+    if (!m_handler.is())
+        m_handler = new RefusingHandler;
+    return m_handler.get();
+}
+
 Reference<uno::XComponentContext> UnoOffice::localContext()
 {
     // Never destroyed: the UNO runtime must not be torn down by static
@@ -232,8 +264,9 @@ Reference<uno::XComponentContext> UnoOffice::localContext()
 void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
                         const std::atomic_bool *cancelled)
 {
-    const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
+    // The office first: our own UNO runtime boots while it starts.
     process.launch();
+    const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
     int restarts = 0;
     for (;;) {
         try {
@@ -242,6 +275,9 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
             return;
         } catch (const connection::NoConnectException &) {
         }
+        // Before any restart: a cancelled start may have killed the office.
+        if (cancelled && cancelled->load())
+            throw OfficeFailure(QStringLiteral("the start was cancelled"));
         if (!process.isRunning()) {
             // A fresh profile makes the first start ask for a restart.
             if (process.exitStatus() == 81 && restarts++ < 3) {
@@ -257,9 +293,9 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
-        if (cancelled && cancelled->load())
-            throw OfficeFailure(QStringLiteral("the start was cancelled"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        // A failed connect costs next to nothing: a short pause finds the
+        // office soon after it listens.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
@@ -273,14 +309,15 @@ UnoOffice::Document UnoOffice::load(const QString &path)
     if (info.size() == 0)
         throw OfficeFailure(QStringLiteral("the file is empty"));
 
-    rtl::Reference<RefusingHandler> handler(new RefusingHandler);
+    RefusingHandler *handler = interactionHandler();
+    handler->forget();
     const bool text = isTextFile(path);
     uno::Sequence<beans::PropertyValue> props(text ? 8 : 6);
     props[0] = property("Hidden", uno::Any(true));
     props[1] = property("ReadOnly", uno::Any(true));
     props[2] = property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE));
     props[3] = property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE));
-    props[4] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler.get())));
+    props[4] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler)));
     props[5] = property("Silent", uno::Any(true));
     if (text) {
         // Text files are workbooks only when asked for by their name; they
@@ -289,10 +326,11 @@ UnoOffice::Document UnoOffice::load(const QString &path)
         props[7] = property("FilterOptions", uno::Any(rtl::OUString("44,34,76,1")));
     }
 
-    const Reference<frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
+    if (!m_desktop.is())
+        throw OfficeFailure(QStringLiteral("LibreOffice is not connected"));
     Document document;
     try {
-        document = loader->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
+        document = m_desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
     } catch (const lang::IllegalArgumentException &) {
         if (isEncryptedOoxml(path))
             throw OfficeFailure(QStringLiteral("the workbook is password-protected"));
@@ -307,8 +345,9 @@ UnoOffice::Document UnoOffice::load(const QString &path)
     }
 
     Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
-    const QString filter = filterOf(document);
-    if (!spreadsheet.is() || (!text && filter == QLatin1String(kTextFilter))) {
+    // A text file named as one was asked for as text; any other file the
+    // office may have taken for text on its own.
+    if (!spreadsheet.is() || (!text && filterOf(document) == QLatin1String(kTextFilter))) {
         const QString why = spreadsheet.is()
             ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
             : QStringLiteral("the file is not a workbook (LibreOffice opened it as %1)").arg(documentKind(document));
@@ -320,11 +359,10 @@ UnoOffice::Document UnoOffice::load(const QString &path)
 
 void UnoOffice::store(const Document &document, const QString &path, const QString &filter, const QString &options)
 {
-    rtl::Reference<RefusingHandler> handler(new RefusingHandler);
     uno::Sequence<beans::PropertyValue> props(options.isEmpty() ? 3 : 4);
     props[0] = property("FilterName", uno::Any(toOUString(filter)));
     props[1] = property("Overwrite", uno::Any(true));
-    props[2] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler.get())));
+    props[2] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(interactionHandler())));
     if (!options.isEmpty())
         props[3] = property("FilterOptions", uno::Any(toOUString(options)));
     const Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);

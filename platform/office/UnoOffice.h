@@ -5,6 +5,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <rtl/ref.hxx>
 
 #include <QString>
 
@@ -12,6 +13,8 @@
 #include <chrono>
 
 namespace platform::office {
+
+class RefusingHandler;
 
 // The UNO side of one office process: connecting, loading, storing,
 // closing, terminating. Every function blocks until the office answers and
@@ -22,6 +25,9 @@ class UnoOffice
 {
 public:
     using Document = css::uno::Reference<css::lang::XComponent>;
+
+    UnoOffice();
+    ~UnoOffice();
 
     // Launches the process (again, when a fresh profile asks for a restart)
     // and connects to it, retrying until the deadline or until *cancelled
@@ -40,8 +46,11 @@ public:
     static css::uno::Reference<css::uno::XComponentContext> localContext();
 
 private:
+    RefusingHandler *interactionHandler();
+
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    rtl::Reference<RefusingHandler> m_handler;
 };
 
 QString toQString(const rtl::OUString &text);

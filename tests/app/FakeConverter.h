@@ -28,6 +28,13 @@ public:
         calls << "cancelStart";
         startCancelled = true;
     }
+    // Not among calls: they come from the window, not from the run.
+    void prepare() override { ++prepared; }
+    void dismiss() override
+    {
+        ++dismissed;
+        callsBeforeDismiss = calls;
+    }
     void hide() override { calls << "hide"; }
     WorkbookRef open(const QString &path) override;
     void quit() override { calls << "quit"; }
@@ -39,6 +46,9 @@ public:
     bool isStarted() const override { return started; }
 
     QStringList calls;
+    int prepared = 0;
+    int dismissed = 0;
+    QStringList callsBeforeDismiss;
     QStringList opened;
     QStringList saved;       // "file|code"
     QStringList failOpenFor; // file names whose open fails

@@ -266,6 +266,38 @@ TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
     EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
 }
 
+TEST(MainWindow, TheApplicationGetsReadyWhenTheWindowIsShownAndIsDismissedOnlyWhenItCloses)
+{
+    QTemporaryDir source, out;
+    writeFile(source.path(), "a.xls");
+    FakeConverter *fake = nullptr;
+    Window w(&fake);
+    w.get<QLineEdit>("ePath")->setText(out.path());
+    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    EXPECT_EQ(fake->prepared, 0);
+    w.form->show();
+    EXPECT_EQ(fake->prepared, 1);
+    w.form->hide();
+    w.form->show();
+    EXPECT_EQ(fake->prepared, 1);
+
+    w.form->vexButton2Click(nullptr);
+    w.form->vexButton2Click(nullptr);
+    EXPECT_EQ(fake->calls.count("quit"), 2);
+    EXPECT_EQ(fake->dismissed, 0) << "what the runs quit stays ready between them";
+
+    // Closed during a run: dismissed once the run is over, not below it.
+    writeFile(source.path(), "b.xls");
+    fake->onOpen = [&](const QString &path) {
+        if (path.endsWith("a.xls"))
+            QTimer::singleShot(0, w.form.get(), &QWidget::close);
+    };
+    w.form->vexButton2Click(nullptr);
+    EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
+    EXPECT_EQ(fake->dismissed, 1);
+    EXPECT_EQ(fake->callsBeforeDismiss.mid(fake->callsBeforeDismiss.size() - 2), QStringList({"quit", "release"}));
+}
+
 TEST(MainWindow, TheStartOfTheApplicationCannotBeEnteredTwice)
 {
     QTemporaryDir source, out;

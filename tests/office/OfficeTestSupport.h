@@ -22,6 +22,10 @@ QList<pid_t> officeChildrenOf(qint64 parent);
 // Office processes whose command line names the given profile or pipe text.
 QList<pid_t> officeProcessesMatching(const QString &text);
 
+// How many documents the office has loaded, asked over a connection of
+// its own; -1 when it cannot be asked.
+int openDocuments(pid_t office);
+
 // Fields of a comma-separated file (double-quote quoting), row by row.
 QList<QStringList> readCsv(const QString &path);
 

@@ -57,3 +57,25 @@ TEST(Automation, ObjectResultsTravelInVariants)
     EXPECT_THROW(toObject(QVariant(3), "workbooks"), AutomationError);
     EXPECT_THROW(toObject(QVariant(), "workbooks"), AutomationError);
 }
+
+TEST(Automation, ReadinessHooksReachTheServerRegisteredNowAndNoOther)
+{
+    int prepared = 0, dismissed = 0, preparedByOld = 0;
+    const auto server = [] { return std::make_shared<Recorder>(); };
+    registerAutomationServer("ready.server", server, {}, {[&] { ++preparedByOld; }, {}});
+    registerAutomationServer("ready.server", server, {}, {[&] { ++prepared; }, [&] { ++dismissed; }});
+    prepareAutomationObject("Ready.Server");
+    dismissPreparedAutomationObject("ready.server");
+    EXPECT_EQ(prepared, 1);
+    EXPECT_EQ(dismissed, 1);
+    EXPECT_EQ(preparedByOld, 0);
+
+    // A server without hooks, or none at all: nothing happens, nothing throws.
+    registerAutomationServer("plain.server", server);
+    prepareAutomationObject("plain.server");
+    dismissPreparedAutomationObject("plain.server");
+    unregisterAutomationServer("ready.server");
+    prepareAutomationObject("ready.server");
+    EXPECT_EQ(prepared, 1);
+    unregisterAutomationServer("plain.server");
+}

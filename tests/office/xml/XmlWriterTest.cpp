@@ -5,6 +5,7 @@
 // TABULON_XML_WRITE_GOLDEN=1 and review the diff.
 #include "OfficeTestSupport.h"
 
+#include "platform/FileSystem.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/OutputFile.h"
 #include "platform/office/SpreadsheetML.h"
@@ -348,7 +349,7 @@ TEST(OutputFile, ACopyThatDoesNotFitFailsAndLeavesNothing)
         ASSERT_TRUE(file.openTarget(target));
         ASSERT_EQ(file.write(QByteArray(200 << 10, 'h')), qint64(200 << 10));
         EXPECT_FALSE(file.appendFrom(*body));
-        EXPECT_EQ(describeFileError(file.error()), QLatin1String("disk full"));
+        EXPECT_EQ(platform::describeError(file.error()), QLatin1String("disk full"));
         EXPECT_FALSE(file.commit());
         EXPECT_EQ(file.write("more"), -1);
     }
@@ -364,7 +365,7 @@ TEST(OutputFile, ACopyThatDoesNotFitFailsAndLeavesNothing)
     OutputFile small;
     ASSERT_TRUE(small.openTarget(target));
     ASSERT_EQ(small.write(QByteArray(50 << 10, 'h')), qint64(50 << 10));
-    ASSERT_TRUE(small.appendFrom(again)) << describeFileError(small.error()).toStdString();
+    ASSERT_TRUE(small.appendFrom(again)) << platform::describeError(small.error()).toStdString();
     ASSERT_TRUE(small.commit());
     const QByteArray written = readAll(target);
     EXPECT_EQ(written.size(), (50 << 10) + (700 << 10));
