@@ -271,13 +271,10 @@ void TvexMenuAction::clicked()
 
 void TvexMenuAction::uncheckGroupMates()
 {
-    const QMenu *menu = containingMenu();
-    if (!menu)
-        return;
-    for (QAction *action : menu->actions()) {
-        auto *mate = qobject_cast<TvexMenuAction *>(action);
-        if (mate && mate != this && mate->m_radioItem && mate->m_groupIndex == m_groupIndex && mate->m_checked)
-            mate->setChecked(false);
+    if (const QMenu *menu = containingMenu()) {
+        UncheckGroupMates<TvexMenuAction>(menu->actions(), this, [this](const TvexMenuAction &mate) {
+            return mate.m_radioItem && mate.m_groupIndex == m_groupIndex;
+        });
     }
 }
 

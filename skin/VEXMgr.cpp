@@ -27,7 +27,7 @@ bool TvexFileTheme::IsThemeFile(const QString &fileName)
 
 QStringList TvexFileTheme::searchDirectories()
 {
-    return {QCoreApplication::applicationDirPath(), QStringLiteral("/usr/share/tabulon/themes"),
+    return {QCoreApplication::applicationDirPath(), QStringLiteral(TABULON_DATADIR "/tabulon/themes"),
             QStringLiteral(":/themes")};
 }
 

@@ -26,20 +26,6 @@ struct Box {
     bool empty() const { return width() <= 0 || height() <= 0; }
 };
 
-// A copy of image in which every pixel of colour key is fully transparent.
-QImage keyedCopy(const QImage &image, QRgb key)
-{
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    key |= 0xFF000000u;
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] | 0xFF000000u) == key)
-                line[x] = 0;
-    }
-    return out;
-}
-
 // Nearest-neighbour stretch of source's part `from` to w x h: the target
 // pixel (x, y) takes the source pixel (x * sw / w, y * sh / h). Done by hand
 // so that the sampling does not depend on the paint engine.
@@ -167,7 +153,7 @@ void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bo
     const int bw = bitmap.width(), bh = bitmap.height();
     const int hw = bw / 2, hh = bh / 2, HW = W / 2, HH = H / 2;
 
-    const QImage keyed = keyedCopy(bitmap, KeyColor);
+    const QImage keyed = KeyedOut(bitmap, KeyColor);
     const QImage opaque = bitmap.convertToFormat(QImage::Format_ARGB32);
     const QImage &corners = transparentCorners ? keyed : opaque;
 
@@ -238,7 +224,7 @@ void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, b
     QRgb key = KeyColor;
     if (useCornerKey)
         key = bitmap.pixel(0, keyFromTop ? 0 : fh - 1);
-    const QImage keyed = keyedCopy(bitmap, key);
+    const QImage keyed = KeyedOut(bitmap, key);
     const int right = rect.left() + rect.width();
 
     canvas.drawImage(QPoint(rect.left(), rect.top()), keyed, QRect(0, 0, fw, fh));
@@ -254,6 +240,20 @@ void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, b
     }
     const Box to{rect.left() + fw, rect.top(), right - fw, rect.top() + rect.height()};
     drawStretched(canvas, QPoint(0, 0), middle, middle.rect(), to);
+}
+
+QImage KeyedOut(const QImage &picture, QRgb key)
+{
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    key |= 0xFF000000u;
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            if ((line[x] | 0xFF000000u) == key)
+                line[x] = 0;
+        }
+    }
+    return out;
 }
 
 void Rotate180(QImage &bitmap)

@@ -72,6 +72,23 @@ void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect,
 void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop,
                     bool useCornerKey);
 
+// A copy of picture (Format_ARGB32) in which every pixel of colour key,
+// whatever its alpha, is fully transparent.
+QImage KeyedOut(const QImage &picture, QRgb key);
+
+// Unchecks every checked member of candidates (qobject_cast to T) other than
+// keep for which sameGroup(member) holds: the exclusivity of a group of
+// radio controls or radio items.
+template <typename T, typename Objects, typename SameGroup>
+void UncheckGroupMates(const Objects &candidates, const T *keep, SameGroup sameGroup)
+{
+    for (auto *candidate : candidates) {
+        auto *mate = qobject_cast<T *>(candidate);
+        if (mate && mate != keep && mate->Checked() && sameGroup(*mate))
+            mate->setChecked(false);
+    }
+}
+
 // Turns bitmap by half a turn in place.
 void Rotate180(QImage &bitmap);
 
