@@ -48,7 +48,7 @@ namespace vex {
 
 class TvexForm;
 
-class TvexMainMenu : public QMenu, public platform::Component
+class TvexMainMenu : public QMenu, public platform::Component, public TvexMenuLook
 {
     Q_OBJECT
     Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
@@ -85,41 +85,8 @@ public:
 
     bool OwnerDraw() const { return true; }
     void setOwnerDraw(bool) {}
-    TvexFileTheme *FileTheme() const { return m_look.FileTheme(); }
     void setFileTheme(TvexFileTheme *theme);
-    TvexUIStyle UIStyle() const { return m_look.UIStyle(); }
     void setUIStyle(TvexUIStyle style);
-    int MenuItemHeight() const { return m_look.MenuItemHeight(); }
-    void setMenuItemHeight(int height) { m_look.setMenuItemHeight(height); }
-    int SeparatorHeight() const { return m_look.SeparatorHeight(); }
-    void setSeparatorHeight(int height) { m_look.setSeparatorHeight(height); }
-    int BarWidth() const { return m_look.BarWidth(); }
-    void setBarWidth(int width) { m_look.setBarWidth(width); }
-    platform::TColor BarColor() const { return m_look.BarColor(); }
-    void setBarColor(platform::TColor c) { m_look.setBarColor(c); }
-    platform::TColor Color() const { return m_look.Color(); }
-    void setColor(platform::TColor c) { m_look.setColor(c); }
-    platform::TColor SeparatorColor() const { return m_look.SeparatorColor(); }
-    void setSeparatorColor(platform::TColor c) { m_look.setSeparatorColor(c); }
-    platform::TColor SelectedBorderColor() const { return m_look.SelectedBorderColor(); }
-    void setSelectedBorderColor(platform::TColor c) { m_look.setSelectedBorderColor(c); }
-    platform::TColor SelectedColor() const { return m_look.SelectedColor(); }
-    void setSelectedColor(platform::TColor c) { m_look.setSelectedColor(c); }
-    platform::TColor SelectedFontColor() const { return m_look.SelectedFontColor(); }
-    void setSelectedFontColor(platform::TColor c) { m_look.setSelectedFontColor(c); }
-    platform::TColor FontColor() const { return m_look.FontColor(); }
-    void setFontColor(platform::TColor c) { m_look.setFontColor(c); }
-    platform::TColor BorderColor() const { return m_look.BorderColor(); }
-    void setBorderColor(platform::TColor c) { m_look.setBorderColor(c); }
-    bool FlatMenu() const { return m_look.FlatMenu(); }
-    void setFlatMenu(bool flat) { m_look.setFlatMenu(flat); }
-    QString FontName() const { return m_look.FontName(); }
-    void setFontName(const QString &name) { m_look.setFontName(name); }
-    int FontSize() const { return m_look.FontSize(); }
-    void setFontSize(int points) { m_look.setFontSize(points); }
-    int FontCharset() const { return m_look.FontCharset(); }
-    void setFontCharset(int charset) { m_look.setFontCharset(charset); }
-    bool UseSystemFont() const { return m_look.UseSystemFont(); }
     // Stores; the frame that shows the menu takes the new font for its bar.
     void setUseSystemFont(bool use);
 
@@ -139,8 +106,9 @@ public:
     // Attaches every top-level item, then has the frame rebuild its bar.
     void loaded() override;
 
-    TvexMenuLook &look() { return m_look; }
-    const TvexMenuLook &look() const { return m_look; }
+    // The shared look, as the item style and the frame's bar see it.
+    TvexMenuLook &look() { return *this; }
+    const TvexMenuLook &look() const { return *this; }
 
 protected:
     void actionEvent(QActionEvent *event) override;
@@ -154,7 +122,6 @@ private:
     void watchItem(QAction *item);
     void itemEvent(QActionEvent *event, bool topLevel);
 
-    TvexMenuLook m_look;
     std::unique_ptr<platform::TImageList> m_checkMarks;
     platform::TImageListLink m_images;
     QPointer<TvexForm> m_frame;
