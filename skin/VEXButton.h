@@ -162,10 +162,8 @@ private:
 class TvexButton : public TvexCustomButton
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
     Q_PROPERTY(vex::TvexButton::TButtonLayout Layout READ Layout WRITE setLayout)
@@ -176,12 +174,7 @@ class TvexButton : public TvexCustomButton
     Q_PROPERTY(bool Default READ Default WRITE setDefault)
     Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
     Q_PROPERTY(uint ResHandle READ ResHandle WRITE setResHandle)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
     Q_PROPERTY(QAction *Action READ Action WRITE setAction)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
@@ -240,19 +233,12 @@ class TvexCheckBox : public TvexControl
     Q_OBJECT
     Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
     Q_PROPERTY(vex::TvexCheckBox::TCheckBoxState State READ State WRITE setState)
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
     Q_PROPERTY(vex::TvexCheckBox::TBiDiMode BiDiMode READ BiDiMode WRITE setBiDiMode)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };

@@ -28,9 +28,19 @@ namespace vex {
 // transparency. Every emitted notification may delete the control; the base
 // checks after each one before touching itself again, and so must overrides
 // that call it first.
+//
+// Every skinned control publishes the caption, transparency, tab stop,
+// context menu and hint properties declared here.
 class TvexControl : public QWidget, public platform::Component
 {
     Q_OBJECT
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
+    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
+    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
+    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
+    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
+    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     explicit TvexControl(QWidget *parent = nullptr);

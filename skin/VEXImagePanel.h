@@ -102,17 +102,10 @@ class TvexImagePanel : public TvexCustomPanel
     Q_OBJECT
     Q_PROPERTY(int BorderWidth READ BorderWidth WRITE setBorderWidth)
     Q_PROPERTY(QImage Picture READ Picture WRITE setPicture)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(vex::TvexCustomPanel::TAlignment Alignment READ Alignment WRITE setAlignment)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(vex::TvexCustomPanel::TvexDrawStyle DrawStyle READ DrawStyle WRITE setDrawStyle)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     Q_INVOKABLE explicit TvexImagePanel(QWidget *parent = nullptr);
