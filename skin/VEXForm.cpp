@@ -4,7 +4,9 @@
 #include "platform/MainForm.h"
 #include "platform/WindowEvents.h"
 #include "skin/VEXImagePanel.h"
+#include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
+#include "skin/VEXUsageError.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +16,6 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -75,12 +76,6 @@ bool hostIsGoing(const QWidget *host, const QMetaObject *hostClass, const QObjec
     if (host->metaObject() != hostClass)
         return true;
     return frame->parent() == host && !host->children().contains(const_cast<QObject *>(frame));
-}
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
 }
 
 } // namespace
@@ -673,9 +668,9 @@ void TvexForm::setUIStyle(TvexUIStyle style)
         m_titleBar->setFileTheme(m_fileTheme);
         m_titleBar->setUIStyle(m_uiStyle);
     }
-    if (m_menu && InheritsClass(m_menu, "TvexMainMenu")) {
-        m_menu->setProperty("UIStyle", QVariant::fromValue(m_uiStyle));
-        m_menu->setProperty("FileTheme", QVariant::fromValue(m_fileTheme.get()));
+    if (auto *mainMenu = qobject_cast<TvexMainMenu *>(m_menu)) {
+        mainMenu->setUIStyle(m_uiStyle);
+        mainMenu->setFileTheme(m_fileTheme.get());
     }
     if (m_autoUpdateSub)
         ApplyThemeToChildren(this, m_uiStyle, m_fileTheme);
@@ -765,7 +760,7 @@ void TvexForm::setCaption(const QString &caption)
 void TvexForm::setFormPanel(QWidget *panel)
 {
     if (panel == this) {
-        showError(FormPanelIsFrameMessage);
+        ReportUsageError(FormPanelIsFrameMessage);
         return;
     }
     m_formPanel = panel;

@@ -3,11 +3,11 @@
 #include "platform/Align.h"
 #include "platform/SystemMetrics.h"
 #include "skin/VEXPublic.h"
+#include "skin/VEXUsageError.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -39,12 +39,6 @@ int firstFrame(TvexTitleBarBtnType type)
 }
 
 constexpr int RestoreFrame = 10;
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
-}
 
 // -- window actions on a host form
 
@@ -151,7 +145,7 @@ void TvexTitleBarButton::setButtonType(TvexTitleBarBtnType type)
     if (type == vexControlBox && m_collection) {
         for (int i = 0; i < m_collection->Count(); ++i) {
             if (m_collection->Items(i)->ButtonType() == vexControlBox) {
-                showError(ControlBoxTakenMessage);
+                ReportUsageError(ControlBoxTakenMessage);
                 return;
             }
         }
@@ -444,7 +438,7 @@ void TvexTitleBarSection::setAlign(TvexTitleBarAlign align)
         if (m_collection) {
             for (int i = 0; i < m_collection->Count(); ++i) {
                 if (m_collection->Items(i)->Align() == vexClient) {
-                    showError(ClientTakenMessage);
+                    ReportUsageError(ClientTakenMessage);
                     return;
                 }
             }

@@ -2,18 +2,17 @@
 
 // Helpers of the title-bar and menu tests: a stand-in for the skinned frame
 // (recognised by class name, as the real one will be), a host window that
-// answers the left-border width query, message-box capture and small theme
+// answers the left-border width query, usage-error capture and small theme
 // files.
 
 #include "skin/VEXMgr.h"
 #include "skin/VEXTitleBar.h"
+#include "skin/VEXUsageError.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QFile>
-#include <QMessageBox>
 #include <QPair>
-#include <QTimer>
 #include <QWidget>
 #include <QtEndian>
 
@@ -53,22 +52,13 @@ protected:
     }
 };
 
-// Runs action and answers the text of the message box it showed (which is
-// closed with OK); empty when it showed none.
+// Runs action and answers the usage error it reported (what the message box
+// would have said); empty when it reported none.
 inline QString messageShownBy(const std::function<void()> &action)
 {
-    QString text;
-    QTimer timer;
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->accept();
-        }
-    });
-    timer.start();
+    vex::TvexUsageErrorRecorder recorder;
     action();
-    return text;
+    return recorder.take().join(QLatin1Char('\n'));
 }
 
 // A theme file holding the given integer (and colour) values.
