@@ -84,18 +84,6 @@ QString unqualified(const char *name)
     return at < 0 ? s : s.mid(at + 2);
 }
 
-TvexUIStyle styleOf(const QObject *object)
-{
-    const QVariant v = object->property("UIStyle");
-    if (v.metaType() == QMetaType::fromType<TvexUIStyle>())
-        return v.value<TvexUIStyle>();
-    bool ok = false;
-    const int i = v.toInt(&ok);
-    if (ok && i >= int(TvexUIStyle::FromThemeFile) && i <= int(TvexUIStyle::BlueGlass))
-        return TvexUIStyle(i);
-    return TvexUIStyle::DeepBlue;
-}
-
 QMdiArea *mdiClientOf(QWidget *form)
 {
     return form ? form->findChild<QMdiArea *>() : nullptr;
@@ -304,13 +292,20 @@ QString ClassName(const QObject *object)
     return object ? unqualified(object->metaObject()->className()) : QString();
 }
 
+TvexSkinnedFrame *SkinnedFrameOf(QObject *object)
+{
+    return qobject_cast<TvexSkinnedFrame *>(object);
+}
+
 TvexUIStyle GetOwnerFormStyle(QObject *owner)
 {
     if (!owner || !platform::isForm(owner))
         return TvexUIStyle::DeepBlue;
     for (QObject *child : owner->children()) {
-        if (child->isWidgetType() && InheritsClass(child, "TvexForm"))
-            return styleOf(child);
+        if (!child->isWidgetType())
+            continue;
+        if (const TvexSkinnedFrame *frame = SkinnedFrameOf(child))
+            return frame->frameStyle();
     }
     return TvexUIStyle::DeepBlue;
 }

@@ -33,6 +33,7 @@
 #include "skin/VEXThemes.h"
 
 #include <QImage>
+#include <QObject>
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
@@ -101,12 +102,25 @@ bool InRect(int x, int y, const QRect &rect);
 // nothing worth drawing.
 bool IsBlankText(const QString &text);
 
-// The style a new skinned control takes from its owner: the UIStyle of the
-// first direct child widget of owner that is a TvexForm, DeepBlue when owner is
-// not a form (a top-level widget) or holds none. A control created on a form
-// passes that form (platform::ownerForm(parent)); a frame's own title bar
-// passes the frame, which is not a form. TvexForm is recognised by class name
-// (namespace ignored), so this unit does not depend on it.
+// What a skinned frame (TvexForm) shows of itself to the rest of the toolkit,
+// which knows frames by this interface rather than by their class: the
+// controls on its form take its style, a title bar knows it sits on one, a
+// file theme it uses makes it redraw.
+class TvexSkinnedFrame
+{
+public:
+    virtual ~TvexSkinnedFrame() = default;
+    virtual TvexUIStyle frameStyle() const = 0;
+};
+
+// The frame behind object, or none when object is no skinned frame.
+TvexSkinnedFrame *SkinnedFrameOf(QObject *object);
+
+// The style a new skinned control takes from its owner: the style of the
+// first direct child widget of owner that is a skinned frame, DeepBlue when
+// owner is not a form (a top-level widget) or holds none. A control created
+// on a form passes that form (platform::ownerForm(parent)); a frame's own
+// title bar passes the frame, which is not a form.
 TvexUIStyle GetOwnerFormStyle(QObject *owner);
 
 // For each widget placed directly on frame (not deeper), in order, that
@@ -136,3 +150,5 @@ QRect GetWorkArea();
 void SetControlRect(QWidget *control, const QRect &rect);
 
 } // namespace vex
+
+Q_DECLARE_INTERFACE(vex::TvexSkinnedFrame, "tabulon.skin.SkinnedFrame/1")

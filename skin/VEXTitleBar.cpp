@@ -758,7 +758,7 @@ QWidget *TvexTitleBar::HostForm() const
 
 bool TvexTitleBar::OnSkinnedFrame() const
 {
-    return parentWidget() && InheritsClass(parentWidget(), "TvexForm");
+    return SkinnedFrameOf(parentWidget()) != nullptr;
 }
 
 bool TvexTitleBar::RightToLeftLayout() const

@@ -1,13 +1,14 @@
 #pragma once
 
 // Helpers of the title-bar and menu tests: a stand-in for the skinned frame
-// (recognised by class name, as the real one will be), a host window that
+// (StandInFrame.h), a host window that
 // answers the left-border width query, usage-error capture and small theme
 // files.
 
 #include "skin/VEXMgr.h"
 #include "skin/VEXTitleBar.h"
 #include "skin/VEXUsageError.h"
+#include "StandInFrame.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -20,18 +21,7 @@
 
 namespace titlebartest {
 
-class TvexForm : public QWidget
-{
-    Q_OBJECT
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-public:
-    using QWidget::QWidget;
-    vex::TvexUIStyle UIStyle() const { return m_style; }
-    void setUIStyle(vex::TvexUIStyle style) { m_style = style; }
-
-private:
-    vex::TvexUIStyle m_style = vex::TvexUIStyle::DeepBlue;
-};
+using TvexForm = skintest::StandInFrame;
 
 // A top-level window whose frame has a left-border picture `border` wide.
 class BorderedHost : public QWidget
