@@ -397,7 +397,6 @@ void TvexButton::setGlyph(const QImage &glyph)
 {
     m_glyph = glyph;
     m_glyphFromAction = false;
-    layoutGlyph();
     update();
 }
 
@@ -416,21 +415,18 @@ void TvexButton::ActionChanged()
         m_glyph = icon.pixmap(size).toImage();
     }
     m_glyphFromAction = !m_glyph.isNull();
-    layoutGlyph();
     update();
 }
 
 void TvexButton::setLayout(TButtonLayout layout)
 {
     m_layout = layout;
-    layoutGlyph();
     update();
 }
 
 void TvexButton::setSpacing(int spacing)
 {
     m_spacing = spacing;
-    layoutGlyph();
     update();
 }
 
@@ -439,32 +435,13 @@ void TvexButton::UIStyleChanged()
     setTransparent(ThemeBool(FileTheme(), UIStyle(), ButtonTransparentBool));
 }
 
-void TvexButton::CaptionChanged()
-{
-    layoutGlyph();
-}
-
-void TvexButton::FontChanged()
-{
-    layoutGlyph();
-    TvexCustomButton::FontChanged();
-}
-
 bool TvexButton::FocusDrawsBold() const
 {
     return UIStyle() == TvexUIStyle::MacOS || UIStyle() == TvexUIStyle::BlueGlass;
 }
 
-void TvexButton::resizeEvent(QResizeEvent *event)
+TvexButton::GlyphPlace TvexButton::placeGlyph() const
 {
-    TvexCustomButton::resizeEvent(event);
-    layoutGlyph();
-}
-
-void TvexButton::layoutGlyph()
-{
-    if (m_glyph.isNull())
-        return;
     const int gh = m_glyph.height();
     const int gw = m_glyph.width() == 2 * gh ? gh : m_glyph.width();
     const QFontMetrics metrics(font());
@@ -473,24 +450,26 @@ void TvexButton::layoutGlyph()
     const int sp = m_spacing;
     const int w = width();
     const int h = height();
+    GlyphPlace at;
     switch (m_layout) {
     case blGlyphLeft:
-        m_glyphPos = QPoint((w - (tw + gw + sp)) / 2, (h - gh) / 2);
-        m_captionPos = QPoint(m_glyphPos.x() + gw + sp, (h - th) / 2);
+        at.glyph = QPoint((w - (tw + gw + sp)) / 2, (h - gh) / 2);
+        at.caption = QPoint(at.glyph.x() + gw + sp, (h - th) / 2);
         break;
     case blGlyphRight:
-        m_glyphPos = QPoint((w + tw + sp - gw) / 2, (h - gh) / 2);
-        m_captionPos = QPoint(m_glyphPos.x() - tw - sp, (h - th) / 2);
+        at.glyph = QPoint((w + tw + sp - gw) / 2, (h - gh) / 2);
+        at.caption = QPoint(at.glyph.x() - tw - sp, (h - th) / 2);
         break;
     case blGlyphTop:
-        m_glyphPos = QPoint((w - gw) / 2, (h - (th + gh + sp)) / 2);
-        m_captionPos = QPoint((w - tw) / 2, m_glyphPos.y() + gh + sp);
+        at.glyph = QPoint((w - gw) / 2, (h - (th + gh + sp)) / 2);
+        at.caption = QPoint((w - tw) / 2, at.glyph.y() + gh + sp);
         break;
     case blGlyphBottom:
-        m_glyphPos = QPoint((w - gw) / 2, (h + th + sp - gh) / 2);
-        m_captionPos = QPoint((w - tw) / 2, m_glyphPos.y() - th - sp);
+        at.glyph = QPoint((w - gw) / 2, (h + th + sp - gh) / 2);
+        at.caption = QPoint((w - tw) / 2, at.glyph.y() - th - sp);
         break;
     }
+    return at;
 }
 
 void TvexButton::DrawSkin(QPainter &canvas, const QImage &frame)
@@ -511,7 +490,7 @@ void TvexButton::drawGlyph(QPainter &canvas)
                                               : KeyedOut(face, m_glyph.pixel(0, 0));
     if (!twoFrames && !isEnabled())
         keyed = embossed(keyed);
-    canvas.drawImage(m_glyphPos + (isPressed() ? QPoint(1, 1) : QPoint()), keyed);
+    canvas.drawImage(placeGlyph().glyph + (isPressed() ? QPoint(1, 1) : QPoint()), keyed);
 }
 
 void TvexButton::DrawCaption(QPainter &canvas, const QString &text)
@@ -524,7 +503,7 @@ void TvexButton::DrawCaption(QPainter &canvas, const QString &text)
     auto inFrom = [this](QPoint p) { return QRect(p.x(), p.y(), width() - p.x(), height() - p.y()); };
     canvas.setBrush(Qt::NoBrush);
     canvas.setFont(font());
-    QPoint at = m_captionPos;
+    QPoint at = placeGlyph().caption;
     QColor color = palette().color(QPalette::WindowText);
     if (!isEnabled()) {
         canvas.setPen(QColor(255, 255, 255));

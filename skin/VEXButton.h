@@ -195,15 +195,13 @@ public:
     int Spacing() const { return m_spacing; }
     void setSpacing(int spacing);
 
-    // Where the glyph and the caption beside it go, laid out whenever the
-    // glyph, the caption, the font, the layout or the size changes.
-    QPoint glyphPosition() const { return m_glyphPos; }
-    QPoint captionPosition() const { return m_captionPos; }
+    // Where the glyph and the caption beside it go, for the glyph, caption,
+    // font, layout, spacing and size the button has now.
+    QPoint glyphPosition() const { return placeGlyph().glyph; }
+    QPoint captionPosition() const { return placeGlyph().caption; }
 
 protected:
     void UIStyleChanged() override;
-    void CaptionChanged() override;
-    void FontChanged() override;
     bool FocusDrawsBold() const override;
     // Also takes the action's icon as the glyph, unless a glyph of the
     // button's own is set.
@@ -211,18 +209,18 @@ protected:
     void DrawSkin(QPainter &canvas, const QImage &frame) override;
     void DrawCaption(QPainter &canvas, const QString &text) override;
 
-    void resizeEvent(QResizeEvent *event) override;
-
 private:
-    void layoutGlyph();
+    struct GlyphPlace {
+        QPoint glyph;
+        QPoint caption;
+    };
+    GlyphPlace placeGlyph() const;
     void drawGlyph(QPainter &canvas);
 
     QImage m_glyph;
     bool m_glyphFromAction = false;
     TButtonLayout m_layout = blGlyphLeft;
     int m_spacing = 4;
-    QPoint m_glyphPos;
-    QPoint m_captionPos;
 };
 
 // A two-state check box drawn from the four-frame "CheckBoxImage" strip
