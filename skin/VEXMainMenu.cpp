@@ -15,7 +15,7 @@ namespace vex {
 // TvexMainMenu
 
 TvexMainMenu::TvexMainMenu(QWidget *owner)
-    : QMenu(owner), TvexMenuLook(this), m_checkMarks(std::make_unique<platform::TImageList>()),
+    : TvexMenuComponent(owner), m_checkMarks(std::make_unique<platform::TImageList>()),
       m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
     m_checkMarks->setTransparentColor(platform::clWhite);

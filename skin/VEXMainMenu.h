@@ -33,6 +33,7 @@
 #include "platform/Component.h"
 #include "platform/ImageList.h"
 #include "skin/VEXMenu.h"
+#include "skin/VEXMenuBase.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 
@@ -48,29 +49,10 @@ namespace vex {
 
 class TvexForm;
 
-class TvexMainMenu : public QMenu, public platform::Component, public TvexMenuLook
+class TvexMainMenu : public TvexMenuComponent
 {
     Q_OBJECT
     Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
-    Q_PROPERTY(bool OwnerDraw READ OwnerDraw WRITE setOwnerDraw)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-    Q_PROPERTY(int MenuItemHeight READ MenuItemHeight WRITE setMenuItemHeight)
-    Q_PROPERTY(int SeparatorHeight READ SeparatorHeight WRITE setSeparatorHeight)
-    Q_PROPERTY(int BarWidth READ BarWidth WRITE setBarWidth)
-    Q_PROPERTY(platform::TColor BarColor READ BarColor WRITE setBarColor)
-    Q_PROPERTY(platform::TColor Color READ Color WRITE setColor)
-    Q_PROPERTY(platform::TColor SeparatorColor READ SeparatorColor WRITE setSeparatorColor)
-    Q_PROPERTY(platform::TColor SelectedBorderColor READ SelectedBorderColor WRITE setSelectedBorderColor)
-    Q_PROPERTY(platform::TColor SelectedColor READ SelectedColor WRITE setSelectedColor)
-    Q_PROPERTY(platform::TColor SelectedFontColor READ SelectedFontColor WRITE setSelectedFontColor)
-    Q_PROPERTY(platform::TColor FontColor READ FontColor WRITE setFontColor)
-    Q_PROPERTY(platform::TColor BorderColor READ BorderColor WRITE setBorderColor)
-    Q_PROPERTY(bool FlatMenu READ FlatMenu WRITE setFlatMenu)
-    Q_PROPERTY(QString FontName READ FontName WRITE setFontName)
-    Q_PROPERTY(int FontSize READ FontSize WRITE setFontSize)
-    Q_PROPERTY(int FontCharset READ FontCharset WRITE setFontCharset)
-    Q_PROPERTY(bool UseSystemFont READ UseSystemFont WRITE setUseSystemFont)
 
 public:
     // Takes the style of the frame on the owner's form and attaches itself
@@ -83,12 +65,10 @@ public:
     platform::TImageList *Images() const { return m_images; }
     void setImages(platform::TImageList *images);
 
-    bool OwnerDraw() const { return true; }
-    void setOwnerDraw(bool) {}
-    void setFileTheme(TvexFileTheme *theme);
-    void setUIStyle(TvexUIStyle style);
-    // Stores; the frame that shows the menu takes the new font for its bar.
-    void setUseSystemFont(bool use);
+    // These also repaint the frame's bar, or have it take the new font.
+    void setFileTheme(TvexFileTheme *theme) override;
+    void setUIStyle(TvexUIStyle style) override;
+    void setUseSystemFont(bool use) override;
 
     // The image list that items index with "ImageIndex": Images, or the
     // menu's own check-mark list while Images is none.
@@ -106,9 +86,6 @@ public:
     // Attaches every top-level item, then has the frame rebuild its bar.
     void loaded() override;
 
-    // The shared look, as the item style and the frame's bar see it.
-    TvexMenuLook &look() { return *this; }
-    const TvexMenuLook &look() const { return *this; }
 
 protected:
     void actionEvent(QActionEvent *event) override;

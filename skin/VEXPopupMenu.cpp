@@ -9,7 +9,7 @@
 namespace vex {
 
 TvexPopupMenu::TvexPopupMenu(QWidget *owner)
-    : QMenu(owner), TvexMenuLook(this), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
+    : TvexMenuComponent(owner), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
     look().UseFor(this);
     look().ApplyStyle(GetOwnerFormStyle(owner));
