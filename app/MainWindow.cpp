@@ -9,6 +9,7 @@
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"
+#include "skin/VEXRegister.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -81,11 +82,7 @@ void TFMain::adaptStoredDefaults()
 void TFMain::registerClasses(platform::FormLoader &loader)
 {
     registerColorNames(loader);
-    loader.registerClass<vex::TvexForm>(QStringLiteral("TvexForm"));
-    loader.registerClass<vex::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
-    loader.registerClass<vex::TvexButton>(QStringLiteral("TvexButton"));
-    loader.registerClass<vex::TvexCheckBox>(QStringLiteral("TvexCheckBox"));
-    loader.registerClass<vex::TvexRadioButton>(QStringLiteral("TvexRadioButton"));
+    vex::registerSkinClasses(loader);
     loader.registerClass<QLabel>(QStringLiteral("TLabel"));
     loader.registerClass<QLineEdit>(QStringLiteral("TEdit"));
     loader.registerClass<QPlainTextEdit>(QStringLiteral("TMemo"));

@@ -3,8 +3,8 @@
 #include "platform/Colors.h"
 #include "platform/Component.h"
 #include "platform/ComponentLink.h"
+#include "skin/VEXControl.h"
 #include "skin/VEXMgr.h"
-#include "skin/VEXPopupHint.h"
 #include "skin/VEXThemes.h"
 
 #include <QAction>
@@ -23,29 +23,15 @@ namespace vex {
 
 // A push button drawn from the "ButtonImage" strip of its style (normal,
 // mouse over, pressed). This class holds the state machine, the keyboard and
-// mouse handling and the paint pipeline; TvexButton adds the stretched face,
+// mouse handling and the frame choice; TvexButton adds the stretched face,
 // the glyph and the published surface.
-class TvexCustomButton : public QWidget, public platform::Component
+class TvexCustomButton : public TvexControl
 {
     Q_OBJECT
 
 public:
     explicit TvexCustomButton(QWidget *parent = nullptr);
     ~TvexCustomButton() override;
-
-    QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
-
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
-    void setUIStyle(TvexUIStyle style);
-
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
-    void setFileTheme(TvexFileTheme *theme);
-
-    // Paint the parent's background under the face and key magenta out of
-    // the face's corners.
-    bool Transparent() const { return m_transparent; }
-    void setTransparent(bool value);
 
     // When switched on, the button takes the size of one frame of its style.
     bool AutoSize() const { return m_autoSize; }
@@ -74,9 +60,6 @@ public:
     uint ResHandle() const { return 0; }
     void setResHandle(uint) {}
 
-    bool TabStop() const { return m_tabStop; }
-    void setTabStop(bool value);
-
     // The action the button follows: its caption (with the "&" of its access
     // key), enabled state and picture become the button's when it is set and
     // whenever the action changes; a click triggers it. The link is dropped
@@ -84,19 +67,9 @@ public:
     QAction *Action() const { return m_action; }
     void setAction(QAction *action) { m_action.set(action); }
 
-    // Context menu and hint (see TvexPopupHint).
-    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
-    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
-    bool ShowHint() const { return m_popupHint.ShowHint(); }
-    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
-    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
-    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
-    QString Hint() const { return m_popupHint.Hint(); }
-    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
-
     // Clicks the button as a mouse release inside it would: triggers the
     // Action, then fires OnClick.
-    void Click();
+    void Click() override;
 
     bool isHot() const { return m_hot; }
     bool isPressed() const { return m_pressed; }
@@ -108,26 +81,17 @@ public:
     static bool dispatchDialogKey(QWidget *form, int key, Qt::KeyboardModifiers modifiers);
 
 signals:
-    void OnClick(QObject *Sender);
     void OnMouseEnter(QObject *Sender);
     void OnMouseExit(QObject *Sender);
     void OnMouseContinuouslyDown(QObject *Sender);
-    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
     void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
     void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
     void OnKeyPress(QObject *Sender, const QString &Key);
-    void OnEnter(QObject *Sender);
-    void OnExit(QObject *Sender);
 
 protected:
     virtual void ApplyAutoSize();
-    virtual void CaptionChanged();
     virtual void FontChanged();
-    virtual void TransparentChanged();
     virtual void EnabledChanged();
-    virtual void UIStyleChanged();
     virtual void DrawSkin(QPainter &canvas, const QImage &frame);
     virtual void DrawCaption(QPainter &canvas, const QString &text);
     virtual void DrawFocus(QPainter &canvas);
@@ -137,45 +101,44 @@ protected:
     virtual void LoadDisabledFrame(QImage &frame);
     // Takes the linked action's caption and enabled state.
     virtual void ActionChanged();
+    // Whether the focused caption is drawn bold instead of a focus
+    // rectangle; decided by the style, never by the paint.
+    virtual bool FocusDrawsBold() const { return false; }
 
     // Frame index (1-based) of the three-frame strip, from the file theme
     // or the built-in style.
     void loadFrame(QImage &frame, int index) const;
     // The colour behind an opaque face: the parent's Color.
-    QColor controlColor() const;
+    QColor BackgroundColor() const override;
+    void PaintFace(QPainter &canvas) override;
+    void TransparentChanged() override;
 
     bool drawTransparent() const { return m_drawTransparent; }
-    bool boldRequest() const { return m_boldRequest; }
-    void setBoldRequest(bool value) { m_boldRequest = value; }
+    // True while the caption of this paint is to be bold: the button has the
+    // focus and its style shows focus so.
+    bool boldRequest() const;
 
     bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
     void pointerEntered();
     void pointerLeft();
+    void startRepeat();
     void stopRepeat();
     bool dialogKey(int key, Qt::KeyboardModifiers modifiers);
     void updateActiveDefault(QWidget *focused);
     void rebroadcastFocus();
     void watchForm();
-    void updateMnemonic();
+    bool focusShown() const;
 
-    QString m_caption;
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
-    TvexFileThemeLink m_fileTheme;
-    bool m_transparent = false;
     bool m_drawTransparent = false;
     bool m_autoSize = false;
     int m_focusedRectMargin = 2;
@@ -183,19 +146,14 @@ private:
     int m_modalResult = 0;
     bool m_default = false;
     bool m_cancel = false;
-    bool m_tabStop = true;
 
     bool m_hot = false;
     bool m_pressed = false;
     bool m_activeDefault = false;
-    bool m_boldRequest = false;
     bool m_pointerInside = false; // Qt holds back leave/enter while the mouse is grabbed
-    bool m_clickArmed = false;
     std::unique_ptr<QTimer> m_repeat;
-    int m_mnemonicId = 0;
     QMetaObject::Connection m_focusWatch;
     platform::ComponentLink<QAction> m_action;
-    TvexPopupHint m_popupHint;
 };
 
 // The push button with its published surface: style and file-theme binding,
@@ -204,10 +162,8 @@ private:
 class TvexButton : public TvexCustomButton
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
     Q_PROPERTY(vex::TvexButton::TButtonLayout Layout READ Layout WRITE setLayout)
@@ -218,12 +174,7 @@ class TvexButton : public TvexCustomButton
     Q_PROPERTY(bool Default READ Default WRITE setDefault)
     Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
     Q_PROPERTY(uint ResHandle READ ResHandle WRITE setResHandle)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
     Q_PROPERTY(QAction *Action READ Action WRITE setAction)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
@@ -244,51 +195,48 @@ public:
     int Spacing() const { return m_spacing; }
     void setSpacing(int spacing);
 
-    // Where the last paint put the glyph and the caption beside it.
-    QPoint glyphPosition() const { return m_glyphPos; }
-    QPoint captionPosition() const { return m_captionPos; }
+    // Where the glyph and the caption beside it go, for the glyph, caption,
+    // font, layout, spacing and size the button has now.
+    QPoint glyphPosition() const { return placeGlyph().glyph; }
+    QPoint captionPosition() const { return placeGlyph().caption; }
 
 protected:
     void UIStyleChanged() override;
+    bool FocusDrawsBold() const override;
     // Also takes the action's icon as the glyph, unless a glyph of the
     // button's own is set.
     void ActionChanged() override;
     void DrawSkin(QPainter &canvas, const QImage &frame) override;
     void DrawCaption(QPainter &canvas, const QString &text) override;
-    void DrawFocus(QPainter &canvas) override;
 
 private:
+    struct GlyphPlace {
+        QPoint glyph;
+        QPoint caption;
+    };
+    GlyphPlace placeGlyph() const;
     void drawGlyph(QPainter &canvas);
 
     QImage m_glyph;
     bool m_glyphFromAction = false;
     TButtonLayout m_layout = blGlyphLeft;
     int m_spacing = 4;
-    QPoint m_glyphPos;
-    QPoint m_captionPos;
 };
 
 // A two-state check box drawn from the four-frame "CheckBoxImage" strip
 // (checked, unchecked, checked disabled, unchecked disabled) followed by its
 // caption on one line.
-class TvexCheckBox : public QWidget, public platform::Component
+class TvexCheckBox : public TvexControl
 {
     Q_OBJECT
     Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
     Q_PROPERTY(vex::TvexCheckBox::TCheckBoxState State READ State WRITE setState)
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
     Q_PROPERTY(vex::TvexCheckBox::TBiDiMode BiDiMode READ BiDiMode WRITE setBiDiMode)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -306,21 +254,10 @@ public:
     TCheckBoxState State() const { return m_checked ? cbChecked : cbUnchecked; }
     void setState(TCheckBoxState state) { setChecked(state == cbChecked); }
 
-    QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
-
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
-    void setUIStyle(TvexUIStyle style);
-
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
-    void setFileTheme(TvexFileTheme *theme);
-
-    // Size to picture and caption at every paint.
+    // Keeps the control the size of its picture and caption: fitted again
+    // whenever the caption, the style, the font or the size changes.
     bool AutoSize() const { return m_autoSize; }
     void setAutoSize(bool value);
-
-    bool Transparent() const { return m_transparent; }
-    void setTransparent(bool value);
 
     // The background when not transparent; the parent's Color while
     // ParentColor is on. Setting it turns ParentColor off.
@@ -329,36 +266,21 @@ public:
     bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool value);
 
-    bool TabStop() const { return m_tabStop; }
-    void setTabStop(bool value);
-
     TBiDiMode BiDiMode() const { return m_biDiMode; }
     void setBiDiMode(TBiDiMode mode);
 
-    // Context menu and hint (see TvexPopupHint).
-    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
-    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
-    bool ShowHint() const { return m_popupHint.ShowHint(); }
-    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
-    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
-    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
-    QString Hint() const { return m_popupHint.Hint(); }
-    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
-
     // A click: toggles (a radio button: checks) as a release inside would.
-    void Click();
+    void Click() override;
+
+    // The picture and the caption side by side, with the margins AutoSize
+    // keeps.
+    QSize sizeHint() const override;
 
 signals:
-    void OnClick(QObject *Sender);
     void OnDblClick(QObject *Sender);
-    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
     void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
     void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
     void OnKeyPress(QObject *Sender, const QString &Key);
-    void OnEnter(QObject *Sender);
-    void OnExit(QObject *Sender);
 
 protected:
     virtual bool FocusVisible() const;
@@ -373,34 +295,26 @@ protected:
     QImage statePicture() const;
     bool rightToLeft() const;
 
-    bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    QColor BackgroundColor() const override;
+    void PaintFace(QPainter &canvas) override;
+    void CaptionChanged() override;
+    void UIStyleChanged() override;
+    void MnemonicPressed() override;
+
     void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
-
-    bool m_clickArmed = false;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void updateMnemonic();
+    void fitToContents();
 
     bool m_checked = false;
-    QString m_caption;
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
-    TvexFileThemeLink m_fileTheme;
     bool m_autoSize = true;
-    bool m_transparent = false;
     platform::TColor m_color = platform::clWindow;
     bool m_parentColor = true;
-    bool m_tabStop = true;
     TBiDiMode m_biDiMode = bdLeftToRight;
-    int m_mnemonicId = 0;
-    TvexPopupHint m_popupHint;
 };
 
 // A radio button: a click checks it and unchecks the radio buttons of the

@@ -6,6 +6,7 @@
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
+#include "skin/VEXUsageError.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -416,7 +417,7 @@ void TvexForm::setCaption(const QString &caption)
 void TvexForm::setFormPanel(QWidget *panel)
 {
     if (panel == this) {
-        showError(FormPanelIsFrameMessage);
+        ReportUsageError(FormPanelIsFrameMessage);
         return;
     }
     m_formPanel = panel;

@@ -20,6 +20,7 @@
 #include "platform/Component.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
+#include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 #include "skin/VEXTitleBar.h"
 
@@ -44,10 +45,10 @@ namespace vex {
 class TvexMenuBar;
 class TvexMenuBarButton;
 
-class TvexForm : public QWidget, public platform::Component, public TvexTitleBarFrame, private FrameDelegate
+class TvexForm : public QWidget, public platform::Component, public TvexSkinnedFrame, private FrameDelegate
 {
     Q_OBJECT
-    Q_INTERFACES(vex::TvexTitleBarFrame)
+    Q_INTERFACES(vex::TvexSkinnedFrame)
     Q_PROPERTY(bool TitleBarCustom READ TitleBarCustom WRITE setTitleBarCustom)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
@@ -84,6 +85,7 @@ public:
     // Re-applies UIStyle when the theme differs from the one held.
     void setFileTheme(TvexFileTheme *theme);
     TvexUIStyle UIStyle() const { return m_uiStyle; }
+    TvexUIStyle frameStyle() const override { return m_uiStyle; }
     // Applies the style: colours, border, corners and border pictures from
     // the built-in table or the file theme, then hands it on to the title
     // bar, the menu and (with UIStyleAutoUpdateSub) the direct children.

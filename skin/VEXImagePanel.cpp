@@ -5,44 +5,22 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 
 namespace vex {
 
-namespace {
-
-// The picture with every pixel of its bottom-left colour made see-through.
-QImage keyedOut(const QImage &picture)
-{
-    QImage keyed = picture.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = keyed.pixel(0, keyed.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == key)
-                line[x] = 0;
-        }
-    }
-    return keyed;
-}
-
-} // namespace
-
 TvexCustomPanel::TvexCustomPanel(QWidget *parent)
-    : QWidget(parent), m_brushColor(platform::clBtnFace), m_popupHint(this)
+    : TvexControl(parent), m_brushColor(platform::clBtnFace)
 {
-    // The paint covers every pixel; erasing first would only flicker.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_NoSystemBackground);
-    setFocusPolicy(Qt::NoFocus);
+    // The caption is a label: it takes no access key. Focus, when switched
+    // on, comes by Tab and by clicks.
+    setCaptionTakesMnemonic(false);
+    setTabStopPolicy(Qt::StrongFocus);
+    setTabStop(false);
     PrepareBackground();
     update();
 }
 
-TvexCustomPanel::~TvexCustomPanel()
-{
-    markDestroying();
-}
+TvexCustomPanel::~TvexCustomPanel() = default;
 
 void TvexCustomPanel::setPicture(const QImage &picture)
 {
@@ -52,12 +30,10 @@ void TvexCustomPanel::setPicture(const QImage &picture)
     update();
 }
 
-void TvexCustomPanel::setTransparent(bool value)
+void TvexCustomPanel::TransparentChanged()
 {
-    m_transparent = value;
     if (!m_picture.isNull())
         SyncPictureTransparency();
-    update();
 }
 
 void TvexCustomPanel::setAutoSize(bool value)
@@ -74,13 +50,17 @@ void TvexCustomPanel::setDrawStyle(TvexDrawStyle value)
     update();
 }
 
-void TvexCustomPanel::setCaption(const QString &caption)
+void TvexCustomPanel::CaptionChanged()
 {
-    if (caption == m_caption)
-        return;
-    m_caption = caption;
     PanelCaptionChanged(m_captionRect);
-    update();
+    placeCaption();
+}
+
+void TvexCustomPanel::placeCaption()
+{
+    // A blank caption draws nothing and leaves the last place as it was.
+    if (!IsBlankText(Caption()))
+        m_captionRect = rect();
 }
 
 void TvexCustomPanel::setAlignment(TAlignment value)
@@ -102,11 +82,6 @@ void TvexCustomPanel::setBorderWidth(int value)
     setContentsMargins(m_borderWidth, m_borderWidth, m_borderWidth, m_borderWidth);
     platform::realign(this);
     update();
-}
-
-void TvexCustomPanel::setTabStop(bool value)
-{
-    setFocusPolicy(value ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 void TvexCustomPanel::PrepareBackground()
@@ -140,38 +115,27 @@ void TvexCustomPanel::ApplyPictureSize()
 
 void TvexCustomPanel::SyncPictureTransparency()
 {
-    if (m_pictureTransparent != m_transparent)
-        m_pictureTransparent = m_transparent;
+    if (m_pictureTransparent != Transparent())
+        m_pictureTransparent = Transparent();
 }
 
-bool TvexCustomPanel::event(QEvent *event)
+QColor TvexCustomPanel::BackgroundColor() const
 {
-    if (m_popupHint.handleEvent(event))
-        return true;
-    return QWidget::event(event);
+    // Whatever neither the parent nor the picture covers shows the fill.
+    return platform::toQColor(m_brushColor);
 }
 
-void TvexCustomPanel::paintEvent(QPaintEvent *)
+void TvexCustomPanel::PaintFace(QPainter &canvas)
 {
-    if (isDestroying() || width() <= 0 || height() <= 0)
-        return;
-    QImage buffer(width(), height(), QImage::Format_RGB32);
-    {
-        QPainter canvas(&buffer);
-        // Whatever neither the parent nor the picture covers shows the fill.
-        canvas.fillRect(buffer.rect(), platform::toQColor(m_brushColor));
-        if (m_transparent)
-            DrawParentBackground(canvas, this);
-        if (!m_picture.isNull())
-            drawPicture(canvas);
-        drawCaption(canvas);
-    }
-    QPainter(this).drawImage(0, 0, buffer);
+    if (!m_picture.isNull())
+        drawPicture(canvas);
+    drawCaption(canvas);
 }
 
 void TvexCustomPanel::drawPicture(QPainter &canvas) const
 {
-    const QImage picture = m_pictureTransparent ? keyedOut(m_picture) : m_picture;
+    const QImage picture =
+        m_pictureTransparent ? KeyedOut(m_picture, m_picture.pixel(0, m_picture.height() - 1)) : m_picture;
     switch (m_drawStyle) {
     case vexStretch:
         canvas.drawImage(rect(), picture);
@@ -185,83 +149,30 @@ void TvexCustomPanel::drawPicture(QPainter &canvas) const
     }
 }
 
-void TvexCustomPanel::drawCaption(QPainter &canvas)
+void TvexCustomPanel::drawCaption(QPainter &canvas) const
 {
-    if (IsBlankText(m_caption))
+    if (IsBlankText(Caption()))
         return;
     static const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter};
     canvas.setFont(font());
     canvas.setPen(palette().color(QPalette::WindowText));
     canvas.setBrush(Qt::NoBrush);
     const int flags = Qt::TextSingleLine | Qt::TextShowMnemonic | Qt::AlignVCenter | horizontal[m_alignment];
-    canvas.drawText(rect(), flags, m_caption);
-    m_captionRect = rect();
+    canvas.drawText(rect(), flags, Caption());
 }
 
 void TvexCustomPanel::resizeEvent(QResizeEvent *event)
 {
-    QWidget::resizeEvent(event);
+    TvexControl::resizeEvent(event);
+    placeCaption();
     emit OnResize(this);
     update();
-}
-
-void TvexCustomPanel::changeEvent(QEvent *event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::EnabledChange)
-        update();
-}
-
-void TvexCustomPanel::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_clickArmed = true;
-    const QPoint p = event->position().toPoint();
-    emit OnMouseDown(this, event->button(), event->modifiers(), p.x(), p.y());
 }
 
 void TvexCustomPanel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // The second press of a double click is no click of its own.
-    m_clickArmed = false;
-    QPointer<TvexCustomPanel> self(this);
-    emit OnDblClick(this);
-    if (!self)
-        return;
-    const QPoint p = event->position().toPoint();
-    emit OnMouseDown(this, event->button(), event->modifiers(), p.x(), p.y());
-}
-
-void TvexCustomPanel::mouseMoveEvent(QMouseEvent *event)
-{
-    const QPoint p = event->position().toPoint();
-    emit OnMouseMove(this, event->modifiers(), p.x(), p.y());
-}
-
-void TvexCustomPanel::mouseReleaseEvent(QMouseEvent *event)
-{
-    QPointer<TvexCustomPanel> self(this);
-    if (event->button() == Qt::LeftButton && m_clickArmed) {
-        m_clickArmed = false;
-        if (rect().contains(event->position().toPoint()))
-            emit OnClick(this);
-        if (!self)
-            return;
-    }
-    const QPoint p = event->position().toPoint();
-    emit OnMouseUp(this, event->button(), event->modifiers(), p.x(), p.y());
-}
-
-void TvexCustomPanel::focusInEvent(QFocusEvent *event)
-{
-    QWidget::focusInEvent(event);
-    emit OnEnter(this);
-}
-
-void TvexCustomPanel::focusOutEvent(QFocusEvent *event)
-{
-    QWidget::focusOutEvent(event);
-    emit OnExit(this);
+    doubleClickPressed(event, [this] { emit OnDblClick(this); });
 }
 
 TvexImagePanel::TvexImagePanel(QWidget *parent) : TvexCustomPanel(parent) {}

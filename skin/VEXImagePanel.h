@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/Colors.h"
-#include "platform/Component.h"
-#include "skin/VEXPopupHint.h"
+#include "skin/VEXControl.h"
 
 #include <QImage>
 #include <QMenu>
@@ -15,7 +14,7 @@ namespace vex {
 // A panel that paints itself in one go from an off-screen image: optionally
 // what its parent shows beneath it, then a picture (at natural size,
 // stretched or tiled) or a plain colour, then a one-line caption.
-class TvexCustomPanel : public QWidget, public platform::Component
+class TvexCustomPanel : public TvexControl
 {
     Q_OBJECT
 
@@ -32,10 +31,8 @@ public:
     QImage Picture() const { return m_picture; }
     void setPicture(const QImage &picture);
 
-    // Paint the parent's background first and key the picture's transparent
+    // Transparent (see TvexControl) also keys the picture's transparent
     // colour (its bottom-left pixel) out.
-    bool Transparent() const { return m_transparent; }
-    virtual void setTransparent(bool value);
 
     // Size the panel to its picture along the axes its Align leaves free.
     bool AutoSize() const { return m_autoSize; }
@@ -43,9 +40,6 @@ public:
 
     TvexDrawStyle DrawStyle() const { return m_drawStyle; }
     void setDrawStyle(TvexDrawStyle value);
-
-    QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
 
     TAlignment Alignment() const { return m_alignment; }
     void setAlignment(TAlignment value);
@@ -58,31 +52,13 @@ public:
     int BorderWidth() const { return m_borderWidth; }
     void setBorderWidth(int value);
 
-    bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
-    void setTabStop(bool value);
-
-    // Context menu and hint (see TvexPopupHint).
-    QMenu *PopupMenu() const { return m_popupHint.PopupMenu(); }
-    void setPopupMenu(QMenu *menu) { m_popupHint.setPopupMenu(menu); }
-    bool ShowHint() const { return m_popupHint.ShowHint(); }
-    void setShowHint(bool show) { m_popupHint.setShowHint(show); }
-    bool ParentShowHint() const { return m_popupHint.ParentShowHint(); }
-    void setParentShowHint(bool value) { m_popupHint.setParentShowHint(value); }
-    QString Hint() const { return m_popupHint.Hint(); }
-    void setHint(const QString &hint) { m_popupHint.setHint(hint); }
-
-    // Where the caption was drawn last; empty before the first caption.
+    // Where the caption is drawn: the whole panel once a caption with
+    // something to show was set; empty before that.
     QRect lastCaptionRect() const { return m_captionRect; }
 
 signals:
-    void OnClick(QObject *Sender);
     void OnDblClick(QObject *Sender);
-    void OnMouseDown(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseMove(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y);
-    void OnMouseUp(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void OnResize(QObject *Sender);
-    void OnEnter(QObject *Sender);
-    void OnExit(QObject *Sender);
 
 protected:
     // Chooses the fill colour used when nothing else covers the panel.
@@ -92,16 +68,13 @@ protected:
     // Runs whenever the picture has been replaced.
     virtual void PictureChanged();
 
-    bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    QColor BackgroundColor() const override;
+    void PaintFace(QPainter &canvas) override;
+    void CaptionChanged() override;
+    void TransparentChanged() override;
+
     void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
     platform::TColor m_brushColor;
 
@@ -109,20 +82,17 @@ private:
     void ApplyPictureSize();
     void SyncPictureTransparency();
     void drawPicture(QPainter &canvas) const;
-    void drawCaption(QPainter &canvas);
+    void drawCaption(QPainter &canvas) const;
+    void placeCaption();
 
     QImage m_picture;
     bool m_pictureTransparent = false; // the graphic's own flag, kept in step with Transparent
-    bool m_transparent = false;
     bool m_autoSize = false;
     TvexDrawStyle m_drawStyle = vexNormal;
-    QString m_caption;
     TAlignment m_alignment = taCenter;
     platform::TColor m_color = platform::clBtnFace;
     int m_borderWidth = 0;
     QRect m_captionRect;
-    bool m_clickArmed = false;
-    TvexPopupHint m_popupHint;
 };
 
 // The panel with the surface a form description sets. Align, Font, Visible
@@ -132,17 +102,10 @@ class TvexImagePanel : public TvexCustomPanel
     Q_OBJECT
     Q_PROPERTY(int BorderWidth READ BorderWidth WRITE setBorderWidth)
     Q_PROPERTY(QImage Picture READ Picture WRITE setPicture)
-    Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(vex::TvexCustomPanel::TAlignment Alignment READ Alignment WRITE setAlignment)
-    Q_PROPERTY(bool TabStop READ TabStop WRITE setTabStop)
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(vex::TvexCustomPanel::TvexDrawStyle DrawStyle READ DrawStyle WRITE setDrawStyle)
-    Q_PROPERTY(QMenu *PopupMenu READ PopupMenu WRITE setPopupMenu)
-    Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
-    Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE setParentShowHint)
-    Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 
 public:
     Q_INVOKABLE explicit TvexImagePanel(QWidget *parent = nullptr);

@@ -15,14 +15,14 @@ namespace vex {
 // TvexMainMenu
 
 TvexMainMenu::TvexMainMenu(QWidget *owner)
-    : QMenu(owner), m_look(this), m_checkMarks(std::make_unique<platform::TImageList>()),
+    : TvexMenuComponent(owner), m_checkMarks(std::make_unique<platform::TImageList>()),
       m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
     m_checkMarks->setTransparentColor(platform::clWhite);
     m_checkMarks->Add(LoadSkinBitmap(QStringLiteral("MENU_CHECKED")));
     syncImages();
-    m_look.UseFor(this);
-    m_look.ApplyStyle(GetOwnerFormStyle(platform::ownerForm(owner)));
+    look().UseFor(this);
+    look().ApplyStyle(GetOwnerFormStyle(platform::ownerForm(owner)));
     attachToFrame();
 }
 
@@ -75,19 +75,19 @@ platform::TImageList *TvexMainMenu::imageList() const
 
 void TvexMainMenu::syncImages()
 {
-    m_look.setImages(imageList()->images());
-    m_look.setCheckMark(m_checkMarks->image(0));
+    look().setImages(imageList()->images());
+    look().setCheckMark(m_checkMarks->image(0));
 }
 
 void TvexMainMenu::setFileTheme(TvexFileTheme *theme)
 {
-    m_look.setFileTheme(theme);
+    look().setFileTheme(theme);
     repaintBar();
 }
 
 void TvexMainMenu::setUIStyle(TvexUIStyle style)
 {
-    m_look.setUIStyle(style);
+    look().setUIStyle(style);
     repaintBar();
 }
 
@@ -100,26 +100,26 @@ void TvexMainMenu::repaintBar()
 
 void TvexMainMenu::setUseSystemFont(bool use)
 {
-    m_look.setUseSystemFont(use);
+    look().setUseSystemFont(use);
     if (m_frame)
         m_frame->UpdateMenuBarFont();
 }
 
 void TvexMainMenu::AttachItemHandlers(QAction *item)
 {
-    m_look.AttachItemHandlers(item);
+    look().AttachItemHandlers(item);
     watchItem(item);
 }
 
 QSize TvexMainMenu::MeasureMenuItem(const QAction *item, const QFontMetrics &canvasFont) const
 {
-    return m_look.MeasureMenuItem(TvexMenuItem::of(item, item->menu() ? item->menu() : this), canvasFont);
+    return look().MeasureMenuItem(TvexMenuItem::of(item, item->menu() ? item->menu() : this), canvasFont);
 }
 
 void TvexMainMenu::DrawMenuItem(const QAction *item, QPainter &canvas, const QRect &rect, bool highlighted) const
 {
     const bool rightToLeft = layoutDirection() == Qt::RightToLeft && platform::middleEastEnabled();
-    m_look.DrawMenuItem(TvexMenuItem::of(item, this), canvas, rect, highlighted, rightToLeft);
+    look().DrawMenuItem(TvexMenuItem::of(item, this), canvas, rect, highlighted, rightToLeft);
 }
 
 void TvexMainMenu::loaded()
@@ -271,13 +271,10 @@ void TvexMenuAction::clicked()
 
 void TvexMenuAction::uncheckGroupMates()
 {
-    const QMenu *menu = containingMenu();
-    if (!menu)
-        return;
-    for (QAction *action : menu->actions()) {
-        auto *mate = qobject_cast<TvexMenuAction *>(action);
-        if (mate && mate != this && mate->m_radioItem && mate->m_groupIndex == m_groupIndex && mate->m_checked)
-            mate->setChecked(false);
+    if (const QMenu *menu = containingMenu()) {
+        UncheckGroupMates<TvexMenuAction>(menu->actions(), this, [this](const TvexMenuAction &mate) {
+            return mate.m_radioItem && mate.m_groupIndex == m_groupIndex;
+        });
     }
 }
 

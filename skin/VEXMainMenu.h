@@ -33,6 +33,7 @@
 #include "platform/Component.h"
 #include "platform/ImageList.h"
 #include "skin/VEXMenu.h"
+#include "skin/VEXMenuBase.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 
@@ -48,29 +49,10 @@ namespace vex {
 
 class TvexForm;
 
-class TvexMainMenu : public QMenu, public platform::Component
+class TvexMainMenu : public TvexMenuComponent
 {
     Q_OBJECT
     Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
-    Q_PROPERTY(bool OwnerDraw READ OwnerDraw WRITE setOwnerDraw)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-    Q_PROPERTY(int MenuItemHeight READ MenuItemHeight WRITE setMenuItemHeight)
-    Q_PROPERTY(int SeparatorHeight READ SeparatorHeight WRITE setSeparatorHeight)
-    Q_PROPERTY(int BarWidth READ BarWidth WRITE setBarWidth)
-    Q_PROPERTY(platform::TColor BarColor READ BarColor WRITE setBarColor)
-    Q_PROPERTY(platform::TColor Color READ Color WRITE setColor)
-    Q_PROPERTY(platform::TColor SeparatorColor READ SeparatorColor WRITE setSeparatorColor)
-    Q_PROPERTY(platform::TColor SelectedBorderColor READ SelectedBorderColor WRITE setSelectedBorderColor)
-    Q_PROPERTY(platform::TColor SelectedColor READ SelectedColor WRITE setSelectedColor)
-    Q_PROPERTY(platform::TColor SelectedFontColor READ SelectedFontColor WRITE setSelectedFontColor)
-    Q_PROPERTY(platform::TColor FontColor READ FontColor WRITE setFontColor)
-    Q_PROPERTY(platform::TColor BorderColor READ BorderColor WRITE setBorderColor)
-    Q_PROPERTY(bool FlatMenu READ FlatMenu WRITE setFlatMenu)
-    Q_PROPERTY(QString FontName READ FontName WRITE setFontName)
-    Q_PROPERTY(int FontSize READ FontSize WRITE setFontSize)
-    Q_PROPERTY(int FontCharset READ FontCharset WRITE setFontCharset)
-    Q_PROPERTY(bool UseSystemFont READ UseSystemFont WRITE setUseSystemFont)
 
 public:
     // Takes the style of the frame on the owner's form and attaches itself
@@ -83,45 +65,10 @@ public:
     platform::TImageList *Images() const { return m_images; }
     void setImages(platform::TImageList *images);
 
-    bool OwnerDraw() const { return true; }
-    void setOwnerDraw(bool) {}
-    TvexFileTheme *FileTheme() const { return m_look.FileTheme(); }
-    void setFileTheme(TvexFileTheme *theme);
-    TvexUIStyle UIStyle() const { return m_look.UIStyle(); }
-    void setUIStyle(TvexUIStyle style);
-    int MenuItemHeight() const { return m_look.MenuItemHeight(); }
-    void setMenuItemHeight(int height) { m_look.setMenuItemHeight(height); }
-    int SeparatorHeight() const { return m_look.SeparatorHeight(); }
-    void setSeparatorHeight(int height) { m_look.setSeparatorHeight(height); }
-    int BarWidth() const { return m_look.BarWidth(); }
-    void setBarWidth(int width) { m_look.setBarWidth(width); }
-    platform::TColor BarColor() const { return m_look.BarColor(); }
-    void setBarColor(platform::TColor c) { m_look.setBarColor(c); }
-    platform::TColor Color() const { return m_look.Color(); }
-    void setColor(platform::TColor c) { m_look.setColor(c); }
-    platform::TColor SeparatorColor() const { return m_look.SeparatorColor(); }
-    void setSeparatorColor(platform::TColor c) { m_look.setSeparatorColor(c); }
-    platform::TColor SelectedBorderColor() const { return m_look.SelectedBorderColor(); }
-    void setSelectedBorderColor(platform::TColor c) { m_look.setSelectedBorderColor(c); }
-    platform::TColor SelectedColor() const { return m_look.SelectedColor(); }
-    void setSelectedColor(platform::TColor c) { m_look.setSelectedColor(c); }
-    platform::TColor SelectedFontColor() const { return m_look.SelectedFontColor(); }
-    void setSelectedFontColor(platform::TColor c) { m_look.setSelectedFontColor(c); }
-    platform::TColor FontColor() const { return m_look.FontColor(); }
-    void setFontColor(platform::TColor c) { m_look.setFontColor(c); }
-    platform::TColor BorderColor() const { return m_look.BorderColor(); }
-    void setBorderColor(platform::TColor c) { m_look.setBorderColor(c); }
-    bool FlatMenu() const { return m_look.FlatMenu(); }
-    void setFlatMenu(bool flat) { m_look.setFlatMenu(flat); }
-    QString FontName() const { return m_look.FontName(); }
-    void setFontName(const QString &name) { m_look.setFontName(name); }
-    int FontSize() const { return m_look.FontSize(); }
-    void setFontSize(int points) { m_look.setFontSize(points); }
-    int FontCharset() const { return m_look.FontCharset(); }
-    void setFontCharset(int charset) { m_look.setFontCharset(charset); }
-    bool UseSystemFont() const { return m_look.UseSystemFont(); }
-    // Stores; the frame that shows the menu takes the new font for its bar.
-    void setUseSystemFont(bool use);
+    // These also repaint the frame's bar, or have it take the new font.
+    void setFileTheme(TvexFileTheme *theme) override;
+    void setUIStyle(TvexUIStyle style) override;
+    void setUseSystemFont(bool use) override;
 
     // The image list that items index with "ImageIndex": Images, or the
     // menu's own check-mark list while Images is none.
@@ -139,8 +86,6 @@ public:
     // Attaches every top-level item, then has the frame rebuild its bar.
     void loaded() override;
 
-    TvexMenuLook &look() { return m_look; }
-    const TvexMenuLook &look() const { return m_look; }
 
 protected:
     void actionEvent(QActionEvent *event) override;
@@ -154,7 +99,6 @@ private:
     void watchItem(QAction *item);
     void itemEvent(QActionEvent *event, bool topLevel);
 
-    TvexMenuLook m_look;
     std::unique_ptr<platform::TImageList> m_checkMarks;
     platform::TImageListLink m_images;
     QPointer<TvexForm> m_frame;

@@ -4,8 +4,9 @@
 // publish, how applying a style sets it, and how their items are measured and
 // drawn.
 //
-// A menu component (TvexPopupMenu, TvexMainMenu) holds one TvexMenuLook and
-// forwards its published properties to it. The look's itemStyle() is a
+// A menu component (TvexPopupMenu, TvexMainMenu) is a TvexMenuLook and
+// publishes the look's properties as its own (TvexMenuComponent,
+// VEXMenuBase.h). The look's itemStyle() is a
 // QProxyStyle that QMenu windows use to measure (CT_MenuItem) and draw
 // (CE_MenuItem) every item and to draw the flat border (PE_FrameMenu);
 // AttachItemHandlers hands it to an item's sub-menus, depth first.

@@ -27,7 +27,7 @@ bool TvexFileTheme::IsThemeFile(const QString &fileName)
 
 QStringList TvexFileTheme::searchDirectories()
 {
-    return {QCoreApplication::applicationDirPath(), QStringLiteral("/usr/share/tabulon/themes"),
+    return {QCoreApplication::applicationDirPath(), QStringLiteral(TABULON_DATADIR "/tabulon/themes"),
             QStringLiteral(":/themes")};
 }
 
@@ -88,8 +88,10 @@ void TvexFileTheme::reapplyToOwnerForm(bool wasEmpty)
         auto *held = qvariant_cast<QObject *>(component->property("FileTheme"));
         if (held != this)
             continue;
-        if (InheritsClass(component, "TvexForm"))
+        if (SkinnedFrameOf(component))
             frameUsesThis = true;
+        // The name is the rule here: components of the Tvex family take a
+        // theme again, others that merely hold one are left alone.
         if (ClassName(component).startsWith(QLatin1String("Tvex")))
             component->setProperty("FileTheme", QVariant::fromValue(this));
     }

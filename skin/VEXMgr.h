@@ -43,7 +43,8 @@ public:
     static bool IsThemeFile(const QString &fileName);
 
     // The places a bare or missing name is looked for, after the name itself:
-    // the program's directory, /usr/share/tabulon/themes and the compiled-in
+    // the program's directory, the installed themes (<datadir>/tabulon/themes,
+    // /usr/share/tabulon/themes for an install under /usr) and the compiled-in
     // themes (":/themes").
     static QStringList searchDirectories();
 

@@ -9,10 +9,10 @@
 namespace vex {
 
 TvexPopupMenu::TvexPopupMenu(QWidget *owner)
-    : QMenu(owner), m_look(this), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
+    : TvexMenuComponent(owner), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
 {
-    m_look.UseFor(this);
-    m_look.ApplyStyle(GetOwnerFormStyle(owner));
+    look().UseFor(this);
+    look().ApplyStyle(GetOwnerFormStyle(owner));
 }
 
 TvexPopupMenu::~TvexPopupMenu()
@@ -30,19 +30,19 @@ void TvexPopupMenu::setImages(platform::TImageList *images)
 
 void TvexPopupMenu::syncImages()
 {
-    m_look.setImages(m_images ? m_images->images() : QList<QPixmap>());
+    look().setImages(m_images ? m_images->images() : QList<QPixmap>());
     update();
 }
 
 QSize TvexPopupMenu::MeasureMenuItem(const QAction *item, const QFontMetrics &canvasFont) const
 {
-    return m_look.MeasureMenuItem(TvexMenuItem::of(item, this), canvasFont);
+    return look().MeasureMenuItem(TvexMenuItem::of(item, this), canvasFont);
 }
 
 void TvexPopupMenu::DrawMenuItem(const QAction *item, QPainter &canvas, const QRect &rect, bool highlighted) const
 {
     const bool rightToLeft = layoutDirection() == Qt::RightToLeft && platform::middleEastEnabled();
-    m_look.DrawMenuItem(TvexMenuItem::of(item, this), canvas, rect, highlighted, rightToLeft);
+    look().DrawMenuItem(TvexMenuItem::of(item, this), canvas, rect, highlighted, rightToLeft);
 }
 
 void TvexPopupMenu::Popup(int x, int y)
@@ -54,7 +54,7 @@ void TvexPopupMenu::loaded()
 {
     platform::Component::loaded();
     for (QAction *item : actions())
-        m_look.AttachItemHandlers(item);
+        look().AttachItemHandlers(item);
 }
 
 } // namespace vex

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
 #include <QMetaProperty>
 #include <QScreen>
 
@@ -26,20 +25,6 @@ struct Box {
     int height() const { return bottom - top; }
     bool empty() const { return width() <= 0 || height() <= 0; }
 };
-
-// A copy of image in which every pixel of colour key is fully transparent.
-QImage keyedCopy(const QImage &image, QRgb key)
-{
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    key |= 0xFF000000u;
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if ((line[x] | 0xFF000000u) == key)
-                line[x] = 0;
-    }
-    return out;
-}
 
 // Nearest-neighbour stretch of source's part `from` to w x h: the target
 // pixel (x, y) takes the source pixel (x * sw / w, y * sh / h). Done by hand
@@ -99,18 +84,6 @@ QString unqualified(const char *name)
     return at < 0 ? s : s.mid(at + 2);
 }
 
-TvexUIStyle styleOf(const QObject *object)
-{
-    const QVariant v = object->property("UIStyle");
-    if (v.metaType() == QMetaType::fromType<TvexUIStyle>())
-        return v.value<TvexUIStyle>();
-    bool ok = false;
-    const int i = v.toInt(&ok);
-    if (ok && i >= int(TvexUIStyle::FromThemeFile) && i <= int(TvexUIStyle::BlueGlass))
-        return TvexUIStyle(i);
-    return TvexUIStyle::DeepBlue;
-}
-
 QMdiArea *mdiClientOf(QWidget *form)
 {
     return form ? form->findChild<QMdiArea *>() : nullptr;
@@ -168,7 +141,7 @@ void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bo
     const int bw = bitmap.width(), bh = bitmap.height();
     const int hw = bw / 2, hh = bh / 2, HW = W / 2, HH = H / 2;
 
-    const QImage keyed = keyedCopy(bitmap, KeyColor);
+    const QImage keyed = KeyedOut(bitmap, KeyColor);
     const QImage opaque = bitmap.convertToFormat(QImage::Format_ARGB32);
     const QImage &corners = transparentCorners ? keyed : opaque;
 
@@ -239,7 +212,7 @@ void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, b
     QRgb key = KeyColor;
     if (useCornerKey)
         key = bitmap.pixel(0, keyFromTop ? 0 : fh - 1);
-    const QImage keyed = keyedCopy(bitmap, key);
+    const QImage keyed = KeyedOut(bitmap, key);
     const int right = rect.left() + rect.width();
 
     canvas.drawImage(QPoint(rect.left(), rect.top()), keyed, QRect(0, 0, fw, fh));
@@ -255,6 +228,20 @@ void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, b
     }
     const Box to{rect.left() + fw, rect.top(), right - fw, rect.top() + rect.height()};
     drawStretched(canvas, QPoint(0, 0), middle, middle.rect(), to);
+}
+
+QImage KeyedOut(const QImage &picture, QRgb key)
+{
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    key |= 0xFF000000u;
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            if ((line[x] | 0xFF000000u) == key)
+                line[x] = 0;
+        }
+    }
+    return out;
 }
 
 void Rotate180(QImage &bitmap)
@@ -305,13 +292,20 @@ QString ClassName(const QObject *object)
     return object ? unqualified(object->metaObject()->className()) : QString();
 }
 
+TvexSkinnedFrame *SkinnedFrameOf(QObject *object)
+{
+    return qobject_cast<TvexSkinnedFrame *>(object);
+}
+
 TvexUIStyle GetOwnerFormStyle(QObject *owner)
 {
     if (!owner || !platform::isForm(owner))
         return TvexUIStyle::DeepBlue;
     for (QObject *child : owner->children()) {
-        if (child->isWidgetType() && InheritsClass(child, "TvexForm"))
-            return styleOf(child);
+        if (!child->isWidgetType())
+            continue;
+        if (const TvexSkinnedFrame *frame = SkinnedFrameOf(child))
+            return frame->frameStyle();
     }
     return TvexUIStyle::DeepBlue;
 }
@@ -371,12 +365,6 @@ void SetControlRect(QWidget *control, const QRect &rect)
     control->move(rect.left(), rect.top());
     control->resize(rect.width(), control->height());
     control->resize(rect.width(), rect.height());
-}
-
-void showError(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
 }
 
 } // namespace vex

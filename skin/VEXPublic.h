@@ -33,6 +33,7 @@
 #include "skin/VEXThemes.h"
 
 #include <QImage>
+#include <QObject>
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
@@ -41,6 +42,7 @@
 namespace vex {
 
 class TvexFileTheme;
+class WindowStatePolicy;
 
 // Cuts frame frameIndex (1-based) out of a horizontal strip of frameCount
 // frames of width source.width() / frameCount; leftover columns at the right
@@ -72,6 +74,23 @@ void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect,
 void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop,
                     bool useCornerKey);
 
+// A copy of picture (Format_ARGB32) in which every pixel of colour key,
+// whatever its alpha, is fully transparent.
+QImage KeyedOut(const QImage &picture, QRgb key);
+
+// Unchecks every checked member of candidates (qobject_cast to T) other than
+// keep for which sameGroup(member) holds: the exclusivity of a group of
+// radio controls or radio items.
+template <typename T, typename Objects, typename SameGroup>
+void UncheckGroupMates(const Objects &candidates, const T *keep, SameGroup sameGroup)
+{
+    for (auto *candidate : candidates) {
+        auto *mate = qobject_cast<T *>(candidate);
+        if (mate && mate != keep && mate->Checked() && sameGroup(*mate))
+            mate->setChecked(false);
+    }
+}
+
 // Turns bitmap by half a turn in place.
 void Rotate180(QImage &bitmap);
 
@@ -84,12 +103,28 @@ bool InRect(int x, int y, const QRect &rect);
 // nothing worth drawing.
 bool IsBlankText(const QString &text);
 
-// The style a new skinned control takes from its owner: the UIStyle of the
-// first direct child widget of owner that is a TvexForm, DeepBlue when owner is
-// not a form (a top-level widget) or holds none. A control created on a form
-// passes that form (platform::ownerForm(parent)); a frame's own title bar
-// passes the frame, which is not a form. TvexForm is recognised by class name
-// (namespace ignored), so this unit does not depend on it.
+// What a skinned frame (TvexForm) shows of itself to the rest of the toolkit,
+// which knows frames by this interface rather than by their class: the
+// controls on its form take its style, a title bar knows it sits on one, a
+// file theme it uses makes it redraw.
+class TvexSkinnedFrame
+{
+public:
+    virtual ~TvexSkinnedFrame() = default;
+    virtual TvexUIStyle frameStyle() const = 0;
+    // How the frame maximises, restores and minimises its window, for the
+    // title bar on it; null while the frame holds no window.
+    virtual WindowStatePolicy *HostWindowStates() const { return nullptr; }
+};
+
+// The frame behind object, or none when object is no skinned frame.
+TvexSkinnedFrame *SkinnedFrameOf(QObject *object);
+
+// The style a new skinned control takes from its owner: the style of the
+// first direct child widget of owner that is a skinned frame, DeepBlue when
+// owner is not a form (a top-level widget) or holds none. A control created
+// on a form passes that form (platform::ownerForm(parent)); a frame's own
+// title bar passes the frame, which is not a form.
 TvexUIStyle GetOwnerFormStyle(QObject *owner);
 
 // For each widget placed directly on frame (not deeper), in order, that
@@ -118,8 +153,7 @@ QRect GetWorkArea();
 // Sets the control's left, top, width and height, one after another.
 void SetControlRect(QWidget *control, const QRect &rect);
 
-// Tells the user, in a modal message box, why a property setter refused a
-// value.
-void showError(const QString &text);
 
 } // namespace vex
+
+Q_DECLARE_INTERFACE(vex::TvexSkinnedFrame, "tabulon.skin.SkinnedFrame/1")

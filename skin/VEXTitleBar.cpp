@@ -4,6 +4,7 @@
 #include "platform/SystemMetrics.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXPublic.h"
+#include "skin/VEXUsageError.h"
 
 #include <QAction>
 #include <QApplication>
@@ -215,7 +216,7 @@ QWidget *TvexTitleBar::HostForm() const
 
 bool TvexTitleBar::OnSkinnedFrame() const
 {
-    return qobject_cast<TvexTitleBarFrame *>(parentWidget()) != nullptr;
+    return SkinnedFrameOf(parentWidget()) != nullptr;
 }
 
 WindowStatePolicy *TvexTitleBar::HostWindowStates()
@@ -225,7 +226,7 @@ WindowStatePolicy *TvexTitleBar::HostWindowStates()
         return nullptr;
     // The frame's own policy, when it is the one for the window the bar
     // acts on; a bar without a frame keeps one of its own.
-    if (auto *frame = qobject_cast<TvexTitleBarFrame *>(parentWidget())) {
+    if (auto *frame = SkinnedFrameOf(parentWidget())) {
         WindowStatePolicy *states = frame->HostWindowStates();
         if (states && states->form() == host)
             return states;

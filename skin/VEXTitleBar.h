@@ -66,17 +66,6 @@ class TvexTitleBar;
 class TvexTitleBarButtons;
 class TvexTitleBarSections;
 
-// Implemented by the skinned frame that a title bar sits on (a TvexForm):
-// the bar places its pieces under the frame's band and maximises, restores
-// and minimises the window through the frame's policy.
-class TvexTitleBarFrame
-{
-public:
-    virtual ~TvexTitleBarFrame() = default;
-    // Null while the frame holds no window.
-    virtual WindowStatePolicy *HostWindowStates() const = 0;
-};
-
 // What the title bar's two collections share: an ordered list of owned
 // items, each dropped from the list when something deletes it, copied item
 // by item, and every change repainting the bar.
@@ -521,4 +510,3 @@ private:
 
 } // namespace vex
 
-Q_DECLARE_INTERFACE(vex::TvexTitleBarFrame, "org.tabulon.vex.TitleBarFrame")

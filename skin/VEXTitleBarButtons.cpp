@@ -4,7 +4,7 @@
 
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXPublic.h"
-
+#include "skin/VEXUsageError.h"
 
 namespace vex {
 
@@ -71,7 +71,7 @@ void TvexTitleBarButton::setButtonType(TvexTitleBarBtnType type)
     if (type == vexControlBox && m_collection) {
         for (int i = 0; i < m_collection->Count(); ++i) {
             if (m_collection->Items(i)->ButtonType() == vexControlBox) {
-                showError(ControlBoxTakenMessage);
+                ReportUsageError(ControlBoxTakenMessage);
                 return;
             }
         }
@@ -222,7 +222,7 @@ void TvexTitleBarSection::setAlign(TvexTitleBarAlign align)
         if (m_collection) {
             for (int i = 0; i < m_collection->Count(); ++i) {
                 if (m_collection->Items(i)->Align() == vexClient) {
-                    showError(ClientTakenMessage);
+                    ReportUsageError(ClientTakenMessage);
                     return;
                 }
             }

@@ -10,6 +10,7 @@
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
 #include "skin/VEXPublic.h"
+#include "skin/VEXRegister.h"
 #include "skin/VEXThemeFile.h"
 
 #include <QFileDialog>
@@ -44,15 +45,7 @@ QString styleName(TvexUIStyle style)
 
 void registerClasses(platform::FormLoader &loader)
 {
-    loader.registerClass<vex::TvexForm>(QStringLiteral("TvexForm"));
-    loader.registerClass<vex::TvexFileTheme>(QStringLiteral("TvexFileTheme"));
-    loader.registerClass<vex::TvexImagePanel>(QStringLiteral("TvexImagePanel"));
-    loader.registerClass<vex::TvexButton>(QStringLiteral("TvexButton"));
-    loader.registerClass<vex::TvexCheckBox>(QStringLiteral("TvexCheckBox"));
-    loader.registerClass<vex::TvexRadioButton>(QStringLiteral("TvexRadioButton"));
-    loader.registerClass<vex::TvexMainMenu>(QStringLiteral("TvexMainMenu"));
-    loader.registerClass<vex::TvexPopupMenu>(QStringLiteral("TvexPopupMenu"));
-    loader.registerClass<vex::TvexMenuAction>(QStringLiteral("TMenuItem"));
+    vex::registerSkinClasses(loader);
     loader.registerClass<platform::TImageList>(QStringLiteral("TImageList"));
     loader.registerClass<platform::TAction>(QStringLiteral("TAction"));
     loader.registerClass<QLabel>(QStringLiteral("TLabel"));

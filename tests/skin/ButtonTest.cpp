@@ -1,4 +1,5 @@
 #include "ControlTestKit.h"
+#include "StandInFrame.h"
 
 #include "platform/FormLoader.h"
 #include "skin/VEXButton.h"
@@ -17,20 +18,6 @@ using vex::TvexButton;
 using vex::TvexUIStyle;
 
 namespace {
-
-// Stands in for the skinned frame: GetOwnerFormStyle recognises it by name.
-class TvexForm : public QWidget
-{
-    Q_OBJECT
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-public:
-    using QWidget::QWidget;
-    vex::TvexUIStyle UIStyle() const { return m_style; }
-    void setUIStyle(vex::TvexUIStyle s) { m_style = s; }
-
-private:
-    vex::TvexUIStyle m_style = vex::TvexUIStyle::DeepBlue;
-};
 
 // The root of the form descriptions below, with the handlers they bind.
 class LoadForm : public QWidget
@@ -92,7 +79,7 @@ TEST(ButtonTest, NewButtonHasItsInitialValuesAndTakesTheStyleOfTheFrameOnItsForm
     // A button on a form whose frame is MacOS takes MacOS and, from it,
     // a transparent face.
     QWidget macForm;
-    auto *frame = new TvexForm(&macForm);
+    auto *frame = new skintest::StandInFrame(&macForm);
     frame->setUIStyle(TvexUIStyle::MacOS);
     TvexButton onMac(&macForm);
     EXPECT_EQ(onMac.UIStyle(), TvexUIStyle::MacOS);

@@ -1,3 +1,5 @@
+#include "StandInFrame.h"
+
 #include "platform/MainForm.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPublic.h"
@@ -10,26 +12,18 @@
 
 using namespace vex;
 
-// Stand-ins for the skinned frame and a skinned control, recognised by class
-// name and property names only (as the real ones will be). A namespace keeps
-// them apart from the real classes.
+// Stand-ins for a skinned control, recognised by class name and property
+// names only, and for a widget that only bears the frame's class name. A
+// namespace keeps them apart from the real classes.
 namespace fake {
 
 class TvexForm : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle)
 public:
     using QWidget::QWidget;
-    TvexUIStyle UIStyle() const { return m_style; }
-    void setUIStyle(TvexUIStyle s) { m_style = s; }
-    TvexFileTheme *FileTheme() const { return m_theme; }
-    void setFileTheme(TvexFileTheme *t) { m_theme.set(t); }
-
-private:
-    TvexUIStyle m_style = TvexUIStyle::DeepBlue;
-    TvexFileThemeLink m_theme{this, [this] { m_style = TvexUIStyle::DeepBlue; }};
+    TvexUIStyle UIStyle() const { return TvexUIStyle::MacOS; }
 };
 
 class TvexControl : public QWidget
@@ -82,9 +76,9 @@ TEST(OwnerFormStyle, FirstFrameOnTheFormDecides)
     QWidget form;
     EXPECT_EQ(GetOwnerFormStyle(&form), TvexUIStyle::DeepBlue); // no frame
     new QWidget(&form);
-    auto *frame = new fake::TvexForm(&form);
+    auto *frame = new skintest::StandInFrame(&form);
     frame->setUIStyle(TvexUIStyle::MacOS);
-    auto *second = new fake::TvexForm(&form);
+    auto *second = new skintest::StandInFrame(&form);
     second->setUIStyle(TvexUIStyle::Protein);
     EXPECT_EQ(GetOwnerFormStyle(&form), TvexUIStyle::MacOS);
 
@@ -94,17 +88,24 @@ TEST(OwnerFormStyle, FirstFrameOnTheFormDecides)
     QObject plain;
     EXPECT_EQ(GetOwnerFormStyle(&plain), TvexUIStyle::DeepBlue);
 
+    // A widget that only bears the frame's name and style is no frame.
+    QWidget named;
+    new fake::TvexForm(&named);
+    EXPECT_EQ(GetOwnerFormStyle(&named), TvexUIStyle::DeepBlue);
+    EXPECT_EQ(SkinnedFrameOf(named.children().first()), nullptr);
+    EXPECT_EQ(SkinnedFrameOf(frame), frame);
+
     // A frame deeper than the form's own children does not count.
     QWidget other;
     auto *panel = new QWidget(&other);
-    (new fake::TvexForm(panel))->setUIStyle(TvexUIStyle::WinXP);
+    (new skintest::StandInFrame(panel))->setUIStyle(TvexUIStyle::WinXP);
     EXPECT_EQ(GetOwnerFormStyle(&other), TvexUIStyle::DeepBlue);
 }
 
 TEST(ApplyThemeToChildren, DirectChildrenWithBothPropertiesOnly)
 {
     TvexFileTheme theme;
-    fake::TvexForm frame;
+    skintest::StandInFrame frame;
     auto *direct = new fake::TvexControl(&frame);
     auto *styleOnly = new fake::StyleOnly(&frame);
     auto *panel = new QWidget(&frame);

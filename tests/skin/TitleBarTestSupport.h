@@ -1,19 +1,19 @@
 #pragma once
 
 // Helpers of the title-bar and menu tests: a stand-in for the skinned frame
-// (recognised by the frame interface, as the real one is), a host window that
-// answers the left-border width query, message-box capture and small theme
+// (StandInFrame.h), a host window that
+// answers the left-border width query, usage-error capture and small theme
 // files.
 
 #include "skin/VEXMgr.h"
 #include "skin/VEXTitleBar.h"
+#include "skin/VEXUsageError.h"
+#include "StandInFrame.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QFile>
-#include <QMessageBox>
 #include <QPair>
-#include <QTimer>
 #include <QWidget>
 #include <QtEndian>
 
@@ -21,20 +21,7 @@
 
 namespace titlebartest {
 
-class TvexForm : public QWidget, public vex::TvexTitleBarFrame
-{
-    Q_OBJECT
-    Q_INTERFACES(vex::TvexTitleBarFrame)
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-public:
-    using QWidget::QWidget;
-    vex::TvexUIStyle UIStyle() const { return m_style; }
-    void setUIStyle(vex::TvexUIStyle style) { m_style = style; }
-    vex::WindowStatePolicy *HostWindowStates() const override { return nullptr; }
-
-private:
-    vex::TvexUIStyle m_style = vex::TvexUIStyle::DeepBlue;
-};
+using TvexForm = skintest::StandInFrame;
 
 // A top-level window whose frame has a left-border picture `border` wide.
 class BorderedHost : public QWidget
@@ -55,22 +42,13 @@ protected:
     }
 };
 
-// Runs action and answers the text of the message box it showed (which is
-// closed with OK); empty when it showed none.
+// Runs action and answers the usage error it reported (what the message box
+// would have said); empty when it reported none.
 inline QString messageShownBy(const std::function<void()> &action)
 {
-    QString text;
-    QTimer timer;
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->accept();
-        }
-    });
-    timer.start();
+    vex::TvexUsageErrorRecorder recorder;
     action();
-    return text;
+    return recorder.take().join(QLatin1Char('\n'));
 }
 
 // A theme file holding the given integer (and colour) values.

@@ -63,12 +63,14 @@ void rewrite(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-// Stand-ins recognised by class and property names only.
+// Stand-ins recognised by class and property names only, and a frame known
+// by the frame interface.
 namespace fake {
 
-class TvexForm : public QWidget
+class TvexForm : public QWidget, public vex::TvexSkinnedFrame
 {
     Q_OBJECT
+    Q_INTERFACES(vex::TvexSkinnedFrame)
     Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
 public:
@@ -81,6 +83,7 @@ public:
     }
     TvexUIStyle UIStyle() const { return TvexUIStyle::FromThemeFile; }
     void setUIStyle(TvexUIStyle) {}
+    TvexUIStyle frameStyle() const override { return UIStyle(); }
     int assignments = 0;
 
 private:
