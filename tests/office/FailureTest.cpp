@@ -153,7 +153,7 @@ TEST(OfficeLifecycle, KilledOfficeIsReplacedForTheNextFile)
 
     // Killed between files: the next file does not even notice.
     ::kill(second.first(), SIGKILL);
-    QTest::qWait(200);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !officeChildren().contains(second.first()); }, 10000));
     open(app, input("types.ods"))->invoke("SaveAs", {dir.filePath("c.csv"), 6});
     EXPECT_EQ(readCsv(dir.filePath("c.csv")).size(), 5);
 
