@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using testsupport::ScopedEnvironment;
 using testsupport::waitFor;
 using testsupport::writeFile;
 
@@ -101,7 +102,7 @@ TEST(Language, TablesHoldEveryTextInEveryBlock)
 
 TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
 {
-    qputenv("LC_ALL", "en_US.UTF-8");
+    const ScopedEnvironment english("LC_ALL", "en_US.UTF-8");
     Window w;
     TFMain &form = *w.form;
     EXPECT_EQ(form.objectName(), "FMain");
@@ -138,7 +139,6 @@ TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
     EXPECT_EQ(w.get<QWidget>("DirectoryListBox1")->geometry(), QRect(0, 173, 273, 284));
     EXPECT_EQ(w.get<QWidget>("Memo1")->geometry(), QRect(273, 173, 552, 284));
     EXPECT_EQ(w.get<QWidget>("vexButton2")->geometry(), QRect(503, 13, 68, 27));
-    qunsetenv("LC_ALL");
 }
 
 TEST(MainWindow, CaptionsFollowTheSystemLanguage)
@@ -146,14 +146,13 @@ TEST(MainWindow, CaptionsFollowTheSystemLanguage)
     const std::pair<const char *, const char *> cases[] = {
         {"zh_CN.UTF-8", "开始"}, {"zh_TW.UTF-8", "開始"}, {"ja_JP.UTF-8", "開始"}, {"zh_HK.UTF-8", "Begin"}};
     for (const auto &[locale, begin] : cases) {
-        qputenv("LC_ALL", locale);
+        const ScopedEnvironment language("LC_ALL", locale);
         Window w;
         EXPECT_EQ(w.get<QWidget>("vexButton2")->property("Caption").toString(), QString::fromUtf8(begin)) << locale;
     }
-    qputenv("LC_ALL", "zh_TW.UTF-8");
+    const ScopedEnvironment traditional("LC_ALL", "zh_TW.UTF-8");
     Window tw;
     EXPECT_TRUE(tw.form->windowTitle().startsWith(' '));
-    qunsetenv("LC_ALL");
 }
 
 TEST(MainWindow, ChoosingADriveShowsItInTheTree)
@@ -206,7 +205,7 @@ TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
 
 TEST(MainWindow, StartFailureShowsTheLocalizedMessageAndKeepsTheLog)
 {
-    qputenv("LC_ALL", "zh_CN.UTF-8");
+    const ScopedEnvironment simplified("LC_ALL", "zh_CN.UTF-8");
     FakeConverter *fake = nullptr;
     Window w(&fake);
     fake->failStart = true;
@@ -216,12 +215,11 @@ TEST(MainWindow, StartFailureShowsTheLocalizedMessageAndKeepsTheLog)
     EXPECT_EQ(catcher.texts, QStringList({"打开Excel出错!"}));
     EXPECT_EQ(w.get<QPlainTextEdit>("Memo1")->toPlainText(), "previous");
     EXPECT_TRUE(w.get<QWidget>("vexButton2")->isEnabled());
-    qunsetenv("LC_ALL");
 }
 
 TEST(MainWindow, WithoutASpreadsheetApplicationTheRealConverterCannotStart)
 {
-    qputenv("LC_ALL", "en_US.UTF-8");
+    const ScopedEnvironment english("LC_ALL", "en_US.UTF-8");
     platform::unregisterAutomationServer("excel.application");
     QTemporaryDir out;
     TFMain form;
@@ -230,7 +228,6 @@ TEST(MainWindow, WithoutASpreadsheetApplicationTheRealConverterCannotStart)
     form.vexButton2Click(nullptr);
     EXPECT_EQ(catcher.texts, QStringList({"Can't Open Excel"}));
     EXPECT_EQ(catcher.titles.value(0), QApplication::applicationDisplayName());
-    qunsetenv("LC_ALL");
 }
 
 TEST(MainWindow, EmptyOutputDirectoryIsReported)

@@ -130,7 +130,8 @@ TEST(Batch, KillingTheProgramTakesItsOfficeAlong)
     ASSERT_TRUE(process.waitForStarted());
     QList<pid_t> offices;
     ASSERT_TRUE(QTest::qWaitFor([&] { offices = officeChildrenOf(process.processId()); return !offices.isEmpty(); }, 60000));
-    QTest::qWait(500);
+    // Killed once the office is at work: the first file's line is out.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return process.canReadLine(); }, 120000));
     process.kill();  // SIGKILL: no clean-up code of the program runs
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(offices.first()); }, 10000)) << "office " << offices.first() << " survived";

@@ -1,5 +1,6 @@
 // The office's private resources without an office: profile slots, the
 // child's locale, and the names by which leftovers of ended runs are found.
+#include "common/TestSupport.h"
 #include "platform/office/Leftovers.h"
 #include "platform/office/OfficeEnvironment.h"
 #include "platform/office/ProfileSlot.h"
@@ -149,18 +150,15 @@ TEST(OfficeLocale, ACharacterTypeThatIsNotInstalledUtf8IsReplaced)
 
 TEST(OfficeLocale, TheChildEnvironmentChangesOnlyWhatItMust)
 {
-    const QByteArray saved[3] = {qgetenv("LC_ALL"), qgetenv("LC_CTYPE"), qgetenv("LANG")};
-    qunsetenv("LC_ALL");
-    qunsetenv("LC_CTYPE");
-    qputenv("LANG", "xx_YY.UTF-8");
-    qputenv("TABULON_TEST_MARK", "1");
-    const std::vector<QByteArray> environment = officeEnvironment("/private/tmp");
-    qputenv("LANG", saved[2]);
-    if (!saved[0].isNull())
-        qputenv("LC_ALL", saved[0]);
-    if (!saved[1].isNull())
-        qputenv("LC_CTYPE", saved[1]);
-    qunsetenv("TABULON_TEST_MARK");
+    std::vector<QByteArray> environment;
+    {
+        using testsupport::ScopedEnvironment;
+        const ScopedEnvironment noLcAll("LC_ALL", ScopedEnvironment::Unset);
+        const ScopedEnvironment noLcCtype("LC_CTYPE", ScopedEnvironment::Unset);
+        const ScopedEnvironment lang("LANG", "xx_YY.UTF-8");
+        const ScopedEnvironment mark("TABULON_TEST_MARK", "1");
+        environment = officeEnvironment("/private/tmp");
+    }
 
     auto count = [&](const QByteArray &entry) { return std::count(environment.begin(), environment.end(), entry); };
     auto countPrefix = [&](const QByteArray &prefix) {

@@ -1,5 +1,6 @@
 #include "ControlTestKit.h"
 #include "StandInFrame.h"
+#include "common/TestSupport.h"
 
 #include "platform/FormLoader.h"
 #include "skin/VEXButton.h"
@@ -370,7 +371,7 @@ TEST(ButtonTest, HeldButtonTicksAtItsIntervalThenClicksOnReleaseInside)
     EXPECT_EQ(clicks.first().first().value<QObject *>(), &button);
     EXPECT_FALSE(button.isRepeating());
     const int after = int(ticks.count());
-    QTest::qWait(250);
+    ASSERT_TRUE(testsupport::letPeriodsPass(button.MouseContinuouslyDownInterval(), 3));
     EXPECT_EQ(ticks.count(), after);
 }
 
@@ -388,7 +389,7 @@ TEST(ButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
     mouseMove(&button, QPoint(200, 100));
     EXPECT_FALSE(button.isRepeating());
     const int after = int(ticks.count());
-    QTest::qWait(250);
+    ASSERT_TRUE(testsupport::letPeriodsPass(button.MouseContinuouslyDownInterval(), 3));
     EXPECT_EQ(ticks.count(), after);
     mouseRelease(&button, QPoint(200, 100));
     EXPECT_EQ(clicks.count(), 0);
@@ -398,7 +399,8 @@ TEST(ButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
         button.setMouseContinuouslyDownInterval(interval);
         mouseMove(&button, QPoint(10, 10));
         mousePress(&button, QPoint(10, 10));
-        QTest::qWait(60);
+        // Even a timer of the shortest period would have fired by now.
+        ASSERT_TRUE(testsupport::letPeriodsPass(1, 20));
         EXPECT_EQ(ticks.count(), after);
         mouseRelease(&button, QPoint(10, 10));
     }

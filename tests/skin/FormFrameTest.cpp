@@ -789,22 +789,12 @@ TEST(FormFrameOnX11, RunsOnAVirtualXServer)
 {
     if (onX11())
         GTEST_SKIP() << "already on X11";
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-    if (xvfb.isEmpty())
-        GTEST_SKIP() << "xvfb-run is not installed";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1024x768x24"),
-                       QCoreApplication::applicationFilePath(), QStringLiteral("--gtest_filter=FormFrameX11.*")});
-    ASSERT_TRUE(child.waitForStarted(10000));
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 7 tests"))) << output.toStdString();
+    const testsupport::ChildTestRun run = testsupport::runThisProgramOnXvfb(QStringLiteral("FormFrameX11.*"), {}, 240000);
+    if (run.error == QLatin1String("xvfb-run is not installed"))
+        GTEST_SKIP() << run.error.toStdString();
+    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n" << run.failures.join('\n').toStdString() << "\n"
+                              << run.output.toStdString();
+    EXPECT_EQ(run.tests, testsupport::registeredCases("FormFrameX11")) << "every case ran, none was skipped";
 }
 
 // A flat backdrop under the test windows, so that what the region cuts off

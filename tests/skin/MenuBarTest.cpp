@@ -17,7 +17,9 @@
 
 using namespace vex;
 using namespace menubartest;
+using testsupport::ModalScript;
 using testsupport::rgbAt;
+using testsupport::waitFor;
 
 namespace {
 
@@ -58,6 +60,13 @@ void showCrisp(MenuHost &h)
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Ends whatever modal menu loop a failed step left running.
+void closeMenus(std::initializer_list<QMenu *> menus)
+{
+    for (QMenu *menu : menus)
+        menu->hide();
 }
 
 } // namespace
@@ -149,13 +158,13 @@ TEST(MenuBar, CaptionsAndStatesReachTheButtons)
     const int narrow = h.button(2)->width();
     h.help->setText(QStringLiteral("&Help and information"));
     h.frame->RefreshMenuBarItems();
-    QTest::qWait(10);
-    EXPECT_GT(h.button(2)->width(), narrow);
+    EXPECT_TRUE(waitFor([&] { return h.button(2)->width() > narrow; })) << narrow;
 
     // A hidden top-level item has no button to show.
     h.edit->setVisible(false);
     h.frame->RefreshMenuBarItems();
-    QTest::qWait(10);
+    const auto packed = [&] { return h.button(2)->x() == h.button(0)->x() + h.button(0)->width(); };
+    EXPECT_TRUE(waitFor([&] { return !h.button(1)->isVisible() && packed(); }));
     EXPECT_FALSE(h.button(1)->isVisible());
     EXPECT_EQ(h.button(2)->x(), h.button(0)->x() + h.button(0)->width());
 }
@@ -167,7 +176,7 @@ TEST(MenuBar, HeightReachesTheBarAndEveryButton)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(h.host.get()));
     h.frame->setMenuBarHeight(30);
     EXPECT_EQ(h.frame->MenuBarHeight(), 30);
-    QTest::qWait(10);
+    EXPECT_TRUE(waitFor([&] { return h.bar()->height() == 30; }));
     EXPECT_EQ(h.bar()->height(), 30);
     for (TvexMenuBarButton *button : h.bar()->Buttons())
         EXPECT_EQ(button->height(), 30);
@@ -176,7 +185,7 @@ TEST(MenuBar, HeightReachesTheBarAndEveryButton)
     h.frame->setMenu(nullptr);
     h.frame->setMenuBarHeight(26);
     h.frame->setMenu(h.menu);
-    QTest::qWait(10);
+    EXPECT_TRUE(waitFor([&] { return h.bar()->height() == 26 && h.button(0)->height() == 26; }));
     EXPECT_EQ(h.bar()->height(), 26);
     EXPECT_EQ(h.button(0)->height(), 26);
 }
@@ -311,20 +320,25 @@ TEST(MenuBar, ButtonsRunTheirItemsAndDropTheirSubMenusDown)
     QMenu *editMenu = h.edit->menu();
     QPoint fileAt, editAt;
     bool fileWasSelected = false;
-    QTimer::singleShot(50, [&] {
-        fileAt = fileMenu->isVisible() ? fileMenu->pos() : QPoint(-1, -1);
-        fileWasSelected = h.button(0)->IsSelected();
-        const QPoint overEdit = h.button(1)->mapToGlobal(QPoint(5, 5));
-        QMouseEvent move(QEvent::MouseMove, fileMenu->mapFromGlobal(QPointF(overEdit)), QPointF(overEdit),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(fileMenu, &move);
-    });
-    QTimer::singleShot(150, [&] {
-        editAt = editMenu->isVisible() ? editMenu->pos() : QPoint(-1, -1);
-        editMenu->hide();
-    });
+    ModalScript script(
+        {{[&] { return fileMenu->isVisible(); },
+          [&] {
+              fileAt = fileMenu->pos();
+              fileWasSelected = h.button(0)->IsSelected();
+              const QPoint overEdit = h.button(1)->mapToGlobal(QPoint(5, 5));
+              QMouseEvent move(QEvent::MouseMove, fileMenu->mapFromGlobal(QPointF(overEdit)), QPointF(overEdit),
+                               Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+              QCoreApplication::sendEvent(fileMenu, &move);
+          }},
+         {[&] { return editMenu->isVisible(); },
+          [&] {
+              editAt = editMenu->pos();
+              editMenu->hide();
+          }}},
+        [&] { closeMenus({fileMenu, editMenu}); });
     QTest::mousePress(h.button(0), Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::qWait(250);
+    EXPECT_TRUE(waitFor([&] { return script.finished() && !fileMenu->isVisible() && !h.button(0)->IsSelected(); }))
+        << "stopped at step " << script.failedStep();
     EXPECT_EQ(fileAt, h.button(0)->mapToGlobal(QPoint(0, h.button(0)->height())));
     EXPECT_TRUE(fileWasSelected);
     EXPECT_EQ(editAt, h.button(1)->mapToGlobal(QPoint(0, h.button(1)->height())));
@@ -341,17 +355,22 @@ TEST(MenuBar, AccessKeysOpenDropDownsAndArrowsMoveOn)
     QMenu *fileMenu = h.file->menu();
     QMenu *editMenu = h.edit->menu();
     bool fileOpened = false, editOpened = false;
-    QTimer::singleShot(50, [&] {
-        fileOpened = fileMenu->isVisible() && h.button(0)->IsSelected();
-        // Right moves on to the next drop-down.
-        QTest::keyClick(fileMenu, Qt::Key_Right);
-    });
-    QTimer::singleShot(150, [&] {
-        editOpened = editMenu->isVisible() && !fileMenu->isVisible();
-        editMenu->hide();
-    });
+    ModalScript script(
+        {{[&] { return fileMenu->isVisible(); },
+          [&] {
+              fileOpened = h.button(0)->IsSelected();
+              // Right moves on to the next drop-down.
+              QTest::keyClick(fileMenu, Qt::Key_Right);
+          }},
+         {[&] { return editMenu->isVisible(); },
+          [&] {
+              editOpened = !fileMenu->isVisible();
+              editMenu->hide();
+          }}},
+        [&] { closeMenus({fileMenu, editMenu}); });
     QTest::keyClick(h.host.get(), Qt::Key_F, Qt::AltModifier);
-    QTest::qWait(250);
+    EXPECT_TRUE(waitFor([&] { return script.finished() && !editMenu->isVisible(); }))
+        << "stopped at step " << script.failedStep();
     EXPECT_TRUE(fileOpened);
     EXPECT_TRUE(editOpened);
     EXPECT_FALSE(editMenu->isVisible());
@@ -367,7 +386,9 @@ TEST(MenuBar, AnItemThatDropsTheMenuLeavesNoDanglingButton)
     QTest::mouseClick(h.button(2), Qt::LeftButton);
     EXPECT_EQ(h.frame->MenuBar(), nullptr);
     flushDeletes();
-    QTest::qWait(10);
+    // Whatever was still queued for the gone button is delivered now.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 // -- shortcuts

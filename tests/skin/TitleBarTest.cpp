@@ -712,19 +712,12 @@ TEST(TitleBarOnX11, MovesMaximisesAndRestoresARealWindow)
         EXPECT_TRUE(QTest::qWaitFor([&] { return host.geometry() == moved; }));
         return;
     }
-    const QString xvfb = QStandardPaths::findExecutable("xvfb-run");
-    if (xvfb.isEmpty())
-        GTEST_SKIP() << "xvfb-run is not installed";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
     env.insert("TABULON_TITLEBAR_X11", "1");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(xvfb, {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                       "--gtest_filter=TitleBarOnX11.*"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromLocal8Bit(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    const testsupport::ChildTestRun run = testsupport::runThisProgramOnXvfb("TitleBarOnX11.*", env, 120000);
+    if (run.error == "xvfb-run is not installed")
+        GTEST_SKIP() << run.error.toStdString();
+    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n" << run.failures.join('\n').toStdString() << "\n"
+                              << run.output.toStdString();
+    EXPECT_EQ(run.tests, testsupport::registeredCases("TitleBarOnX11")) << "every case ran, none was skipped";
 }

@@ -5,6 +5,7 @@
 // answers the left-border width query, usage-error capture and small theme
 // files.
 
+#include "ThemeFileWriter.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXTitleBar.h"
 #include "skin/VEXUsageError.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QPair>
 #include <QWidget>
-#include <QtEndian>
 
 #include <functional>
 
@@ -54,26 +54,10 @@ inline QString messageShownBy(const std::function<void()> &action)
 // A theme file holding the given integer (and colour) values.
 inline QByteArray themeFileWith(const QList<QPair<QByteArray, qint32>> &integers)
 {
-    constexpr int header = 24, record = 77;
-    const int records = int(integers.size()) + 1;
-    const int dataStart = header + records * record;
-    QByteArray bytes(dataStart + 4 * int(integers.size()), '\0');
-    auto put32 = [&](int at, quint32 v) { qToLittleEndian(v, bytes.data() + at); };
-    memcpy(bytes.data(), "Velkano_TB", 10);
-    put32(12, header);
-    put32(20, header);
-    for (int i = 0; i < records; ++i) {
-        const int at = header + i * record;
-        if (i < integers.size()) {
-            memcpy(bytes.data() + at, integers[i].first.constData(), integers[i].first.size());
-            bytes[at + 64] = 1;
-            put32(at + 65, quint32(dataStart + 4 * i));
-            put32(at + 69, 4);
-            put32(at + 73, quint32(at + record));
-            put32(dataStart + 4 * i, quint32(integers[i].second));
-        }
-    }
-    return bytes;
+    themepack::ThemeFileWriter writer;
+    for (const auto &[name, value] : integers)
+        writer.addInteger(QString::fromLatin1(name), value);
+    return writer.build();
 }
 
 inline bool writeBytes(const QString &path, const QByteArray &bytes)
