@@ -1,8 +1,10 @@
 #include "app/ConversionRun.h"
 
+#include "app/SheetFileNames.h"
 #include "platform/OutputStaging.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -63,6 +65,8 @@ ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
     }
 
     m_walked.clear();
+    m_relativeDirectory.clear();
+    m_preparedOutputDirectories.clear();
     m_written.clear();
     m_writtenFiles.clear();
     m_counts = {};
@@ -94,7 +98,7 @@ void ConversionRun::WalkDirectory(const QString &dir)
         return;
     int error = 0;
     if (!platform::setCurrentDirectory(dir, &error)) {
-        logFailure(dir + QStringLiteral("Can't enter the directory: %1").arg(platform::describeError(error)));
+        logFailure(dir, QStringLiteral("Can't enter the directory: %1").arg(platform::describeError(error)));
         return;
     }
     // Links may lead back up the tree: a directory already walked is not walked again.
@@ -107,19 +111,23 @@ void ConversionRun::WalkDirectory(const QString &dir)
     const QString here = platform::currentDirectory();
     const platform::DirectoryEntries entries = platform::readDirectory(here);
     if (entries.error != 0)
-        logFailure(here + QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
-    reportUnreadable(here, entries.unnamedDirectories, QStringLiteral("directory"));
+        logFailure(here, QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
+    reportUnreadable(here, entries.unnamedDirectoryBytes, QStringLiteral("directory"));
+    // Kept by name, not taken from the current directory: a link leads out of the tree.
+    const QString relative = m_relativeDirectory;
     for (const QString &name : entries.directories) {
         if (m_stopRequested)
-            return;
+            break;
         const QString sub = platform::joinPath(here, name);
         m_view.setStatusText(sub);
+        m_relativeDirectory = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
         WalkDirectory(sub);
         // Back to the directory being walked by its own path: ".." would lead
         // elsewhere after following a link.
         platform::setCurrentDirectory(here);
         m_view.processEvents();
     }
+    m_relativeDirectory = relative;
 }
 
 void ConversionRun::ConvertFilesInDirectory(const QString &dir)
@@ -131,10 +139,10 @@ void ConversionRun::ConvertFilesInDirectory(const QString &dir)
         const platform::DirectoryEntries entries = platform::readDirectory(dir);
         m_view.setStatusText(platform::joinPath(dir, mask));
         m_view.processEvents();
-        QStringList unnamed;
-        for (const QString &name : entries.unnamedFiles) {
-            if (platform::matchesMask(name, pattern))
-                unnamed << name;
+        QList<QByteArray> unnamed;
+        for (qsizetype i = 0; i < entries.unnamedFiles.size(); ++i) {
+            if (platform::matchesMask(entries.unnamedFiles.at(i), pattern))
+                unnamed << entries.unnamedFileBytes.at(i);
         }
         reportUnreadable(dir, unnamed, QStringLiteral("file"));
         for (const QString &name : entries.files) {
@@ -153,55 +161,86 @@ void ConversionRun::ConvertFilesInDirectory(const QString &dir)
     }
 }
 
-void ConversionRun::reportUnreadable(const QString &dir, const QStringList &names, const QString &what)
+void ConversionRun::reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what)
 {
-    for (const QString &name : names) {
-        logFailure(platform::joinPath(dir, name) +
-                   QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what));
+    for (const QByteArray &raw : rawNames) {
+        logFailure(platform::joinPath(dir, QFile::decodeName(raw)),
+                   QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what),
+                   QFile::encodeName(platform::joinPath(dir, QString())) + raw);
     }
 }
 
 void ConversionRun::ConvertWorkbook(const QString &path)
 {
+    QElapsedTimer clock;
+    clock.start();
+    FileResult result;
+    result.path = path;
+    const auto fail = [&](const QString &error) {
+        result.status = FileResult::Status::Failed;
+        result.error = error;
+        result.seconds = clock.elapsed() / 1000.0;
+        report(result);
+    };
     // Checked before the office sees the file, where that gives the true
     // reason, and again after the open: the controls may change meanwhile.
-    QString refusal = refusalFor(path, outputsFor(path));
+    QString refusal = refusalFor(path, outputsFor(path, {}));
     if (!refusal.isEmpty()) {
-        logFailure(path + refusal);
+        fail(refusal);
         return;
     }
     try {
         WorkbookConverter::WorkbookRef workbook = m_converter.open(path);
-        const QList<Output> outputs = outputsFor(path);
+        const QStringList sheets = workbook->sheetNames();
+        const QList<Output> outputs = outputsFor(path, sheets);
         refusal = refusalFor(path, outputs);
         if (!refusal.isEmpty()) {
             workbook->close();
-            logFailure(path + refusal);
+            fail(refusal);
             return;
         }
-        QStringList replaced;
+        bool firstSheetOnly = false;
         for (const Output &output : outputs) {
             const QString owner = saveOutput(*workbook, path, output);
+            result.outputs << output.path;
             if (!owner.isEmpty())
-                replaced << owner;
+                result.replacedOwners << owner;
+            firstSheetOnly = firstSheetOnly || (output.format->kind == OutputKind::Csv && !m_settings.savesEverySheet());
         }
         workbook->close();
         workbook.reset();
-        logSuccess(path, replaced);
+        if (firstSheetOnly && sheets.size() > 1)
+            result.notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheets.size());
+        if (!result.replacedOwners.isEmpty())
+            result.status = FileResult::Status::Replaced;
+        result.seconds = clock.elapsed() / 1000.0;
+        report(result);
     } catch (const AutomationError &error) {
-        logFailure(path + error.message());
+        fail(error.message());
     } catch (const std::exception &error) {
-        logFailure(path + QString::fromUtf8(error.what()));
+        fail(QString::fromUtf8(error.what()));
     }
 }
 
-QList<ConversionRun::Output> ConversionRun::outputsFor(const QString &path) const
+QList<ConversionRun::Output> ConversionRun::outputsFor(const QString &path, const QStringList &sheetNames) const
 {
     QList<Output> outputs;
     const QString base = BaseName(path);
+    const QString dir = outputDirectoryNow();
     for (const OutputFormat &format : outputFormats) {
-        if (m_settings.isChecked(format.kind))
-            outputs.append({&format, outputFileName(base, format)});
+        if (!m_settings.isChecked(format.kind))
+            continue;
+        const QString extension = QLatin1String(format.extension);
+        if (format.kind != OutputKind::Csv || sheetNames.isEmpty()) {
+            outputs.append({&format, platform::joinPath(dir, base + extension)});
+        } else if (!m_settings.savesEverySheet()) {
+            // Named: the application's own choice would be the active sheet.
+            outputs.append({&format, platform::joinPath(dir, base + extension), 1});
+        } else {
+            const QStringList parts = sheetFileNameParts(sheetNames);
+            for (int i = 0; i < parts.size(); ++i)
+                outputs.append({&format, platform::joinPath(dir, base + QLatin1Char('.') + parts.at(i) + extension), i + 1});
+        }
     }
     return outputs;
 }
@@ -225,12 +264,17 @@ QString ConversionRun::refusalFor(const QString &path, const QList<Output> &outp
 QString ConversionRun::saveOutput(WorkbookConverter::Workbook &workbook, const QString &path, const Output &output)
 {
     const QFileInfo target(output.path);
+    if (m_settings.keepsTree())
+        prepareMirroredDirectory(target.path(), output.path);
     platform::OutputStaging &staging = stagingFor(target.path());
     if (staging.error() != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(staging.error())));
     const QString staged = staging.stagedPath(target.fileName());
     try {
-        workbook.saveAs(staged, output.format->fileFormat);
+        if (output.sheet > 0)
+            workbook.saveSheetAs(staged, output.format->fileFormat, output.sheet);
+        else
+            workbook.saveAs(staged, output.format->fileFormat);
     } catch (const AutomationError &error) {
         staging.clear();
         // The converter names the path it was given; the user knows the other.
@@ -256,21 +300,35 @@ platform::OutputStaging &ConversionRun::stagingFor(const QString &outputDirector
     return *m_staging;
 }
 
-void ConversionRun::logSuccess(const QString &path, const QStringList &replacedOwners)
+void ConversionRun::prepareMirroredDirectory(const QString &dir, const QString &outputPath)
 {
-    ++m_counts.converted;
-    m_counts.replaced += replacedOwners.size();
-    QString line = path + m_view.successText();
-    if (!replacedOwners.isEmpty())
-        line += QStringLiteral(" (replaced the output of %1)").arg(replacedOwners.join(QStringLiteral(", ")));
-    m_view.appendLog(line);
-    m_view.showCounts(m_counts);
+    if (m_preparedOutputDirectories.contains(dir))
+        return;
+    if (const int error = platform::makeDirectories(dir))
+        throw AutomationError(QStringLiteral("Can't save %1: %2").arg(outputPath, platform::describeError(error)));
+    platform::OutputStaging::removeStale(dir);
+    m_preparedOutputDirectories.insert(dir);
 }
 
-void ConversionRun::logFailure(const QString &line)
+void ConversionRun::logFailure(const QString &path, const QString &error, const QByteArray &rawPath)
 {
-    ++m_counts.failed;
-    m_view.appendLog(line);
+    FileResult result;
+    result.path = path;
+    result.rawPath = rawPath;
+    result.status = FileResult::Status::Failed;
+    result.error = error;
+    report(result);
+}
+
+void ConversionRun::report(const FileResult &result)
+{
+    if (result.failed()) {
+        ++m_counts.failed;
+    } else {
+        ++m_counts.converted;
+        m_counts.replaced += result.replacedOwners.size();
+    }
+    m_view.showResult(result);
     m_view.showCounts(m_counts);
 }
 
@@ -282,9 +340,12 @@ QString ConversionRun::resolvedOutputDirectory() const
     return QDir::cleanPath(platform::joinPath(m_baseDirectory, dir));
 }
 
-QString ConversionRun::outputFileName(const QString &baseName, const OutputFormat &format) const
+QString ConversionRun::outputDirectoryNow() const
 {
-    return platform::joinPath(resolvedOutputDirectory(), baseName + QLatin1String(format.extension));
+    const QString dir = resolvedOutputDirectory();
+    if (!m_settings.keepsTree() || m_relativeDirectory.isEmpty())
+        return dir;
+    return platform::joinPath(dir, m_relativeDirectory);
 }
 
 QStringList ConversionRun::SplitString(const QString &text, const QString &separator)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FileResult.h"
 #include "app/WorkbookConverter.h"
 #include "platform/FileSystem.h"
 
@@ -36,6 +37,11 @@ public:
     virtual QString masks() const = 0;
     virtual QString outputDirectory() const = 0;
     virtual bool isChecked(OutputKind kind) const = 0;
+    // Outputs in the output directory's subdirectory that mirrors the
+    // workbook's directory below the walked root, instead of flat.
+    virtual bool keepsTree() const { return false; }
+    // CSV: one file per sheet ("base.Sheet.csv") instead of the first sheet.
+    virtual bool savesEverySheet() const { return false; }
 };
 
 // What the run has logged so far: every line is one converted or one
@@ -59,6 +65,8 @@ public:
     virtual ~RunView() = default;
     virtual void setStatusText(const QString &text) = 0;
     virtual void appendLog(const QString &line) = 0;
+    // One entry of the walk is done; by default its log line is appended.
+    virtual void showResult(const FileResult &result) { appendLog(result.logLine(successText())); }
     virtual void clearLog() = 0;
     virtual void setStartEnabled(bool enabled) = 0;
     // Called after every log line.
@@ -111,28 +119,37 @@ private:
     {
         const OutputFormat *format;
         QString path;
+        int sheet = 0;  // the one sheet it holds (1-based); 0: the application's choice
     };
 
     // The output directory as the user typed it, a relative one taken against
     // the base directory (the walk changes the current one).
     QString resolvedOutputDirectory() const;
-    QString outputFileName(const QString &baseName, const OutputFormat &format) const;
-    QList<Output> outputsFor(const QString &path) const;
+    // Where the outputs of the files being converted go: the output
+    // directory, or with keepsTree() its mirror of the directory being walked.
+    QString outputDirectoryNow() const;
+    // The sheet names are those of the opened workbook; before the open
+    // there are none.
+    QList<Output> outputsFor(const QString &path, const QStringList &sheetNames) const;
     // Why the workbook must not be opened at all; empty when it may.
     QString refusalFor(const QString &path, const QList<Output> &outputs) const;
     // Saves through the staging folder; returns the workbook whose output
     // this one replaced, if any. Throws AutomationError.
     QString saveOutput(WorkbookConverter::Workbook &workbook, const QString &path, const Output &output);
     platform::OutputStaging &stagingFor(const QString &outputDirectory);
-    void reportUnreadable(const QString &dir, const QStringList &names, const QString &what);
-    void logSuccess(const QString &path, const QStringList &replacedOwners);
-    void logFailure(const QString &line);
+    void reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
+    // Makes a mirrored output directory once per run; throws AutomationError.
+    void prepareMirroredDirectory(const QString &dir, const QString &outputPath);
+    void logFailure(const QString &path, const QString &error, const QByteArray &rawPath = {});
+    void report(const FileResult &result);
 
     RunSettings &m_settings;
     RunView &m_view;
     WorkbookConverter &m_converter;
     QString m_baseDirectory;      // where a relative output directory is resolved
     QSet<QString> m_walked;       // canonical paths, so no directory is walked twice
+    QString m_relativeDirectory;  // of the directory being walked, below the root ("" at the root)
+    QSet<QString> m_preparedOutputDirectories;  // mirrored ones, made and cleaned of stale staging
     QHash<QString, QString> m_written;      // output path -> the workbook it was written for
     QSet<platform::FileId> m_writtenFiles;  // outputs on disk, never taken as inputs
     std::unique_ptr<platform::OutputStaging> m_staging;

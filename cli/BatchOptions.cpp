@@ -11,11 +11,12 @@ const char *const kProgram = "tabulon-batch";
 
 // One row per option: adding an option is adding a row (and its field in
 // Options). apply() stores the value and returns an error text, empty when
-// the value is good.
+// the value is good. An option without a value name is a switch: apply()
+// gets an empty value when it is given.
 struct OptionEntry
 {
     const char *name;
-    const char *valueName;
+    const char *valueName;  // nullptr for a switch
     const char *description;
     bool required;
     QString (*apply)(const QString &value, Options &options);
@@ -34,6 +35,28 @@ QString applyKind(const QString &value, Options &options)
     return {};
 }
 
+QString applyLogFormat(const QString &value, Options &options)
+{
+    if (value == QLatin1String("text"))
+        options.logFormat = LogFormat::Text;
+    else if (value == QLatin1String("jsonl"))
+        options.logFormat = LogFormat::JsonLines;
+    else
+        return QStringLiteral("unknown log format \"%1\" (text or jsonl)").arg(value);
+    return {};
+}
+
+QString applyCsvSheets(const QString &value, Options &options)
+{
+    if (value == QLatin1String("first"))
+        options.csvAllSheets = false;
+    else if (value == QLatin1String("all"))
+        options.csvAllSheets = true;
+    else
+        return QStringLiteral("unknown --csv-sheets value \"%1\" (first or all)").arg(value);
+    return {};
+}
+
 const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true,
      [](const QString &v, Options &o) { o.source = v; return QString(); }},
@@ -44,6 +67,12 @@ const OptionEntry kOptions[] = {
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
     {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
      [](const QString &v, Options &o) { o.office = v; return QString(); }},
+    {"keep-tree", nullptr, "Mirror the source's directories under --out.", false,
+     [](const QString &, Options &o) { o.keepTree = true; return QString(); }},
+    {"log-format", "FORMAT", "text (the default) or jsonl: one JSON object a line.", false,
+     applyLogFormat},
+    {"csv-sheets", "WHICH", "first (the default) or all: one CSV per sheet.", false,
+     applyCsvSheets},
 };
 
 const QCommandLineOption &helpOption()
@@ -64,9 +93,11 @@ void describeOptions(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral(
         "Converts every matching workbook under --source into --out with LibreOffice\n"
         "Calc; prints one line per file: its path followed by \"OK\" or the error."));
-    for (const OptionEntry &entry : kOptions)
-        parser.addOption(QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
-                                            QLatin1String(entry.valueName)));
+    for (const OptionEntry &entry : kOptions) {
+        parser.addOption(entry.valueName ? QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                                              QLatin1String(entry.valueName))
+                                         : QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description)));
+    }
     parser.addOption(helpOption());
     parser.addOption(versionOption());
 }
@@ -95,7 +126,9 @@ QString usageLine()
 {
     QString line = QStringLiteral("usage: %1").arg(QLatin1String(kProgram));
     for (const OptionEntry &entry : kOptions) {
-        const QString option = QStringLiteral("--%1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.valueName));
+        QString option = QStringLiteral("--%1").arg(QLatin1String(entry.name));
+        if (entry.valueName)
+            option += QLatin1Char(' ') + QLatin1String(entry.valueName);
         line += entry.required ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
     }
     return line;
@@ -129,6 +162,11 @@ ParsedArguments parseArguments(const QStringList &arguments)
 
     for (const OptionEntry &entry : kOptions) {
         const QString name = QLatin1String(entry.name);
+        if (!entry.valueName) {
+            if (parser.isSet(name))
+                entry.apply(QString(), result.options);
+            continue;
+        }
         if (!parser.isSet(name) || parser.value(name).isEmpty()) {
             if (entry.required)
                 return failure(QStringLiteral("--%1 is required").arg(name));

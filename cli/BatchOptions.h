@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConversionRun.h"
+#include "cli/ResultPrinter.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,9 @@ struct Options
     QString masks = QStringLiteral("*.xls");
     OutputKind kind = OutputKind::Html;
     QString office;
+    bool keepTree = false;
+    LogFormat logFormat = LogFormat::Text;
+    bool csvAllSheets = false;
 };
 
 struct ParsedArguments

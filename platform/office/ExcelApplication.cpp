@@ -47,9 +47,11 @@ public:
     {
         Document document;
         quint64 generation = 0;
+        QStringList sheetNames;
     };
     Workbook open(const QString &path);
-    void saveAs(const Workbook &workbook, const QString &path, int code);
+    // sheet: the one sheet (1-based) a CSV holds; 0 for the office's choice.
+    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0);
     void close(const Workbook &workbook);
     void quit();
 
@@ -178,16 +180,20 @@ void OfficeCore::ensureOffice()
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     ensureOffice();
-    auto result = std::make_shared<Document>();
+    auto result = std::make_shared<Workbook>();
     UnoOffice *uno = m_uno.get();
-    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] { *result = uno->load(path); });
-    return {*result, m_generation};
+    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] {
+        result->document = uno->load(path);
+        result->sheetNames = UnoOffice::sheetNames(result->document);
+    });
+    result->generation = m_generation;
+    return *result;
 }
 
-void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
+void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet)
 {
     const char *filter = nullptr;
-    const char *options = "";
+    QString options;
     switch (code) {
     case 44:
         filter = "HTML (StarCalc)";
@@ -195,7 +201,10 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
     case 6:
         // Comma, double quote, UTF-8, from line 1.
         filter = "Text - txt - csv (StarCalc)";
-        options = "44,34,76,1";
+        // The 12th token names the sheet; tokens 5 to 11 as the office's
+        // defaults, which it takes only when the list stops before them.
+        options = sheet > 0 ? QStringLiteral("44,34,76,1,,0,false,true,false,false,false,%1").arg(sheet)
+                            : QStringLiteral("44,34,76,1");
         break;
     case 46:
         break;
@@ -208,8 +217,12 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
         throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
     UnoOffice *uno = m_uno.get();
     const Document document = workbook.document;
+    if (sheet > 0 && code != 6)
+        throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
+    if (sheet > workbook.sheetNames.size())
+        throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
     if (filter) {
-        const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
+        const QString f = QString::fromLatin1(filter), o = options;
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o] { uno->store(document, path, f, o); });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [document, path] { writeSpreadsheetML(document, path); });
@@ -252,7 +265,12 @@ public:
     WorkbookObject(std::shared_ptr<OfficeCore> core, OfficeCore::Workbook workbook)
         : m_core(std::move(core)), m_workbook(std::move(workbook)) {}
 
-    QVariant property(const QString &name) override { throw unknownName(name); }
+    QVariant property(const QString &name) override
+    {
+        if (is(name, "SheetNames"))
+            return m_workbook.sheetNames;
+        throw unknownName(name);
+    }
     void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
 
     QVariant invoke(const QString &method, const QVariantList &args) override
@@ -268,7 +286,13 @@ public:
             const int code = args.size() > 1 && !isOmitted(args.at(1)) ? args.at(1).toInt(&ok) : 0;
             if (!ok)
                 throw AutomationError(QStringLiteral("SaveAs needs a file format code"));
-            core->saveAs(workbook, args.at(0).toString(), code);
+            int sheet = 0;
+            if (args.size() > 2 && !isOmitted(args.at(2))) {
+                sheet = args.at(2).toInt(&ok);
+                if (!ok || sheet < 1)
+                    throw AutomationError(QStringLiteral("SaveAs needs a sheet number from 1"));
+            }
+            core->saveAs(workbook, args.at(0).toString(), code, sheet);
             return {};
         }
         if (is(method, "Close")) {

@@ -7,6 +7,7 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +36,8 @@ public:
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);
+    // The names of a loaded workbook's sheets, in order.
+    static QStringList sheetNames(const Document &document);
     void terminate();
 
     static css::uno::Reference<css::uno::XComponentContext> localContext();

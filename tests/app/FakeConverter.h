@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -48,6 +49,7 @@ public:
     std::function<void()> onStart;  // runs inside start(), as a yielding start would
     bool started = false;
     std::function<void(const QString &)> onOpen;
+    QMap<QString, QStringList> sheetsFor;  // file name -> its sheets; none: the application does not tell
 };
 
 class FakeWorkbook : public WorkbookConverter::Workbook
@@ -70,6 +72,16 @@ public:
         }
         out.write(m_path.toUtf8());
     }
+    // Saves like saveAs, with "#sheet" after the workbook's path in the file.
+    void saveSheetAs(const QString &fileName, int code, int sheet) override
+    {
+        m_owner.saved << QStringLiteral("%1|%2|%3").arg(fileName).arg(code).arg(sheet);
+        QFile out(fileName);
+        if (!out.open(QIODevice::WriteOnly))
+            throw platform::AutomationError(QStringLiteral(": cannot write %1").arg(fileName));
+        out.write((m_path + QStringLiteral("#%1").arg(sheet)).toUtf8());
+    }
+    QStringList sheetNames() const override { return m_owner.sheetsFor.value(QFileInfo(m_path).fileName()); }
     void close() override { m_owner.calls << "close"; }
 
 private:

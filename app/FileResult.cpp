@@ -1,0 +1,13 @@
+#include "app/FileResult.h"
+
+QString FileResult::logLine(const QString &successText) const
+{
+    if (failed())
+        return path + error;
+    QString line = path + successText;
+    if (!replacedOwners.isEmpty())
+        line += QStringLiteral(" (replaced the output of %1)").arg(replacedOwners.join(QStringLiteral(", ")));
+    for (const QString &note : notes)
+        line += QStringLiteral(" (%1)").arg(note);
+    return line;
+}
