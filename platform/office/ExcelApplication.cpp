@@ -1,6 +1,7 @@
 #include "platform/office/OfficeBridge.h"
 
 #include "platform/Automation.h"
+#include "platform/FileSystem.h"
 #include "platform/office/CallGate.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/SpreadsheetML.h"
@@ -10,7 +11,11 @@
 #include <com/sun/star/uno/RuntimeException.hpp>
 
 #include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 
 namespace platform::office {
@@ -28,6 +33,28 @@ bool is(const QString &name, const char *expected)
 AutomationError unknownName(const QString &name)
 {
     return AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+}
+
+// Given a sheet, the CSV filter adds "-SheetName" to the name it is given.
+// It writes into a folder of its own beside the target, so that the one file
+// found there is the sheet, whatever the filter made of its name.
+void storeOneSheet(UnoOffice &uno, const Document &document, const QString &path, const QString &filter,
+                   const QString &options)
+{
+    const QFileInfo target(path);
+    QTemporaryDir folder(target.absolutePath() + QStringLiteral("/.tabulon-sheet-XXXXXX"));
+    if (!folder.isValid())
+        throw OfficeFailure(QStringLiteral("cannot save %1: %2")
+                                .arg(QDir::toNativeSeparators(path), saveFailureReason(path)));
+    uno.store(document, folder.filePath(target.fileName()), filter, options);
+    const QFileInfoList written = QDir(folder.path()).entryInfoList(QDir::Files | QDir::Hidden);
+    if (written.size() != 1)
+        throw OfficeFailure(QStringLiteral("cannot save %1: LibreOffice wrote %2 files for one sheet")
+                                .arg(QDir::toNativeSeparators(path))
+                                .arg(written.size()));
+    if (::rename(QFile::encodeName(written.first().filePath()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw OfficeFailure(QStringLiteral("cannot save %1: %2")
+                                .arg(QDir::toNativeSeparators(path), platform::describeError(errno)));
 }
 
 // One office and everything needed to talk to it. Shared by the objects
@@ -201,9 +228,10 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
     case 6:
         // Comma, double quote, UTF-8, from line 1.
         filter = "Text - txt - csv (StarCalc)";
-        // The 12th token names the sheet; tokens 5 to 11 as the office's
-        // defaults, which it takes only when the list stops before them.
-        options = sheet > 0 ? QStringLiteral("44,34,76,1,,0,false,true,false,false,false,%1").arg(sheet)
+        // The 12th token names the sheet. Tokens 5 to 11 spell out what the
+        // office takes when the list stops after the 4th (text quoted, cells
+        // as shown), so one sheet comes out as the short list writes it.
+        options = sheet > 0 ? QStringLiteral("44,34,76,1,,0,true,true,false,false,false,%1").arg(sheet)
                             : QStringLiteral("44,34,76,1");
         break;
     case 46:
@@ -221,7 +249,11 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
-    if (filter) {
+    if (filter && sheet > 0) {
+        const QString f = QString::fromLatin1(filter), o = options;
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
+             [uno, document, path, f, o] { storeOneSheet(*uno, document, path, f, o); });
+    } else if (filter) {
         const QString f = QString::fromLatin1(filter), o = options;
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o] { uno->store(document, path, f, o); });
     } else {
