@@ -35,26 +35,32 @@ AutomationError unknownName(const QString &name)
     return AutomationError(QStringLiteral("Unknown name: %1").arg(name));
 }
 
-// Given a sheet, the CSV filter adds "-SheetName" to the name it is given.
-// It writes into a folder of its own beside the target, so that the one file
-// found there is the sheet, whatever the filter made of its name.
+// After "44,34,76,1", the filter's tokens 5 to 11 as it takes them when the
+// list stops there (text quoted, cells as shown), then the sheet number.
+const char *const kCsvSheetTokens = ",,0,true,true,false,false,false,%1";
+
+// With a sheet number the CSV filter writes "<name>-<sheet name>.csv" beside
+// the name it is given, and takes a failed write for success. It writes into
+// a folder of its own here, so that the one file found there is the sheet;
+// a file system left without space afterwards means the file may be short.
 void storeOneSheet(UnoOffice &uno, const Document &document, const QString &path, const QString &filter,
                    const QString &options)
 {
     const QFileInfo target(path);
+    const auto failure = [&path](const QString &why) {
+        return OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), why));
+    };
     QTemporaryDir folder(target.absolutePath() + QStringLiteral("/.tabulon-sheet-XXXXXX"));
     if (!folder.isValid())
-        throw OfficeFailure(QStringLiteral("cannot save %1: %2")
-                                .arg(QDir::toNativeSeparators(path), saveFailureReason(path)));
+        throw failure(saveFailureReason(path));
     uno.store(document, folder.filePath(target.fileName()), filter, options);
     const QFileInfoList written = QDir(folder.path()).entryInfoList(QDir::Files | QDir::Hidden);
     if (written.size() != 1)
-        throw OfficeFailure(QStringLiteral("cannot save %1: LibreOffice wrote %2 files for one sheet")
-                                .arg(QDir::toNativeSeparators(path))
-                                .arg(written.size()));
+        throw failure(QStringLiteral("LibreOffice wrote %1 files for one sheet").arg(written.size()));
+    if (platform::writeProblem(folder.path()) == ENOSPC)
+        throw failure(platform::describeError(ENOSPC));
     if (::rename(QFile::encodeName(written.first().filePath()).constData(), QFile::encodeName(path).constData()) != 0)
-        throw OfficeFailure(QStringLiteral("cannot save %1: %2")
-                                .arg(QDir::toNativeSeparators(path), platform::describeError(errno)));
+        throw failure(platform::describeError(errno));
 }
 
 // One office and everything needed to talk to it. Shared by the objects
@@ -220,7 +226,7 @@ OfficeCore::Workbook OfficeCore::open(const QString &path)
 void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet)
 {
     const char *filter = nullptr;
-    QString options;
+    const char *options = "";
     switch (code) {
     case 44:
         filter = "HTML (StarCalc)";
@@ -228,11 +234,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
     case 6:
         // Comma, double quote, UTF-8, from line 1.
         filter = "Text - txt - csv (StarCalc)";
-        // The 12th token names the sheet. Tokens 5 to 11 spell out what the
-        // office takes when the list stops after the 4th (text quoted, cells
-        // as shown), so one sheet comes out as the short list writes it.
-        options = sheet > 0 ? QStringLiteral("44,34,76,1,,0,true,true,false,false,false,%1").arg(sheet)
-                            : QStringLiteral("44,34,76,1");
+        options = "44,34,76,1";
         break;
     case 46:
         break;
@@ -249,13 +251,16 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
-    if (filter && sheet > 0) {
-        const QString f = QString::fromLatin1(filter), o = options;
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
-             [uno, document, path, f, o] { storeOneSheet(*uno, document, path, f, o); });
-    } else if (filter) {
-        const QString f = QString::fromLatin1(filter), o = options;
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o] { uno->store(document, path, f, o); });
+    if (filter) {
+        const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
+        // A hidden workbook has no view whose sheet the filter could take:
+        // it writes the first. Any other needs the filter's sheet option.
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o, sheet] {
+            if (sheet > 1)
+                storeOneSheet(*uno, document, path, f, o + QString::fromLatin1(kCsvSheetTokens).arg(sheet));
+            else
+                uno->store(document, path, f, o);
+        });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [document, path] { writeSpreadsheetML(document, path); });
     }
