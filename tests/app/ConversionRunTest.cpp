@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -429,32 +428,4 @@ TEST_F(RunTest, CsvOfEverySheetOrOfTheFirstWithANoteThatSaysSo)
     EXPECT_EQ(front.log.value(0), src("b.xls") + "OK (the CSV holds only the first of 4 sheets)");
     EXPECT_EQ(front.log.value(1), src("one.xls") + "OK");
     EXPECT_EQ(front.results.value(0).notes, QStringList{"the CSV holds only the first of 4 sheets"});
-}
-
-TEST_F(RunTest, ResultsCarryTheReasonTheTimeAndTheBytesOfANameThatCannotBeDecoded)
-{
-    writeFile(src(), "good.xls");
-    writeFile(src(), "broken.xls");
-    const QByteArray raw = QFile::encodeName(src()) + "/bad\xff.xls";
-    ASSERT_EQ(::rename(QFile::encodeName(writeFile(src(), "tmp.xls")).constData(), raw.constData()), 0);
-    converter.failOpenFor << "broken.xls";
-    run();
-    ASSERT_EQ(front.results.size(), 3) << qPrintable(front.log.join('\n'));
-    QMap<QString, FileResult> byName;
-    for (const FileResult &result : front.results)
-        byName.insert(QFileInfo(result.path).fileName(), result);
-    const FileResult unnamed = byName.value(QFile::decodeName("bad\xff.xls"));
-    EXPECT_EQ(unnamed.rawPath, raw);
-    EXPECT_TRUE(unnamed.failed());
-    EXPECT_TRUE(unnamed.error.contains("not valid in the file-name encoding")) << qPrintable(unnamed.error);
-    const FileResult broken = byName.value("broken.xls");
-    EXPECT_EQ(broken.status, FileResult::Status::Failed);
-    EXPECT_EQ(broken.error, ": broken workbook");
-    EXPECT_TRUE(broken.outputs.isEmpty());
-    const FileResult good = byName.value("good.xls");
-    EXPECT_EQ(good.status, FileResult::Status::Ok);
-    EXPECT_TRUE(good.error.isEmpty());
-    EXPECT_EQ(good.outputs, QStringList{out.filePath("good.htm")});
-    EXPECT_GE(good.seconds, 0.0);
-    EXPECT_LT(good.seconds, 60.0);
 }

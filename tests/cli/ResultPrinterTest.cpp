@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 using batch::JsonLinesPrinter;
-using batch::TextPrinter;
 
 namespace {
 
@@ -77,35 +76,4 @@ TEST(JsonLinesPrinter, EveryEntryAndTheCountIsOneParsableLine)
 
     EXPECT_EQ(objects[3], QJsonObject({{"files", 3}, {"converted", 2}, {"failed", 1}, {"replaced", 1}}));
     EXPECT_EQ(err, "3 files: 2 converted, 1 failed, 1 replaced\n");
-}
-
-TEST(JsonLinesPrinter, APathThatIsNotUtf8KeepsItsBytes)
-{
-    const QByteArray raw("/s/caf\xe9 \xff.xls");
-    FileResult entry = result(QString::fromUtf8(raw), FileResult::Status::Failed);
-    entry.rawPath = raw;
-    entry.error = "Can't use the file: its name is not valid in the file-name encoding";
-    const QJsonObject object = JsonLinesPrinter::toJson(entry);
-    EXPECT_EQ(QByteArray::fromBase64(object["path_base64"].toString().toLatin1()), raw);
-    EXPECT_TRUE(object["path"].toString().startsWith("/s/caf")) << "the path still reads, lossily";
-    EXPECT_EQ(QJsonDocument::fromJson(QJsonDocument(object).toJson(QJsonDocument::Compact)).object(), object);
-}
-
-TEST(TextPrinter, PrintsTheWindowsLinesAndTheCountApart)
-{
-    FileResult replaced = result("/s/d/a.xls", FileResult::Status::Replaced);
-    replaced.replacedOwners << "/s/a.xls";
-    replaced.notes << "the CSV holds only the first of 2 sheets";
-    FileResult failed = result("/s/b.xls", FileResult::Status::Failed);
-    failed.error = "Can't open the workbook: the file is empty";
-
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    TextPrinter printer(outStream, errStream, "OK");
-    printer.print(replaced);
-    printer.print(failed);
-    printer.finish(RunCounts{1, 1, 1});
-    EXPECT_EQ(out, "/s/d/a.xlsOK (replaced the output of /s/a.xls) (the CSV holds only the first of 2 sheets)\n"
-                   "/s/b.xlsCan't open the workbook: the file is empty\n");
-    EXPECT_EQ(err, "2 files: 1 converted, 1 failed, 1 replaced\n");
 }
