@@ -1,6 +1,7 @@
 #include "app/ConversionRun.h"
 
 #include "app/ParallelConversion.h"
+#include "app/SheetFileNames.h"
 #include "platform/OutputStaging.h"
 
 #include <QDir>
@@ -87,6 +88,8 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     }
 
     m_walked.clear();
+    m_relativeDirectory.clear();
+    m_preparedOutputDirectories.clear();
     m_written.clear();
     m_writtenFiles.clear();
     m_counts = {};
@@ -167,18 +170,22 @@ void ConversionRun::WalkDirectory(const QString &dir)
     const platform::DirectoryEntries entries = platform::readDirectory(here);
     if (entries.error != 0)
         reportFailure(here, QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
-    reportUnreadable(here, entries.unnamedDirectories, QStringLiteral("directory"));
+    reportUnreadable(here, entries.unnamedDirectoryBytes, QStringLiteral("directory"));
+    // Kept by name, not taken from the current directory: a link leads out of the tree.
+    const QString relative = m_relativeDirectory;
     for (const QString &name : entries.directories) {
         if (m_stopRequested)
-            return;
+            break;
         const QString sub = platform::joinPath(here, name);
         m_view.setStatusText(sub);
+        m_relativeDirectory = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
         WalkDirectory(sub);
         // Back to the directory being walked by its own path: ".." would lead
         // elsewhere after following a link.
         platform::setCurrentDirectory(here);
         m_view.processEvents();
     }
+    m_relativeDirectory = relative;
 }
 
 void ConversionRun::ConvertFilesInDirectory(const QString &dir)
@@ -190,10 +197,10 @@ void ConversionRun::ConvertFilesInDirectory(const QString &dir)
         const platform::DirectoryEntries entries = platform::readDirectory(dir);
         m_view.setStatusText(platform::joinPath(dir, mask));
         m_view.processEvents();
-        QStringList unnamed;
-        for (const QString &name : entries.unnamedFiles) {
-            if (platform::matchesMask(name, pattern))
-                unnamed << name;
+        QList<QByteArray> unnamed;
+        for (qsizetype i = 0; i < entries.unnamedFiles.size(); ++i) {
+            if (platform::matchesMask(entries.unnamedFiles.at(i), pattern))
+                unnamed << entries.unnamedFileBytes.at(i);
         }
         reportUnreadable(dir, unnamed, QStringLiteral("file"));
         for (const QString &name : entries.files) {
@@ -212,8 +219,17 @@ void ConversionRun::convertFile(const QString &path)
     if (isOwnOutput(path) || (m_filter && !m_filter(path)))
         return;
     m_view.setStatusText(path);
+    const OutputList outputs = outputsFor(path);
+    if (m_settings.keepsTree()) {
+        try {
+            prepareMirroredDirectories(outputs);
+        } catch (const AutomationError &error) {
+            reportFailure(path, error.message());
+            return;
+        }
+    }
     if (m_parallel)
-        m_parallel->addWorkbook(path, outputsFor(path));
+        m_parallel->addWorkbook(path, outputs, m_settings.savesEverySheet());
     else
         ConvertWorkbook(path);
 }
@@ -225,62 +241,76 @@ bool ConversionRun::isOwnOutput(const QString &path) const
     return id.isValid() && m_writtenFiles.contains(id);
 }
 
-void ConversionRun::reportFailure(const QString &path, const QString &reason)
+void ConversionRun::reportFailure(const QString &path, const QString &reason, const QByteArray &rawPath)
 {
     if (m_filter && !m_filter(path))
         return;
+    FileResult result = FileResult::failure(path, reason, rawPath);
     if (m_parallel)
-        m_parallel->addResult(FileResult::failure(path, reason));
+        m_parallel->addResult(std::move(result));
     else
-        logFailure(path + reason);
+        report(result);
 }
 
-void ConversionRun::reportUnreadable(const QString &dir, const QStringList &names, const QString &what)
+void ConversionRun::reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what)
 {
-    for (const QString &name : names) {
-        reportFailure(platform::joinPath(dir, name),
-                      QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what));
+    for (const QByteArray &raw : rawNames) {
+        reportFailure(platform::joinPath(dir, QFile::decodeName(raw)),
+                      QStringLiteral("Can't use the %1: its name is not valid in the file-name encoding").arg(what),
+                      QFile::encodeName(platform::joinPath(dir, QString())) + raw);
     }
 }
 
 void ConversionRun::ConvertWorkbook(const QString &path)
 {
-    FileResult result = convertWorkbook(m_converter, path, [this, path] { return outputsFor(path); });
+    FileResult result = convertWorkbook(m_converter, path, [this, path](const QStringList &sheetNames) {
+        return withSheets(outputsFor(path), sheetNames, m_settings.savesEverySheet());
+    });
     deliver(result);
 }
 
-FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path,
-                                          const std::function<OutputList()> &outputs)
+FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path, const OutputSource &outputs)
 {
     QElapsedTimer clock;
     clock.start();
     FileResult result;
     result.path = path;
+    result.status = FileResult::Status::Failed;
     // Checked before the office sees the file, where that gives the true
     // reason, and again after the open: the controls may change meanwhile.
-    result.error = refusalFor(path, outputs());
-    if (!result.error.isEmpty())
+    result.error = refusalFor(path, outputs({}));
+    if (!result.error.isEmpty()) {
+        result.seconds = clock.nsecsElapsed() / 1e9;
         return result;
+    }
     try {
         WorkbookConverter::WorkbookRef workbook = converter.open(path);
-        const OutputList planned = outputs();
+        const QStringList sheets = workbook->sheetNames();
+        const OutputList planned = outputs(sheets);
         result.error = refusalFor(path, planned);
-        if (!result.error.isEmpty()) {
-            workbook->close();
-            return result;
+        if (result.error.isEmpty()) {
+            int csvOutputs = 0;
+            for (const PlannedOutput &output : planned) {
+                result.staged.push_back(stageOutput(*workbook, output));
+                csvOutputs += output.format->kind == OutputKind::Csv ? 1 : 0;
+            }
+            if (csvOutputs == 1 && sheets.size() > 1)
+                result.notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheets.size());
+            result.status = FileResult::Status::Ok;
         }
-        for (const PlannedOutput &output : planned)
-            result.outputs.push_back(stageOutput(*workbook, output.format, output.path));
         workbook->close();
         workbook.reset();
-        result.status = FileResult::Status::Converted;
     } catch (const AutomationError &error) {
+        result.status = FileResult::Status::Failed;
         result.error = error.message();
     } catch (const std::exception &error) {
+        result.status = FileResult::Status::Failed;
         result.error = QString::fromUtf8(error.what());
     }
-    if (result.status == FileResult::Status::Failed)
-        result.outputs.clear();
+    if (result.failed()) {
+        result.staged.clear();
+        result.notes.clear();
+    }
     result.seconds = clock.nsecsElapsed() / 1e9;
     return result;
 }
@@ -289,9 +319,34 @@ ConversionRun::OutputList ConversionRun::outputsFor(const QString &path) const
 {
     OutputList outputs;
     const QString base = BaseName(path);
+    const QString dir = outputDirectoryNow();
     for (const OutputFormat &format : outputFormats) {
         if (m_settings.isChecked(format.kind))
-            outputs.append({&format, outputFileName(base, format)});
+            outputs.append({&format, platform::joinPath(dir, base + QLatin1String(format.extension))});
+    }
+    return outputs;
+}
+
+ConversionRun::OutputList ConversionRun::withSheets(const OutputList &planned, const QStringList &sheetNames,
+                                                    bool everySheet)
+{
+    if (sheetNames.isEmpty())
+        return planned;
+    OutputList outputs;
+    for (const PlannedOutput &output : planned) {
+        if (output.format->kind != OutputKind::Csv) {
+            outputs.append(output);
+        } else if (!everySheet) {
+            // Named: the application's own choice would be the active sheet.
+            outputs.append({output.format, output.path, 1});
+        } else {
+            const QString stem = output.path.chopped(int(qstrlen(output.format->extension)));
+            const QStringList parts = sheetFileNameParts(sheetNames);
+            for (int i = 0; i < parts.size(); ++i) {
+                outputs.append({output.format, stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension),
+                                i + 1});
+            }
+        }
     }
     return outputs;
 }
@@ -312,19 +367,21 @@ QString ConversionRun::refusalFor(const QString &path, const OutputList &outputs
     return {};
 }
 
-StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, const OutputFormat *format,
-                                        const QString &path)
+StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &planned)
 {
     StagedOutput output;
-    output.format = format;
-    output.path = path;
+    output.path = planned.path;
+    const QString &path = planned.path;
     const QFileInfo target(path);
-    output.staging = std::make_unique<platform::OutputStaging>(target.path());
+    output.staging = std::make_shared<platform::OutputStaging>(target.path());
     if (output.staging->error() != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
     const QString staged = output.staging->stagedPath(target.fileName());
     try {
-        workbook.saveAs(staged, format->fileFormat);
+        if (planned.sheet > 0)
+            workbook.saveSheetAs(staged, planned.format->fileFormat, planned.sheet);
+        else
+            workbook.saveAs(staged, planned.format->fileFormat);
     } catch (const AutomationError &error) {
         // The converter names the path it was given; the user knows the other.
         throw AutomationError(QString(error.message()).replace(staged, path));
@@ -353,39 +410,37 @@ void ConversionRun::deliver(FileResult &result)
     // output of this run: then it is output, not input.
     if (m_parallel && isOwnOutput(result.path))
         return;
-    if (result.status == FileResult::Status::Converted) {
+    if (!result.failed()) {
         try {
-            for (StagedOutput &output : result.outputs) {
+            for (StagedOutput &output : result.staged) {
                 const QString owner = placeOutput(output, result.path);
-                if (!owner.isEmpty())
-                    result.replaced << owner;
+                result.outputs << output.path;
+                // One owner of several outputs (every sheet, every kind) is named once.
+                if (!owner.isEmpty() && !result.replacedOwners.contains(owner))
+                    result.replacedOwners << owner;
             }
+            if (!result.replacedOwners.isEmpty())
+                result.status = FileResult::Status::Replaced;
         } catch (const AutomationError &error) {
             result.status = FileResult::Status::Failed;
             result.error = error.message();
+            result.notes.clear();
         }
     }
-    if (result.status == FileResult::Status::Converted)
-        logSuccess(result.path, result.replaced);
-    else
-        logFailure(result.path + result.error);
+    // Whatever was not placed goes with its staging folder.
+    result.staged.clear();
+    report(result);
 }
 
-void ConversionRun::logSuccess(const QString &path, const QStringList &replacedOwners)
+void ConversionRun::report(const FileResult &result)
 {
-    ++m_counts.converted;
-    m_counts.replaced += replacedOwners.size();
-    QString line = path + m_view.successText();
-    if (!replacedOwners.isEmpty())
-        line += QStringLiteral(" (replaced the output of %1)").arg(replacedOwners.join(QStringLiteral(", ")));
-    m_view.appendLog(line);
-    m_view.showCounts(m_counts);
-}
-
-void ConversionRun::logFailure(const QString &line)
-{
-    ++m_counts.failed;
-    m_view.appendLog(line);
+    if (result.failed()) {
+        ++m_counts.failed;
+    } else {
+        ++m_counts.converted;
+        m_counts.replaced += result.replacedOwners.size();
+    }
+    m_view.showResult(result);
     m_view.showCounts(m_counts);
 }
 
@@ -397,9 +452,25 @@ QString ConversionRun::resolvedOutputDirectory() const
     return QDir::cleanPath(platform::joinPath(m_baseDirectory, dir));
 }
 
-QString ConversionRun::outputFileName(const QString &baseName, const OutputFormat &format) const
+QString ConversionRun::outputDirectoryNow() const
 {
-    return platform::joinPath(resolvedOutputDirectory(), baseName + QLatin1String(format.extension));
+    const QString dir = resolvedOutputDirectory();
+    if (!m_settings.keepsTree() || m_relativeDirectory.isEmpty())
+        return dir;
+    return platform::joinPath(dir, m_relativeDirectory);
+}
+
+void ConversionRun::prepareMirroredDirectories(const OutputList &outputs)
+{
+    for (const PlannedOutput &output : outputs) {
+        const QString dir = QFileInfo(output.path).path();
+        if (m_preparedOutputDirectories.contains(dir))
+            continue;
+        if (const int error = platform::makeDirectories(dir))
+            throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));
+        platform::OutputStaging::removeStale(dir);
+        m_preparedOutputDirectories.insert(dir);
+    }
 }
 
 QStringList ConversionRun::SplitString(const QString &text, const QString &separator)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/FileResult.h"
 #include "app/WorkbookConverter.h"
 #include "platform/FileSystem.h"
-#include "platform/OutputStaging.h"
 
 #include <QHash>
 #include <QSet>
@@ -32,39 +32,7 @@ struct PlannedOutput
 {
     const OutputFormat *format;
     QString path;
-};
-
-// One output of a workbook: written first into a private staging folder
-// beside its target, moved into place when the workbook's turn comes.
-struct StagedOutput
-{
-    const OutputFormat *format = nullptr;
-    QString path;  // where it goes
-    std::unique_ptr<platform::OutputStaging> staging;
-};
-
-// What became of one file (or of one directory the walk could not use).
-// Filled in two steps: the conversion, which touches nothing the run
-// shares and may run on any thread, and the delivery in walk order, which
-// moves the outputs into place and logs the line.
-struct FileResult
-{
-    enum class Status { Converted, Failed };
-
-    QString path;
-    Status status = Status::Failed;
-    QString error;                       // follows the path in a failure line
-    std::vector<StagedOutput> outputs;   // staged; placed once delivered
-    QStringList replaced;                // whose outputs the placed ones replaced
-    double seconds = 0;                  // time spent converting
-
-    static FileResult failure(const QString &path, const QString &error)
-    {
-        FileResult result;
-        result.path = path;
-        result.error = error;
-        return result;
-    }
+    int sheet = 0;  // the one sheet it holds (1-based); 0: the application's choice
 };
 
 // What the run reads while it goes on. The window answers from its controls,
@@ -77,11 +45,16 @@ public:
     virtual QString masks() const = 0;
     virtual QString outputDirectory() const = 0;
     virtual bool isChecked(OutputKind kind) const = 0;
+    // Outputs in the output directory's subdirectory that mirrors the
+    // workbook's directory below the walked root, instead of flat.
+    virtual bool keepsTree() const { return false; }
+    // CSV: one file per sheet ("base.Sheet.csv") instead of the first sheet.
+    virtual bool savesEverySheet() const { return false; }
 };
 
 // What the run has logged so far: every line is one converted or one
-// failed entry; replaced counts converted outputs that took the name of an
-// output written earlier in the same run.
+// failed entry; replaced counts, over the converted entries, the workbooks
+// whose outputs written earlier in the same run an entry's outputs replaced.
 struct RunCounts
 {
     int converted = 0;
@@ -100,6 +73,8 @@ public:
     virtual ~RunView() = default;
     virtual void setStatusText(const QString &text) = 0;
     virtual void appendLog(const QString &line) = 0;
+    // One entry of the walk is done; by default its log line is appended.
+    virtual void showResult(const FileResult &result) { appendLog(result.logLine(successText())); }
     virtual void clearLog() = 0;
     virtual void setStartEnabled(bool enabled) = 0;
     // Called after every log line.
@@ -158,13 +133,19 @@ public:
     void ConvertWorkbook(const QString &path);
 
     // Opens, saves into staging folders and closes one workbook; outputs()
-    // is asked before the open and again after it. Touches nothing of a
-    // run, so offices on several threads can use it at once.
+    // is asked before the open with no sheet names and again after it with
+    // the workbook's. Touches nothing of a run, so offices on several
+    // threads can use it at once.
     using OutputList = QList<PlannedOutput>;
-    static FileResult convertWorkbook(WorkbookConverter &converter, const QString &path,
-                                      const std::function<OutputList()> &outputs);
-    // The outputs `path` gets with the settings of now.
+    using OutputSource = std::function<OutputList(const QStringList &sheetNames)>;
+    static FileResult convertWorkbook(WorkbookConverter &converter, const QString &path, const OutputSource &outputs);
+    // The outputs `path` gets with the settings of now, before the open: one
+    // CSV named after the workbook.
     OutputList outputsFor(const QString &path) const;
+    // `planned` for a workbook with these sheets: its CSV holds the first
+    // sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv").
+    // Without sheet names the application picks what the CSV holds.
+    static OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, bool everySheet);
 
     static QStringList SplitString(const QString &text, const QString &separator);
     // The file-name part of `path` up to its first "." after any leading dots;
@@ -176,7 +157,7 @@ private:
     bool startConverting();
     void finishConverting();
     void convertFile(const QString &path);
-    void reportFailure(const QString &path, const QString &reason);
+    void reportFailure(const QString &path, const QString &reason, const QByteArray &rawPath = {});
     // Moves the staged outputs into place and logs the line.
     void deliver(FileResult &result);
     bool isOwnOutput(const QString &path) const;
@@ -184,24 +165,29 @@ private:
     // The output directory as the user typed it, a relative one taken against
     // the base directory (the walk changes the current one).
     QString resolvedOutputDirectory() const;
-    QString outputFileName(const QString &baseName, const OutputFormat &format) const;
+    // Where the outputs of the files being converted go: the output
+    // directory, or with keepsTree() its mirror of the directory being walked.
+    QString outputDirectoryNow() const;
+    // Makes the mirrored output directories of `outputs` once per run and
+    // clears them of stale staging; throws AutomationError.
+    void prepareMirroredDirectories(const OutputList &outputs);
     // Why the workbook must not be opened at all; empty when it may.
     static QString refusalFor(const QString &path, const OutputList &outputs);
     // Saves into a staging folder of its own. Throws AutomationError.
-    static StagedOutput stageOutput(WorkbookConverter::Workbook &workbook, const OutputFormat *format,
-                                    const QString &path);
+    static StagedOutput stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &output);
     // Moves a staged output into place; returns the workbook whose output
     // it replaced, if any. Throws AutomationError.
     QString placeOutput(StagedOutput &output, const QString &path);
-    void reportUnreadable(const QString &dir, const QStringList &names, const QString &what);
-    void logSuccess(const QString &path, const QStringList &replacedOwners);
-    void logFailure(const QString &line);
+    void reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
+    void report(const FileResult &result);
 
     RunSettings &m_settings;
     RunView &m_view;
     WorkbookConverter &m_converter;
     QString m_baseDirectory;      // where a relative output directory is resolved
     QSet<QString> m_walked;       // canonical paths, so no directory is walked twice
+    QString m_relativeDirectory;  // of the directory being walked, below the root ("" at the root)
+    QSet<QString> m_preparedOutputDirectories;  // mirrored ones, made and cleaned of stale staging
     QHash<QString, QString> m_written;      // output path -> the workbook it was written for
     QSet<platform::FileId> m_writtenFiles;  // outputs on disk, never taken as inputs
     std::function<bool(const QString &)> m_filter;

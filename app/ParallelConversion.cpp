@@ -18,15 +18,15 @@ ParallelConversion::~ParallelConversion()
         worker->wait();
 }
 
-void ParallelConversion::addWorkbook(const QString &path, const ConversionRun::OutputList &outputs)
+void ParallelConversion::addWorkbook(const QString &path, const ConversionRun::OutputList &outputs, bool everySheet)
 {
     m_pending.push_back(int(m_items.size()));
-    m_items.push_back({path, outputs, nullptr});
+    m_items.push_back({path, outputs, everySheet, nullptr});
 }
 
 void ParallelConversion::addResult(FileResult result)
 {
-    m_items.push_back({result.path, {}, std::make_unique<FileResult>(std::move(result))});
+    m_items.push_back({result.path, {}, false, std::make_unique<FileResult>(std::move(result))});
 }
 
 bool ParallelConversion::run(const std::function<void()> &started, const Deliver &deliver)
@@ -120,7 +120,10 @@ void ParallelConversion::work()
         for (int index = takeNext(); index >= 0; index = takeNext()) {
             const Item &item = m_items[size_t(index)];
             const ConversionRun::OutputList outputs = item.outputs;
-            finish(index, ConversionRun::convertWorkbook(*converter, item.path, [&outputs] { return outputs; }));
+            const bool everySheet = item.everySheet;
+            finish(index, ConversionRun::convertWorkbook(*converter, item.path, [&](const QStringList &sheetNames) {
+                return ConversionRun::withSheets(outputs, sheetNames, everySheet);
+            }));
         }
         try {
             converter->quit();

@@ -37,8 +37,9 @@ public:
     ParallelConversion(const ParallelConversion &) = delete;
     ParallelConversion &operator=(const ParallelConversion &) = delete;
 
-    // Queues a workbook with the outputs it is to get; before run().
-    void addWorkbook(const QString &path, const ConversionRun::OutputList &outputs);
+    // Queues a workbook with the outputs it is to get, its CSV taken apart
+    // by sheet once opened when everySheet; before run().
+    void addWorkbook(const QString &path, const ConversionRun::OutputList &outputs, bool everySheet);
     // Queues a result that needs no application (a directory the walk
     // could not use): it is delivered in its place among the others.
     void addResult(FileResult result);
@@ -61,6 +62,7 @@ private:
     {
         QString path;
         ConversionRun::OutputList outputs;
+        bool everySheet = false;
         std::unique_ptr<FileResult> result;  // set once converted (or from the start)
     };
 

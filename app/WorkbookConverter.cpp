@@ -15,6 +15,16 @@ public:
         m_object->invoke(QStringLiteral("SaveAs"), {fileName, fileFormat});
     }
 
+    void saveSheetAs(const QString &fileName, int fileFormat, int sheet) override
+    {
+        m_object->invoke(QStringLiteral("SaveAs"), {fileName, fileFormat, sheet});
+    }
+
+    QStringList sheetNames() const override
+    {
+        return m_object->property(QStringLiteral("SheetNames")).toStringList();
+    }
+
     void close() override { m_object->invoke(QStringLiteral("Close"), {platform::omitted()}); }
 
 private:
@@ -22,6 +32,11 @@ private:
 };
 
 } // namespace
+
+void WorkbookConverter::Workbook::saveSheetAs(const QString &, int, int)
+{
+    throw AutomationError(QStringLiteral("the spreadsheet application cannot save one sheet alone"));
+}
 
 platform::AutomationObject &AutomationWorkbookConverter::application()
 {

@@ -3,6 +3,7 @@
 #include "platform/Automation.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -17,6 +18,11 @@ public:
     public:
         virtual ~Workbook() = default;
         virtual void saveAs(const QString &fileName, int fileFormat) = 0;
+        // Saves one sheet alone (1-based), for kinds that hold one sheet.
+        virtual void saveSheetAs(const QString &fileName, int fileFormat, int sheet);
+        // The names of the sheets, in order, as read when the workbook was
+        // opened; empty when the application does not tell.
+        virtual QStringList sheetNames() const { return {}; }
         virtual void close() = 0;
     };
     using WorkbookRef = std::shared_ptr<Workbook>;

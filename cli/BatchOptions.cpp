@@ -13,11 +13,12 @@ const char *const kProgram = "tabulon-batch";
 
 // One row per option: adding an option is adding a row (and its field in
 // Options). apply() stores the value and returns an error text, empty when
-// the value is good.
+// the value is good. An option without a value name is a switch: apply()
+// gets an empty value when it is given.
 struct OptionEntry
 {
     const char *name;
-    const char *valueName;
+    const char *valueName;  // nullptr for a switch
     const char *description;
     bool required;
     QString (*apply)(const QString &value, Options &options);
@@ -59,6 +60,28 @@ QString applyShard(const QString &value, Options &options)
     return {};
 }
 
+QString applyLogFormat(const QString &value, Options &options)
+{
+    if (value == QLatin1String("text"))
+        options.logFormat = LogFormat::Text;
+    else if (value == QLatin1String("jsonl"))
+        options.logFormat = LogFormat::JsonLines;
+    else
+        return QStringLiteral("unknown log format \"%1\" (text or jsonl)").arg(value);
+    return {};
+}
+
+QString applyCsvSheets(const QString &value, Options &options)
+{
+    if (value == QLatin1String("first"))
+        options.csvAllSheets = false;
+    else if (value == QLatin1String("all"))
+        options.csvAllSheets = true;
+    else
+        return QStringLiteral("unknown --csv-sheets value \"%1\" (first or all)").arg(value);
+    return {};
+}
+
 const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true,
      [](const QString &v, Options &o) { o.source = v; return QString(); }},
@@ -74,6 +97,12 @@ const OptionEntry kOptions[] = {
      [](const QString &v, Options &o) { o.filesFrom = v; return QString(); }},
     {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false,
      applyShard},
+    {"keep-tree", nullptr, "Mirror the source's directories under --out.", false,
+     [](const QString &, Options &o) { o.keepTree = true; return QString(); }},
+    {"log-format", "FORMAT", "text (the default) or jsonl: one JSON object a line.", false,
+     applyLogFormat},
+    {"csv-sheets", "WHICH", "first (the default) or all: one CSV per sheet.", false,
+     applyCsvSheets},
 };
 
 // --files-from stands in for the walk of --source.
@@ -101,9 +130,11 @@ void describeOptions(QCommandLineParser &parser)
         "Converts every matching workbook under --source (or every file listed by\n"
         "--files-from) into --out with LibreOffice Calc; prints one line per file:\n"
         "its path followed by \"OK\" or the error, in walk order whatever --jobs is."));
-    for (const OptionEntry &entry : kOptions)
-        parser.addOption(QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
-                                            QLatin1String(entry.valueName)));
+    for (const OptionEntry &entry : kOptions) {
+        parser.addOption(entry.valueName ? QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                                              QLatin1String(entry.valueName))
+                                         : QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description)));
+    }
     parser.addOption(helpOption());
     parser.addOption(versionOption());
 }
@@ -132,7 +163,9 @@ QString usageLine()
 {
     QString line = QStringLiteral("usage: %1").arg(QLatin1String(kProgram));
     for (const OptionEntry &entry : kOptions) {
-        const QString option = QStringLiteral("--%1 %2").arg(QLatin1String(entry.name), QLatin1String(entry.valueName));
+        QString option = QStringLiteral("--%1").arg(QLatin1String(entry.name));
+        if (entry.valueName)
+            option += QLatin1Char(' ') + QLatin1String(entry.valueName);
         line += entry.required ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
     }
     return line;
@@ -174,6 +207,11 @@ ParsedArguments parseArguments(const QStringList &arguments)
 
     for (const OptionEntry &entry : kOptions) {
         const QString name = QLatin1String(entry.name);
+        if (!entry.valueName) {
+            if (parser.isSet(name))
+                entry.apply(QString(), result.options);
+            continue;
+        }
         if (!parser.isSet(name) || parser.value(name).isEmpty())
             continue;
         const QString error = entry.apply(parser.value(name), result.options);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConversionRun.h"
+#include "cli/ResultPrinter.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,9 @@ struct Options
     QString filesFrom;  // a file list instead of the walk; "-" for standard input
     int shard = 0;      // 1 to shardCount; 0 when the run takes every file
     int shardCount = 0;
+    bool keepTree = false;
+    LogFormat logFormat = LogFormat::Text;
+    bool csvAllSheets = false;
 };
 
 // Offices a run starts when --jobs is not given: one per processor, fewer

@@ -24,24 +24,23 @@ public:
     QString masks() const override { return m_options.masks; }
     QString outputDirectory() const override { return m_options.out; }
     bool isChecked(OutputKind kind) const override { return kind == m_options.kind; }
+    bool keepsTree() const override { return m_options.keepTree; }
+    bool savesEverySheet() const override { return m_options.csvAllSheets; }
 
 private:
     const Options &m_options;
 };
 
+// Hands every entry to the printer as the run reports it; messages go to err.
 class StreamView : public RunView
 {
 public:
-    StreamView(QTextStream &out, QTextStream &err)
-        : m_out(out), m_err(err), m_base(Strings::GetStringBase()),
-          m_success(Strings::load(m_base + Strings::Success)) {}
+    StreamView(ResultPrinter &printer, QTextStream &err, int stringBase)
+        : m_printer(printer), m_err(err), m_base(stringBase), m_success(Strings::load(m_base + Strings::Success)) {}
 
     void setStatusText(const QString &) override {}
-    void appendLog(const QString &line) override
-    {
-        m_out << line << '\n';
-        m_out.flush();
-    }
+    void showResult(const FileResult &result) override { m_printer.print(result); }
+    void appendLog(const QString &) override {}
     void clearLog() override {}
     void setStartEnabled(bool) override {}
     void showCounts(const RunCounts &) override {}
@@ -55,7 +54,7 @@ public:
     QString startFailureText() const override { return Strings::load(m_base + Strings::StartFailure); }
 
 private:
-    QTextStream &m_out;
+    ResultPrinter &m_printer;
     QTextStream &m_err;
     int m_base;
     QString m_success;
@@ -113,7 +112,10 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     platform::office::registerExcelApplication(office);
 
     FixedSettings settings(options);
-    StreamView view(out, err);
+    const int stringBase = Strings::GetStringBase();
+    const std::unique_ptr<ResultPrinter> printer =
+        makePrinter(options.logFormat, out, err, Strings::load(stringBase + Strings::Success));
+    StreamView view(*printer, err, stringBase);
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
     const int jobs = options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
@@ -138,14 +140,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     case ConversionRun::Outcome::Stopped:
         break;
     }
-    const RunCounts counts = conversion.counts();
-    err << QStringLiteral("%1 files: %2 converted, %3 failed, %4 replaced")
-               .arg(counts.converted + counts.failed)
-               .arg(counts.converted)
-               .arg(counts.failed)
-               .arg(counts.replaced)
-        << '\n';
-    err.flush();
+    printer->finish(conversion.counts());
     return Completed;
 }
 

@@ -214,15 +214,27 @@ DirectoryEntries readDirectory(const QString &dir)
         const QString name = QFile::decodeName(raw);
         const bool representable = QFile::encodeName(name) == raw;
         if (isDirectoryEntry(::dirfd(stream), entry)) {
-            if (!isHiddenName(name))
-                (representable ? entries.directories : entries.unnamedDirectories).append(name);
+            if (isHiddenName(name))
+                continue;
+            if (representable)
+                entries.directories.append(name);
+            else
+                entries.unnamedDirectoryBytes.append(raw);
+        } else if (representable) {
+            entries.files.append(name);
         } else {
-            (representable ? entries.files : entries.unnamedFiles).append(name);
+            entries.unnamedFileBytes.append(raw);
         }
     }
     ::closedir(stream);
-    for (QStringList *list : {&entries.files, &entries.directories, &entries.unnamedFiles, &entries.unnamedDirectories})
+    for (QStringList *list : {&entries.files, &entries.directories})
         sortByName(*list);
+    std::sort(entries.unnamedFileBytes.begin(), entries.unnamedFileBytes.end());
+    std::sort(entries.unnamedDirectoryBytes.begin(), entries.unnamedDirectoryBytes.end());
+    for (const QByteArray &raw : std::as_const(entries.unnamedFileBytes))
+        entries.unnamedFiles.append(QFile::decodeName(raw));
+    for (const QByteArray &raw : std::as_const(entries.unnamedDirectoryBytes))
+        entries.unnamedDirectories.append(QFile::decodeName(raw));
     return entries;
 }
 

@@ -67,6 +67,9 @@ struct DirectoryEntries
     QStringList directories;   // not hidden, links to directories included
     QStringList unnamedFiles;  // names that cannot be represented (shown lossily)
     QStringList unnamedDirectories;
+    // Their bytes on disk, in the same order (the unnamed lists are sorted by these).
+    QList<QByteArray> unnamedFileBytes;
+    QList<QByteArray> unnamedDirectoryBytes;
     int error = 0;             // errno when the directory could not be read
 };
 // Sorted by name within each list.

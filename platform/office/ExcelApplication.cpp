@@ -1,6 +1,7 @@
 #include "platform/office/OfficeBridge.h"
 
 #include "platform/Automation.h"
+#include "platform/FileSystem.h"
 #include "platform/office/CallGate.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/ReadyOffice.h"
@@ -11,8 +12,11 @@
 #include <com/sun/star/uno/RuntimeException.hpp>
 
 #include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -44,6 +48,34 @@ bool tracing()
     return on;
 }
 
+// After "44,34,76,1", the filter's tokens 5 to 11 as it takes them when the
+// list stops there (text quoted, cells as shown), then the sheet number.
+const char *const kCsvSheetTokens = ",,0,true,true,false,false,false,%1";
+
+// With a sheet number the CSV filter writes "<name>-<sheet name>.csv" beside
+// the name it is given, and takes a failed write for success. It writes into
+// a folder of its own here, so that the one file found there is the sheet;
+// a file system left without space afterwards means the file may be short.
+void storeOneSheet(UnoOffice &uno, const Document &document, const QString &path, const QString &filter,
+                   const QString &options)
+{
+    const QFileInfo target(path);
+    const auto failure = [&path](const QString &why) {
+        return OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), why));
+    };
+    QTemporaryDir folder(target.absolutePath() + QStringLiteral("/.tabulon-sheet-XXXXXX"));
+    if (!folder.isValid())
+        throw failure(saveFailureReason(path));
+    uno.store(document, folder.filePath(target.fileName()), filter, options);
+    const QFileInfoList written = QDir(folder.path()).entryInfoList(QDir::Files | QDir::Hidden);
+    if (written.size() != 1)
+        throw failure(QStringLiteral("LibreOffice wrote %1 files for one sheet").arg(written.size()));
+    if (platform::writeProblem(folder.path()) == ENOSPC)
+        throw failure(platform::describeError(ENOSPC));
+    if (::rename(QFile::encodeName(written.first().filePath()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw failure(platform::describeError(errno));
+}
+
 // One office and everything needed to talk to it. Shared by the objects
 // handed out, so it lives until the last of them is released; then the
 // office goes too, unless "quit" handed it to the holder of a ready office.
@@ -69,9 +101,11 @@ public:
     {
         Document document;
         quint64 generation = 0;
+        QStringList sheetNames;
     };
     Workbook open(const QString &path);
-    void saveAs(const Workbook &workbook, const QString &path, int code);
+    // sheet: the one sheet (1-based) a CSV holds; 0 for the office's choice.
+    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0);
     void close(const Workbook &workbook);
     void quit();
 
@@ -269,15 +303,18 @@ void OfficeCore::ensureOffice()
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     ensureOffice();
-    auto result = std::make_shared<Document>();
+    auto result = std::make_shared<Workbook>();
     UnoOffice *uno = m_uno.get();
-    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] { *result = uno->load(path); });
-    const Workbook workbook{*result, m_generation};
-    m_open.push_back(workbook);
-    return workbook;
+    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] {
+        result->document = uno->load(path);
+        result->sheetNames = UnoOffice::sheetNames(result->document);
+    });
+    result->generation = m_generation;
+    m_open.push_back(*result);
+    return *result;
 }
 
-void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
+void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet)
 {
     const char *filter = nullptr;
     const char *options = "";
@@ -301,9 +338,20 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code)
         throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
     UnoOffice *uno = m_uno.get();
     const Document document = workbook.document;
+    if (sheet > 0 && code != 6)
+        throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
+    if (sheet > workbook.sheetNames.size())
+        throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
     if (filter) {
         const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o] { uno->store(document, path, f, o); });
+        // A hidden workbook has no view whose sheet the filter could take:
+        // it writes the first. Any other needs the filter's sheet option.
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o, sheet] {
+            if (sheet > 1)
+                storeOneSheet(*uno, document, path, f, o + QString::fromLatin1(kCsvSheetTokens).arg(sheet));
+            else
+                uno->store(document, path, f, o);
+        });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [document, path] { writeSpreadsheetML(document, path); });
     }
@@ -372,7 +420,12 @@ public:
     WorkbookObject(std::shared_ptr<OfficeCore> core, OfficeCore::Workbook workbook)
         : m_core(std::move(core)), m_workbook(std::move(workbook)) {}
 
-    QVariant property(const QString &name) override { throw unknownName(name); }
+    QVariant property(const QString &name) override
+    {
+        if (is(name, "SheetNames"))
+            return m_workbook.sheetNames;
+        throw unknownName(name);
+    }
     void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
 
     QVariant invoke(const QString &method, const QVariantList &args) override
@@ -388,7 +441,13 @@ public:
             const int code = args.size() > 1 && !isOmitted(args.at(1)) ? args.at(1).toInt(&ok) : 0;
             if (!ok)
                 throw AutomationError(QStringLiteral("SaveAs needs a file format code"));
-            core->saveAs(workbook, args.at(0).toString(), code);
+            int sheet = 0;
+            if (args.size() > 2 && !isOmitted(args.at(2))) {
+                sheet = args.at(2).toInt(&ok);
+                if (!ok || sheet < 1)
+                    throw AutomationError(QStringLiteral("SaveAs needs a sheet number from 1"));
+            }
+            core->saveAs(workbook, args.at(0).toString(), code, sheet);
             return {};
         }
         if (is(method, "Close")) {

@@ -13,9 +13,11 @@
 //                without running macros or updating links, refusing every
 //                question the office would ask (password, repair, import
 //                options), so that such files fail at once
-//   workbook     method "SaveAs"(path, code) with code 44 (HTML), 6 (CSV,
-//                UTF-8, comma-separated) or 46 (XML spreadsheet), method
-//                "Close"(omitted)
+//   workbook     method "SaveAs"(path, code [, sheet]) with code 44 (HTML),
+//                6 (CSV, UTF-8, comma-separated; with a sheet number from 1,
+//                that sheet alone) or 46 (XML spreadsheet), property
+//                "SheetNames" (the sheets' names in order, read at the open),
+//                method "Close"(omitted)
 // Every failure raises platform::AutomationError with a message for the log.
 //
 // Creating the object starts the office (a few seconds) and fails when it

@@ -17,6 +17,7 @@
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/task/XInteractionRequest.hpp>
@@ -372,6 +373,18 @@ void UnoOffice::store(const Document &document, const QString &path, const QStri
         throw OfficeFailure(QStringLiteral("cannot save %1: %2")
                                 .arg(QDir::toNativeSeparators(path), saveFailureReason(path, toQString(e.Message))));
     }
+}
+
+QStringList UnoOffice::sheetNames(const Document &document)
+{
+    QStringList names;
+    const Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
+    if (!spreadsheet.is())
+        return names;
+    const uno::Sequence<rtl::OUString> elements = spreadsheet->getSheets()->getElementNames();
+    for (const rtl::OUString &name : elements)
+        names << toQString(name);
+    return names;
 }
 
 void UnoOffice::close(const Document &document)

@@ -8,6 +8,7 @@
 #include <rtl/ref.hxx>
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -41,6 +42,8 @@ public:
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);
+    // The names of a loaded workbook's sheets, in order.
+    static QStringList sheetNames(const Document &document);
     void terminate();
 
     static css::uno::Reference<css::uno::XComponentContext> localContext();

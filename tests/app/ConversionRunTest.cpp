@@ -5,11 +5,13 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
@@ -288,4 +290,106 @@ TEST(JoinPath, DoublesTheSeparatorAfterARoot)
 {
     EXPECT_EQ(platform::joinPath("/", "a.xls"), "//a.xls");
     EXPECT_EQ(platform::joinPath("/data", "a.xls"), "/data/a.xls");
+}
+
+namespace {
+
+QString contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("<missing>");
+}
+
+QStringList stagingLeftIn(const QString &dir)
+{
+    QStringList found;
+    QDirIterator it(dir, {".tabulon-tmp-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
+}
+
+} // namespace
+
+TEST_F(RunTest, KeptTreeMirrorsEveryDirectorySoOnlyNamesInOneDirectoryCollide)
+{
+    QTemporaryDir outside;
+    writeFile(src(), "a.xls");
+    writeFile(src(), "d/a.xls");
+    writeFile(src(), "d/a.xlsx");
+    writeFile(src(), "d/e/a.xls");
+    writeFile(outside.path(), "a.xls");
+    ASSERT_EQ(symlink(outside.path().toLocal8Bit(), src("l").toLocal8Bit()), 0);
+    front.masksText = "*.xls,*.xlsx";
+    front.keepTree = true;
+    run();
+
+    EXPECT_EQ(contents(out.filePath("a.htm")), src("a.xls"));
+    EXPECT_EQ(contents(out.filePath("d/a.htm")), src("d/a.xlsx")) << "a.xls and a.xlsx of one directory still share a name";
+    EXPECT_EQ(contents(out.filePath("d/e/a.htm")), src("d/e/a.xls"));
+    EXPECT_EQ(contents(out.filePath("l/a.htm")), src("l/a.xls"))
+        << "a linked directory is mirrored under the link's name, not where it leads";
+    EXPECT_FALSE(QFile::exists(out.filePath(QFileInfo(outside.path()).fileName())));
+    EXPECT_EQ(front.counts, (RunCounts{5, 0, 1}));
+    ASSERT_EQ(front.results.size(), 5);
+    for (const FileResult &result : front.results) {
+        const bool isReplacer = result.path == src("d/a.xlsx");
+        EXPECT_EQ(result.status, isReplacer ? FileResult::Status::Replaced : FileResult::Status::Ok) << qPrintable(result.path);
+        EXPECT_EQ(result.replacedOwners, isReplacer ? QStringList{src("d/a.xls")} : QStringList()) << qPrintable(result.path);
+        EXPECT_EQ(result.outputs.size(), 1);
+        EXPECT_TRUE(QFileInfo(result.outputs.value(0)).isFile()) << qPrintable(result.outputs.value(0));
+    }
+    EXPECT_TRUE(front.log.contains(src("d/a.xlsx") + "OK (replaced the output of " + src("d/a.xls") + ")"))
+        << qPrintable(front.log.join('\n'));
+    EXPECT_TRUE(stagingLeftIn(out.path()).isEmpty()) << qPrintable(stagingLeftIn(out.path()).join('\n'));
+}
+
+TEST_F(RunTest, KeptTreeDirectoryThatCannotBeMadeFailsItsFilesWithTheReason)
+{
+    writeFile(src(), "d/a.xls");
+    writeFile(src(), "z/b.xls");
+    writeFile(out.path(), "d", "a file in the way");
+    front.keepTree = true;
+    run();
+    EXPECT_EQ(logNames(), QStringList({"d/a.xlsCan't save " + out.filePath("d/a.htm") + ": " + platform::describeError(ENOTDIR), "z/b.xls"}));
+    EXPECT_EQ(contents(out.filePath("d")), "a file in the way");
+    EXPECT_EQ(contents(out.filePath("z/b.htm")), src("z/b.xls"));
+    ASSERT_EQ(front.results.size(), 2);
+    EXPECT_TRUE(front.results.at(0).outputs.isEmpty());
+    EXPECT_EQ(front.results.at(0).status, FileResult::Status::Failed);
+}
+
+TEST_F(RunTest, CsvOfEverySheetOrOfTheFirstWithANoteThatSaysSo)
+{
+    writeFile(src(), "b.xls");
+    writeFile(src(), "one.xls");
+    writeFile(src(), "quiet.xls");
+    converter.sheetsFor["b.xls"] = QStringList{"Values", "a/b", ".x", "a_b"};
+    converter.sheetsFor["one.xls"] = QStringList{"Only"};
+    front.kinds[0] = false;
+    front.kinds[1] = true;
+
+    front.everySheet = true;
+    run();
+    EXPECT_EQ(contents(out.filePath("b.Values.csv")), src("b.xls") + "#1");
+    EXPECT_EQ(contents(out.filePath("b.a_b.csv")), src("b.xls") + "#2");
+    EXPECT_EQ(contents(out.filePath("b._x.csv")), src("b.xls") + "#3");
+    EXPECT_EQ(contents(out.filePath("b.a_b~2.csv")), src("b.xls") + "#4") << "a sheet whose safe name is taken gets its own";
+    EXPECT_EQ(contents(out.filePath("one.Only.csv")), src("one.xls") + "#1");
+    EXPECT_EQ(contents(out.filePath("quiet.csv")), src("quiet.xls")) << "a workbook whose sheets are not told is saved whole";
+    ASSERT_EQ(front.results.size(), 3);
+    EXPECT_EQ(front.results.at(0).outputs.size(), 4);
+    EXPECT_EQ(front.counts, (RunCounts{3, 0, 0}));
+    EXPECT_EQ(logNames(), QStringList({"b.xls", "one.xls", "quiet.xls"})) << "no note when every sheet was saved";
+
+    front.everySheet = false;
+    front.results.clear();
+    QDir(out.path()).removeRecursively();
+    run();
+    EXPECT_EQ(contents(out.filePath("b.csv")), src("b.xls") + "#1") << "named: the first sheet, not the active one";
+    EXPECT_EQ(contents(out.filePath("one.csv")), src("one.xls") + "#1");
+    EXPECT_FALSE(QFile::exists(out.filePath("b.Values.csv")));
+    EXPECT_EQ(front.log.value(0), src("b.xls") + "OK (the CSV holds only the first of 4 sheets)");
+    EXPECT_EQ(front.log.value(1), src("one.xls") + "OK");
+    EXPECT_EQ(front.results.value(0).notes, QStringList{"the CSV holds only the first of 4 sheets"});
 }

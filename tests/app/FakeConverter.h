@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -59,6 +60,7 @@ public:
     bool started = false;
     std::function<void(const QString &)> onOpen;
     std::function<void()> onSaved;  // after a save that succeeded
+    QMap<QString, QStringList> sheetsFor;  // file name -> its sheets; none: the application does not tell
 };
 
 class FakeWorkbook : public WorkbookConverter::Workbook
@@ -83,6 +85,18 @@ public:
         if (m_owner.onSaved)
             m_owner.onSaved();
     }
+    // Saves like saveAs, with "#sheet" after the workbook's path in the file.
+    void saveSheetAs(const QString &fileName, int code, int sheet) override
+    {
+        m_owner.saved << QStringLiteral("%1|%2|%3").arg(fileName).arg(code).arg(sheet);
+        QFile out(fileName);
+        if (!out.open(QIODevice::WriteOnly))
+            throw platform::AutomationError(QStringLiteral(": cannot write %1").arg(fileName));
+        out.write((m_path + QStringLiteral("#%1").arg(sheet)).toUtf8());
+        if (m_owner.onSaved)
+            m_owner.onSaved();
+    }
+    QStringList sheetNames() const override { return m_owner.sheetsFor.value(QFileInfo(m_path).fileName()); }
     void close() override { m_owner.calls << "close"; }
 
 private:

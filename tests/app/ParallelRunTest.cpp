@@ -36,6 +36,7 @@ struct Offices
     std::atomic_int saved{0};
     std::atomic_int made{0};
     std::function<void(const QString &name)> beforeOpen;  // on the worker
+    QMap<QString, QStringList> sheetsFor;
 
     ConversionRun::ConverterFactory factory()
     {
@@ -43,6 +44,7 @@ struct Offices
             auto converter = std::make_unique<FakeConverter>();
             converter->failStart = made.fetch_add(1) < failStarts;
             converter->failOpenFor = failOpenFor;
+            converter->sheetsFor = sheetsFor;
             converter->onOpen = [this](const QString &path) {
                 if (beforeOpen)
                     beforeOpen(QFileInfo(path).fileName());
@@ -178,4 +180,49 @@ TEST_F(ParallelRunTest, AStopDeliversOnlyWhatCameBeforeTheFirstUnfinishedWorkboo
             << "exactly the delivered workbooks have outputs: " << name;
     }
     EXPECT_EQ(leftovers(), QStringList());
+}
+
+TEST_F(ParallelRunTest, KeptTreeAndEverySheetAreStagedAndPlacedAsWithOneOffice)
+{
+    for (const char *name : {"a.xls", "d/a.xls", "d/a.xlsx", "d/e/a.xls"})
+        writeFile(source.path(), name);
+    Offices offices;
+    offices.sheetsFor = {{"a.xls", {"One", "Two"}}, {"a.xlsx", {"One", "Two"}}};
+    unused.sheetsFor = offices.sheetsFor;
+    front.masksText = "*.xls,*.xlsx";
+    front.kinds[0] = false;
+    front.kinds[1] = true;
+    front.keepTree = true;
+    front.everySheet = true;
+
+    // The entries with their outputs named below their run's output directory.
+    const auto convert = [&](int jobs, const QString &output) {
+        front.output = output;
+        front.results.clear();
+        EXPECT_EQ(run(jobs, offices.factory()), ConversionRun::Outcome::Completed);
+        QStringList entries;
+        for (const FileResult &result : front.results) {
+            entries << result.logLine("OK") + " -> " + QStringList(result.outputs).replaceInStrings(output, "OUT").join(' ');
+            EXPECT_TRUE(result.staged.empty());
+        }
+        return entries;
+    };
+    QTemporaryDir other;
+    const QStringList one = convert(1, out.path());
+    const RunCounts oneCounts = counts;
+    const QStringList two = convert(2, other.path());
+
+    const QString s = source.path() + "/";
+    EXPECT_EQ(two, one);
+    EXPECT_EQ(counts, oneCounts);
+    EXPECT_EQ(counts, (RunCounts{4, 0, 1}));
+    EXPECT_EQ(one.value(2), s + "d/a.xlsxOK (replaced the output of " + s + "d/a.xls) -> OUT/d/a.One.csv OUT/d/a.Two.csv")
+        << qPrintable(one.join('\n'));
+    for (const QString &dir : {out.path(), other.path()}) {
+        QFile second(dir + "/d/e/a.Two.csv");
+        ASSERT_TRUE(second.open(QIODevice::ReadOnly)) << qPrintable(second.fileName());
+        EXPECT_EQ(second.readAll(), (s + "d/e/a.xls#2").toUtf8());
+        EXPECT_EQ(QDir(dir + "/d").entryList({".tabulon-tmp-*"}, QDir::AllEntries | QDir::Hidden), QStringList())
+            << "no staging folder stays in a mirrored directory";
+    }
 }

@@ -15,9 +15,19 @@ struct Front : RunSettings, RunView
     QString masks() const override { return masksText; }
     QString outputDirectory() const override { return output; }
     bool isChecked(OutputKind kind) const override { return kinds[int(kind)]; }
+    bool keepsTree() const override { return keepTree; }
+    bool savesEverySheet() const override { return everySheet; }
+    bool keepTree = false;
+    bool everySheet = false;
 
     void setStatusText(const QString &text) override { status << text; }
     void appendLog(const QString &line) override { log << line; }
+    void showResult(const FileResult &result) override
+    {
+        results << result;
+        RunView::showResult(result);
+    }
+    QList<FileResult> results;
     void clearLog() override { log.clear(); }
     void setStartEnabled(bool enabled) override { startEnabled << enabled; }
     void showCounts(const RunCounts &c) override { counts = c; }

@@ -29,7 +29,8 @@ Exit runBatch(const QStringList &arguments)
     return e;
 }
 
-const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office", "--jobs", "--files-from"};
+const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office", "--jobs", "--files-from",
+                                      "--log-format", "--csv-sheets"};
 
 } // namespace
 
@@ -52,6 +53,29 @@ TEST(BatchOptions, EveryOptionReachesItsFieldAndTheRestKeepTheirDefaults)
     EXPECT_EQ(least.options.kind, OutputKind::Csv);
     EXPECT_TRUE(least.options.office.isEmpty());
     EXPECT_EQ(batch::parseArguments({"--source", dir.path(), "--out", "/o"}).options.kind, OutputKind::Html);
+    EXPECT_FALSE(least.options.keepTree);
+    EXPECT_EQ(least.options.logFormat, batch::LogFormat::Text);
+    EXPECT_FALSE(least.options.csvAllSheets);
+}
+
+TEST(BatchOptions, RunOptionsForLargeTrees)
+{
+    QTemporaryDir dir;
+    const QStringList base{"--source", dir.path(), "--out", "/o"};
+    const ParsedArguments set = batch::parseArguments(base + QStringList{"--keep-tree", "--log-format", "jsonl", "--csv-sheets=all"});
+    ASSERT_EQ(set.request, Request::Run) << qPrintable(set.text);
+    EXPECT_TRUE(set.options.keepTree);
+    EXPECT_EQ(set.options.logFormat, batch::LogFormat::JsonLines);
+    EXPECT_TRUE(set.options.csvAllSheets);
+    const ParsedArguments back = batch::parseArguments(base + QStringList{"--log-format", "text", "--csv-sheets", "first"});
+    EXPECT_EQ(back.options.logFormat, batch::LogFormat::Text);
+    EXPECT_FALSE(back.options.csvAllSheets);
+    for (const QStringList &bad : {QStringList{"--log-format", "json"}, QStringList{"--csv-sheets", "2"},
+                                   QStringList{"--keep-tree=yes"}, QStringList{"--log-format"}}) {
+        const ParsedArguments parsed = batch::parseArguments(base + bad);
+        EXPECT_EQ(parsed.request, Request::Error) << qPrintable(bad.join(' '));
+    }
+    EXPECT_TRUE(batch::usageLine().contains(" [--keep-tree] ")) << qPrintable(batch::usageLine());
 }
 
 TEST(BatchOptions, BadArgumentsAreErrorsThatNameTheirCause)
@@ -109,6 +133,7 @@ TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
     }
     EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--version\\s+\\S")).size(), 1) << qPrintable(e.out);
     EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--shard <K/N>\\s+\\S.*1-based")).size(), 1) << qPrintable(e.out);
+    EXPECT_EQ(lines.filter(QRegularExpression("^\\s+--keep-tree\\s+\\S")).size(), 1) << qPrintable(e.out);
     const QStringList options = lines.mid(lines.indexOf("Options:") + 1);
     for (const QString &line : options)
         EXPECT_TRUE(line.isEmpty() || line.startsWith("  -")) << "a description runs on: " << qPrintable(line);

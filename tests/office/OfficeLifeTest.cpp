@@ -171,7 +171,7 @@ TEST(OfficeLife, NonAsciiPathsConvertWithAnyLocale)
         const QString out = box.root.filePath(QStringLiteral("Ausgabe ü %1").arg(++round));
         const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment(locale));
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-        EXPECT_EQ(r.lines, QStringList{workbook + "OK"}) << qPrintable(r.err);
+        EXPECT_EQ(r.lines, QStringList{workbook + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
         EXPECT_EQ(entriesOf(out), QStringList{"Größe été.csv"});
         EXPECT_EQ(readCsv(out + "/Größe été.csv").size(), 5);
     }
@@ -281,7 +281,7 @@ TEST(OfficeLife, LeftoversOfEndedRunsGoAtTheNextStartThoseOfLiveOnesStay)
     copyInput("types.xls", src + "/a.xls");
     const Result r = runBatch(batchArguments(src, box.root.filePath("out"), "*.xls", "csv"), box.environment());
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"});
+    EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk});
     EXPECT_FALSE(QFileInfo::exists(staleTemp));
     EXPECT_FALSE(QFileInfo::exists(stalePipe));
     EXPECT_TRUE(QFileInfo::exists(liveTemp + "/lu43.tmp"));
@@ -307,7 +307,7 @@ TEST(OfficeLife, TheProfileIsKeptInTheCacheAndReusedAndTheUsersOwnIsUntouched)
     const QString src = box.root.filePath("src");
     copyInput("types.xls", src + "/a.xls");
     const Result first = runBatch(batchArguments(src, box.root.filePath("out1"), "*.xls", "csv"), box.environment());
-    EXPECT_EQ(first.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(first.err);
+    EXPECT_EQ(first.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(first.err);
     const QString profile = box.profiles() + "/0/profile";
     ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
     QFile marker(profile + "/user/tabulon-marker");
@@ -315,7 +315,7 @@ TEST(OfficeLife, TheProfileIsKeptInTheCacheAndReusedAndTheUsersOwnIsUntouched)
     marker.close();
 
     const Result second = runBatch(batchArguments(src, box.root.filePath("out2"), "*.xls", "csv"), box.environment());
-    EXPECT_EQ(second.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(second.err);
+    EXPECT_EQ(second.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(second.err);
     EXPECT_TRUE(marker.exists()) << "the second run reused the profile instead of making one";
     EXPECT_EQ(entriesOf(box.profiles()), QStringList{"0"});
     EXPECT_EQ(snapshot(box.home() + "/.config"), before) << "the user's own profile is not touched";
@@ -362,7 +362,7 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
     copyInput("types.xls", src + "/a.xls");
     const QString profile = box.profiles() + "/0/profile";
     const Result made = runBatch(batchArguments(src, box.root.filePath("out0"), "*.xls", "csv"), box.environment());
-    ASSERT_EQ(made.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(made.err);
+    ASSERT_EQ(made.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(made.err);
     ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
 
     const QList<QPair<const char *, std::function<void()>>> damages = {
@@ -394,7 +394,7 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
         const QString out = box.root.filePath(QStringLiteral("out%1").arg(++round));
         const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment());
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-        EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
+        EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
         EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
         EXPECT_TRUE(QFileInfo(profile + "/user").isDir());
         EXPECT_TRUE(QFileInfo(profile + "/user/extensions").isDir());
@@ -437,7 +437,7 @@ TEST(OfficeLife, ACacheThatCannotBeWrittenStillConvertsOnAProfileOfItsOwn)
 
     const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), env);
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.lines, QStringList{src + "/a.xlsOK"}) << qPrintable(r.err);
+    EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
     EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
     EXPECT_EQ(entriesOf(box.temp(), "tabulon-office-*"), QStringList()) << "that profile goes with the office";
 }

@@ -15,6 +15,10 @@ namespace officetest {
 QString inputsDir();
 QString input(const QString &name);
 
+// What follows the path in the line of a CSV made of one of the three-sheet
+// inputs (types.xls, types.xlsx, types.ods).
+inline const char *const kCsvOfThreeSheetsOk = "OK (the CSV holds only the first of 3 sheets)";
+
 // Office processes that are children of this process.
 QList<pid_t> officeChildren();
 // Office processes that are children of the process parent.

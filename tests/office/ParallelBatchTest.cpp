@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <csignal>
 
 using namespace officetest;
@@ -127,7 +129,8 @@ QString pathOf(const QString &line)
 
 QString withoutReplaced(const QString &line)
 {
-    return line.section(QStringLiteral(" (replaced the output of "), 0, 0);
+    // Only that remark: the others, such as the first-sheet note, stay.
+    return QString(line).remove(QRegularExpression(QStringLiteral(" \\(replaced the output of [^)]*\\)")));
 }
 
 QStringList pathsOf(const QStringList &lines)
@@ -150,8 +153,11 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     const Finished one = runBatch(common + QStringList{"--jobs", "1", "--out", dir.filePath("one")});
     ASSERT_EQ(one.status, 0) << qPrintable(one.err);
     ASSERT_EQ(one.lines.size(), 95) << qPrintable(one.lines.join('\n'));
-    EXPECT_TRUE(one.lines.contains(src + "/e/f0.xlsOK (replaced the output of " + src + "/f0.xls)"));
-    EXPECT_TRUE(one.lines.contains(src + "/e/f1.xlsxOK (replaced the output of " + src + "/d/f1.xls)"));
+    const auto hasLineStarting = [&one](const QString &start) {
+        return std::any_of(one.lines.begin(), one.lines.end(), [&start](const QString &line) { return line.startsWith(start); });
+    };
+    EXPECT_TRUE(hasLineStarting(src + "/e/f0.xlsOK (replaced the output of " + src + "/f0.xls)"));
+    EXPECT_TRUE(hasLineStarting(src + "/e/f1.xlsxOK (replaced the output of " + src + "/d/f1.xls)"));
     EXPECT_EQ(one.lines.filter(QRegularExpression("xlsx?OK")).size(), 92);
 
     const Finished three = runBatch(common + QStringList{"--jobs", "3", "--out", dir.filePath("three")});
@@ -309,8 +315,8 @@ TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntri
                                         "--files-from", dir.filePath("list.txt")});
     EXPECT_EQ(fromFile.status, 0) << qPrintable(fromFile.err);
     ASSERT_EQ(fromFile.lines.size(), 4) << qPrintable(fromFile.lines.join('\n'));
-    EXPECT_EQ(fromFile.lines.at(0), src + "/sub/b.xlsOK") << "relative entries are taken against --source";
-    EXPECT_EQ(fromFile.lines.at(1), dir.filePath("elsewhere/a.xlsxOK")) << "masks do not filter a list";
+    EXPECT_EQ(fromFile.lines.at(0), src + "/sub/b.xls" + kCsvOfThreeSheetsOk) << "relative entries are taken against --source";
+    EXPECT_EQ(fromFile.lines.at(1), dir.filePath("elsewhere/a.xlsx") + kCsvOfThreeSheetsOk) << "masks do not filter a list";
     EXPECT_EQ(fromFile.lines.at(2), src + "/sub/missing.xlsCan't open the workbook: not found");
     EXPECT_TRUE(fromFile.lines.at(3).startsWith(src + "/subCan't open the workbook: ")) << qPrintable(fromFile.lines.at(3));
     EXPECT_TRUE(fromFile.err.contains("4 files: 2 converted, 2 failed")) << qPrintable(fromFile.err);
