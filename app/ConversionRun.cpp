@@ -283,8 +283,9 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
         result.seconds = clock.nsecsElapsed() / 1e9;
         return result;
     }
+    WorkbookConverter::WorkbookRef workbook;
     try {
-        WorkbookConverter::WorkbookRef workbook = converter.open(path);
+        workbook = converter.open(path);
         const QStringList sheets = workbook->sheetNames();
         const OutputList planned = outputs(sheets);
         result.error = refusalFor(path, planned);
@@ -306,6 +307,16 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
     } catch (const std::exception &error) {
         result.status = FileResult::Status::Failed;
         result.error = QString::fromUtf8(error.what());
+    }
+    // A workbook whose save failed is closed all the same: left open until
+    // the run ends, the office would keep the failed output's disk space
+    // (and the workbook's memory) from every file after it.
+    if (workbook) {
+        try {
+            workbook->close();
+        } catch (...) {
+        }
+        workbook.reset();
     }
     if (result.failed()) {
         result.staged.clear();
