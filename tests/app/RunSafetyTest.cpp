@@ -45,22 +45,9 @@ struct Front : RunSettings, RunView
     RunCounts counts;
 };
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
+using testsupport::everythingIn;
 
-// Everything in dir, hidden entries included, as relative paths.
-QStringList everythingIn(const QString &dir)
-{
-    QStringList found;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(dir).relativeFilePath(it.next());
-    found.sort();
-    return found;
-}
+using testsupport::fileBytes;
 
 class RunSafety : public ::testing::Test
 {
@@ -100,7 +87,7 @@ TEST_F(RunSafety, ACollisionKeepsTheLaterWorkbookAndNamesTheEarlierOne)
                                       src("a.xlsx") + "OK (replaced the output of " + src("a.xls") + ")",
                                       src("d/a.xls") + "OK (replaced the output of " + src("a.xlsx") + ")"}));
     EXPECT_EQ(counts, (RunCounts{3, 0, 2}));
-    EXPECT_EQ(contents(out.filePath("a.htm")), src("d/a.xls").toUtf8());
+    EXPECT_EQ(fileBytes(out.filePath("a.htm")), src("d/a.xls").toUtf8());
     EXPECT_EQ(everythingIn(out.path()), QStringList({"a.htm"})) << "no private folder is left";
 }
 
@@ -122,9 +109,9 @@ TEST_F(RunSafety, AnOutputThatIsTheWorkbookItselfIsRefusedAndTheWorkbookKept)
                                       src("sub/c.xls") + refused.arg(src("c.htm"))}));
     EXPECT_EQ(counts, (RunCounts{0, 3, 0}));
     EXPECT_TRUE(converter.opened.isEmpty()) << "refused before the application sees it";
-    EXPECT_EQ(contents(src("a.htm")), "original page");
-    EXPECT_EQ(contents(src("sub/b.xls")), "workbook b");
-    EXPECT_EQ(contents(src("sub/c.xls")), "workbook c");
+    EXPECT_EQ(fileBytes(src("a.htm")), "original page");
+    EXPECT_EQ(fileBytes(src("sub/b.xls")), "workbook b");
+    EXPECT_EQ(fileBytes(src("sub/c.xls")), "workbook c");
 }
 
 TEST_F(RunSafety, OutputsInsideTheSourceTreeAreNotTakenAsInputs)
@@ -146,9 +133,9 @@ TEST_F(RunSafety, ALinkAtTheOutputPathIsReplacedNotWrittenThrough)
     ASSERT_EQ(::symlink(QFile::encodeName(victim), QFile::encodeName(out.filePath("a.htm"))), 0);
     run();
     EXPECT_EQ(front.log, QStringList({src("a.xls") + "OK"}));
-    EXPECT_EQ(contents(victim), "keep me");
+    EXPECT_EQ(fileBytes(victim), "keep me");
     EXPECT_FALSE(QFileInfo(out.filePath("a.htm")).isSymLink());
-    EXPECT_EQ(contents(out.filePath("a.htm")), src("a.xls").toUtf8());
+    EXPECT_EQ(fileBytes(out.filePath("a.htm")), src("a.xls").toUtf8());
 }
 
 TEST_F(RunSafety, AFailedSaveLeavesNothingAndTheNextRunConvertsTheName)
@@ -162,7 +149,7 @@ TEST_F(RunSafety, AFailedSaveLeavesNothingAndTheNextRunConvertsTheName)
     EXPECT_EQ(front.log, QStringList({src("a.xls") + ": cannot write " + out.filePath("a.htm") + ": disk full",
                                       src("b.xls") + ": cannot write " + out.filePath("b.htm") + ": disk full"}));
     EXPECT_EQ(everythingIn(out.path()), QStringList({"b.htm"})) << "no part, lock or temporary folder";
-    EXPECT_EQ(contents(out.filePath("b.htm")), "an earlier run's b") << "a failed save keeps the old output";
+    EXPECT_EQ(fileBytes(out.filePath("b.htm")), "an earlier run's b") << "a failed save keeps the old output";
 
     converter.failSaveFor.clear();
     EXPECT_EQ(run(), (RunCounts{2, 0, 0}));

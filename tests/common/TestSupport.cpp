@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -29,6 +30,22 @@ QString writeFile(const QString &dir, const QString &relative, const QByteArray 
     if (file.open(QIODevice::WriteOnly))
         file.write(data);
     return path;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QStringList everythingIn(const QString &dir)
+{
+    QStringList found;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(dir).relativeFilePath(it.next());
+    found.sort();
+    return found;
 }
 
 unsigned rgbAt(const QImage &image, int x, int y)

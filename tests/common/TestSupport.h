@@ -20,6 +20,12 @@ bool waitFor(const std::function<bool()> &pred, int ms = 5000);
 // Writes data to dir/relative, creating parent directories; returns the path.
 QString writeFile(const QString &dir, const QString &relative, const QByteArray &data = "x");
 
+// The bytes of the file at path, or "(unreadable)".
+QByteArray fileBytes(const QString &path);
+
+// Everything in dir, hidden entries included, as sorted relative paths.
+QStringList everythingIn(const QString &dir);
+
 // The colour of a pixel as 0x00RRGGBB, for readable expectations.
 unsigned rgbAt(const QImage &image, int x, int y);
 

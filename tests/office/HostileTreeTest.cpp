@@ -58,22 +58,9 @@ QString copyInput(const QString &name, const QString &target)
     return target;
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
+using testsupport::everythingIn;
 
-// Everything in dir, hidden entries included, as sorted relative paths.
-QStringList everythingIn(const QString &dir)
-{
-    QStringList found;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(dir).relativeFilePath(it.next());
-    found.sort();
-    return found;
-}
+using testsupport::fileBytes;
 
 QString countLine(const Batch &r)
 {
@@ -153,7 +140,7 @@ TEST(HostileTree, CollisionsAndLinksAtOutputPaths)
     EXPECT_EQ(r.lines, QStringList({first + kCsvOfThreeSheetsOk,
                                     second + "OK (replaced the output of " + first + ") (the CSV holds only the first of 3 sheets)"}));
     EXPECT_EQ(countLine(r), "2 files: 2 converted, 0 failed, 1 replaced");
-    EXPECT_EQ(contents(victim), "not to be overwritten");
+    EXPECT_EQ(fileBytes(victim), "not to be overwritten");
     EXPECT_FALSE(QFileInfo(out + "/types.csv").isSymLink());
     EXPECT_EQ(readCsv(out + "/types.csv").size(), 5);
     EXPECT_EQ(everythingIn(out), QStringList({"types.csv"}));
@@ -169,11 +156,11 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
     ASSERT_EQ(made.lines, QStringList({book + kCsvOfThreeSheetsOk}));
     QFile::remove(book);
     const QString csv = src + "/book.csv";
-    const QByteArray before = contents(csv);
+    const QByteArray before = fileBytes(csv);
     const Batch same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
     EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv + " is this workbook itself, which is left as it is"}));
     EXPECT_EQ(countLine(same), "1 files: 0 converted, 1 failed, 0 replaced");
-    EXPECT_EQ(contents(csv), before);
+    EXPECT_EQ(fileBytes(csv), before);
     EXPECT_EQ(everythingIn(src), QStringList({"book.csv"}));
 
     // Output directory inside the source tree, masks that match the outputs.
