@@ -22,8 +22,7 @@ const OutputFormat outputFormats[3] = {
 
 ConversionRun::ConversionRun(RunSettings &settings, RunView &view, WorkbookConverter &converter)
     : m_settings(settings), m_view(view), m_converter(converter)
-{
-}
+{}
 
 ConversionRun::~ConversionRun() = default;
 
@@ -269,7 +268,8 @@ void ConversionRun::ConvertWorkbook(const QString &path)
     deliver(result);
 }
 
-FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path, const OutputSource &outputs)
+FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path,
+                                          const OutputSource &outputs)
 {
     QElapsedTimer clock;
     clock.start();
@@ -314,8 +314,7 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
     if (workbook) {
         try {
             workbook->close();
-        } catch (...) {
-        }
+        } catch (...) {}
         workbook.reset();
     }
     if (result.failed()) {
@@ -354,7 +353,8 @@ ConversionRun::OutputList ConversionRun::withSheets(const OutputList &planned, c
             const QString stem = output.path.chopped(int(qstrlen(output.format->extension)));
             const QStringList parts = sheetFileNameParts(sheetNames);
             for (int i = 0; i < parts.size(); ++i) {
-                outputs.append({output.format, stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension),
+                outputs.append({output.format,
+                                stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension),
                                 i + 1});
             }
         }
@@ -386,7 +386,8 @@ StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, c
     const QFileInfo target(path);
     output.staging = std::make_shared<platform::OutputStaging>(target.path());
     if (output.staging->error() != 0)
-        throw AutomationError(QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
+        throw AutomationError(
+            QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
     const QString staged = output.staging->stagedPath(target.fileName());
     try {
         if (planned.sheet > 0)

@@ -32,7 +32,7 @@ struct PlannedOutput
 {
     const OutputFormat *format;
     QString path;
-    int sheet = 0;  // the one sheet it holds (1-based); 0: the application's choice
+    int sheet = 0; // the one sheet it holds (1-based); 0: the application's choice
 };
 
 // What the run reads while it goes on. The window answers from its controls,
@@ -184,12 +184,12 @@ private:
     RunSettings &m_settings;
     RunView &m_view;
     WorkbookConverter &m_converter;
-    QString m_baseDirectory;      // where a relative output directory is resolved
-    QSet<QString> m_walked;       // canonical paths, so no directory is walked twice
-    QString m_relativeDirectory;  // of the directory being walked, below the root ("" at the root)
-    QSet<QString> m_preparedOutputDirectories;  // mirrored ones, made and cleaned of stale staging
-    QHash<QString, QString> m_written;      // output path -> the workbook it was written for
-    QSet<platform::FileId> m_writtenFiles;  // outputs on disk, never taken as inputs
+    QString m_baseDirectory;                   // where a relative output directory is resolved
+    QSet<QString> m_walked;                    // canonical paths, so no directory is walked twice
+    QString m_relativeDirectory;               // of the directory being walked, below the root ("" at the root)
+    QSet<QString> m_preparedOutputDirectories; // mirrored ones, made and cleaned of stale staging
+    QHash<QString, QString> m_written;         // output path -> the workbook it was written for
+    QSet<platform::FileId> m_writtenFiles;     // outputs on disk, never taken as inputs
     std::function<bool(const QString &)> m_filter;
     int m_jobs = 1;
     ConverterFactory m_factory;

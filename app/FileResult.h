@@ -15,7 +15,7 @@ class OutputStaging;
 // beside its target, moved into place when the workbook's turn comes.
 struct StagedOutput
 {
-    QString path;  // where it goes
+    QString path; // where it goes
     std::shared_ptr<platform::OutputStaging> staging;
 };
 
@@ -35,11 +35,11 @@ struct FileResult
     // QFile::encodeName(path) gives them back.
     QByteArray rawPath;
     Status status = Status::Ok;
-    QStringList outputs;         // written and in place, in the order written
-    std::vector<StagedOutput> staged;  // written, not yet in place
-    QStringList replacedOwners;  // workbooks whose earlier outputs were replaced
-    QString error;               // the message after the path; empty unless Failed
-    QStringList notes;           // remarks on a success, in plain words
+    QStringList outputs;              // written and in place, in the order written
+    std::vector<StagedOutput> staged; // written, not yet in place
+    QStringList replacedOwners;       // workbooks whose earlier outputs were replaced
+    QString error;                    // the message after the path; empty unless Failed
+    QStringList notes;                // remarks on a success, in plain words
     double seconds = 0;
 
     bool failed() const { return status == Status::Failed; }

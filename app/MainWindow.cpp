@@ -27,9 +27,12 @@ namespace {
 const char *radioFor(OutputKind kind)
 {
     switch (kind) {
-    case OutputKind::Html: return "vexRadioButton1";
-    case OutputKind::Csv: return "vexRadioButton2";
-    case OutputKind::Xml: return "vexRadioButton4";
+    case OutputKind::Html:
+        return "vexRadioButton1";
+    case OutputKind::Csv:
+        return "vexRadioButton2";
+    case OutputKind::Xml:
+        return "vexRadioButton4";
     }
     return "";
 }
@@ -38,9 +41,9 @@ void registerColorNames(platform::FormLoader &loader)
 {
     using namespace platform;
     const std::pair<const char *, TColor> names[] = {
-        {"clBtnFace", clBtnFace}, {"clWindow", clWindow}, {"clWindowText", clWindowText},
-        {"clBtnText", clBtnText}, {"clHighlight", clHighlight}, {"clMenu", clMenu},
-        {"clBlack", 0x000000}, {"clWhite", 0xFFFFFF}, {"clGray", 0x808080}, {"clSilver", 0xC0C0C0},
+        {"clBtnFace", clBtnFace},     {"clWindow", clWindow}, {"clWindowText", clWindowText}, {"clBtnText", clBtnText},
+        {"clHighlight", clHighlight}, {"clMenu", clMenu},     {"clBlack", 0x000000},          {"clWhite", 0xFFFFFF},
+        {"clGray", 0x808080},         {"clSilver", 0xC0C0C0},
     };
     for (const auto &[name, value] : names)
         loader.registerConstant(QLatin1String(name), value);
@@ -145,7 +148,8 @@ void TFMain::WebBrowser2DocumentComplete(QObject *, const QVariant &, const QVar
         return;
     try {
         const platform::AutomationRef application = browser->Application();
-        const auto document = platform::toObject(application->property(QStringLiteral("Document")), QStringLiteral("Document"));
+        const auto document =
+            platform::toObject(application->property(QStringLiteral("Document")), QStringLiteral("Document"));
         const auto body = platform::toObject(document->property(QStringLiteral("body")), QStringLiteral("body"));
         body->setProperty(QStringLiteral("Scroll"), QStringLiteral("no"));
     } catch (const platform::AutomationError &) {
@@ -160,7 +164,8 @@ void TFMain::vexButton2Click(QObject *)
     if (isRunning())
         return;
     auto *tree = control<TDirectoryListBox>("DirectoryListBox1");
-    m_run = std::make_unique<ConversionRun>(static_cast<RunSettings &>(*this), static_cast<RunView &>(*this), *ExcelApp);
+    m_run =
+        std::make_unique<ConversionRun>(static_cast<RunSettings &>(*this), static_cast<RunView &>(*this), *ExcelApp);
     m_run->setBaseDirectory(m_programDirectory);
     QPointer<TFMain> self(this);
     m_run->execute(tree ? tree->directory() : platform::currentDirectory());

@@ -89,8 +89,8 @@ private:
     std::unique_ptr<ConversionRun> m_run;
     // A relative output directory is taken from where the program started.
     QString m_programDirectory;
-    QPointer<QLabel> m_countsLabel;  // a permanent section of StatusBar1
+    QPointer<QLabel> m_countsLabel; // a permanent section of StatusBar1
     bool m_closeAfterRun = false;
-    bool m_prepared = false;  // the application was asked to get ready
+    bool m_prepared = false; // the application was asked to get ready
     int m_color = platform::clBtnFace;
 };

@@ -8,8 +8,7 @@
 
 ParallelConversion::ParallelConversion(int jobs, ConverterFactory factory)
     : m_jobs(std::max(1, jobs)), m_factory(std::move(factory)), m_waker(std::make_unique<QObject>())
-{
-}
+{}
 
 ParallelConversion::~ParallelConversion()
 {
@@ -122,8 +121,8 @@ void ParallelConversion::work()
             const ConversionRun::OutputList outputs = item.outputs;
             const bool everySheet = item.everySheet;
             finish(index, ConversionRun::convertWorkbook(*converter, item.path, [&](const QStringList &sheetNames) {
-                return ConversionRun::withSheets(outputs, sheetNames, everySheet);
-            }));
+                       return ConversionRun::withSheets(outputs, sheetNames, everySheet);
+                   }));
         }
         try {
             converter->quit();
@@ -157,8 +156,11 @@ void ParallelConversion::wake()
 {
     // Queued to the running thread, so it is handled inside loop.exec()
     // and never lost between a check and the wait.
-    QMetaObject::invokeMethod(m_waker.get(), [this] {
-        if (m_loop)
-            m_loop->quit();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_waker.get(),
+        [this] {
+            if (m_loop)
+                m_loop->quit();
+        },
+        Qt::QueuedConnection);
 }

@@ -32,7 +32,7 @@ public:
     using Deliver = std::function<void(FileResult &)>;
 
     ParallelConversion(int jobs, ConverterFactory factory);
-    ~ParallelConversion();  // stops and waits for the workers
+    ~ParallelConversion(); // stops and waits for the workers
 
     ParallelConversion(const ParallelConversion &) = delete;
     ParallelConversion &operator=(const ParallelConversion &) = delete;
@@ -63,7 +63,7 @@ private:
         QString path;
         ConversionRun::OutputList outputs;
         bool everySheet = false;
-        std::unique_ptr<FileResult> result;  // set once converted (or from the start)
+        std::unique_ptr<FileResult> result; // set once converted (or from the start)
     };
 
     void work();
@@ -78,12 +78,12 @@ private:
     int m_jobs;
     ConverterFactory m_factory;
     std::vector<Item> m_items;
-    std::vector<int> m_pending;   // indexes of items to convert, in order
-    std::unique_ptr<QObject> m_waker;  // lives on the thread that runs
+    std::vector<int> m_pending;       // indexes of items to convert, in order
+    std::unique_ptr<QObject> m_waker; // lives on the thread that runs
     QEventLoop *m_loop = nullptr;
     std::vector<std::unique_ptr<QThread>> m_workers;
 
-    std::mutex m_mutex;  // guards what follows, shared with the workers
+    std::mutex m_mutex; // guards what follows, shared with the workers
     size_t m_nextPending = 0;
     size_t m_delivered = 0;
     int m_running = 0;

@@ -7,8 +7,8 @@ namespace {
 bool isUnsafe(QChar c)
 {
     const char16_t u = c.unicode();
-    return u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == '/' || c.category() == QChar::Other_Format ||
-           u == 0x2028 || u == 0x2029;
+    return u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == '/' || c.category() == QChar::Other_Format
+           || u == 0x2028 || u == 0x2029;
 }
 
 // Cuts `text` to at most `maxBytes` bytes of UTF-8 without splitting a
@@ -38,8 +38,8 @@ QString safePart(const QString &sheetName, int number)
     for (qsizetype i = 0; i < sheetName.size(); ++i) {
         const QChar c = sheetName.at(i);
         // A lone surrogate has no UTF-8 form of its own.
-        const bool lone = (c.isHighSurrogate() && !(i + 1 < sheetName.size() && sheetName.at(i + 1).isLowSurrogate())) ||
-                          (c.isLowSurrogate() && !(i > 0 && sheetName.at(i - 1).isHighSurrogate()));
+        const bool lone = (c.isHighSurrogate() && !(i + 1 < sheetName.size() && sheetName.at(i + 1).isLowSurrogate()))
+                          || (c.isLowSurrogate() && !(i > 0 && sheetName.at(i - 1).isHighSurrogate()));
         part += isUnsafe(c) || lone ? QChar(u'_') : c;
     }
     // A leading dot would hide the file, and "." and ".." are no names.

@@ -32,10 +32,14 @@ QHash<int, QString> readTable()
 int stringBaseFor(int languageId)
 {
     switch (languageId) {
-    case 2052: return 10000; // Chinese (PRC): Simplified Chinese
-    case 1028: return 30000; // Chinese (Taiwan): Traditional Chinese
-    case 1041: return 40000; // Japanese
-    default: return 20000;   // English
+    case 2052:
+        return 10000; // Chinese (PRC): Simplified Chinese
+    case 1028:
+        return 30000; // Chinese (Taiwan): Traditional Chinese
+    case 1041:
+        return 40000; // Japanese
+    default:
+        return 20000; // English
     }
 }
 

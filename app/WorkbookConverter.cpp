@@ -20,10 +20,7 @@ public:
         m_object->invoke(QStringLiteral("SaveAs"), {fileName, fileFormat, sheet});
     }
 
-    QStringList sheetNames() const override
-    {
-        return m_object->property(QStringLiteral("SheetNames")).toStringList();
-    }
+    QStringList sheetNames() const override { return m_object->property(QStringLiteral("SheetNames")).toStringList(); }
 
     void close() override { m_object->invoke(QStringLiteral("Close"), {platform::omitted()}); }
 

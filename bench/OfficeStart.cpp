@@ -16,7 +16,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     try {
-        UnoOffice::localContext();  // our own UNO runtime, the same for both
+        UnoOffice::localContext(); // our own UNO runtime, the same for both
         OfficeProcess process(QString{});
         UnoOffice uno;
         const auto start = std::chrono::steady_clock::now();

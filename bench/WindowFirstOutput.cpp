@@ -36,18 +36,18 @@ int main(int argc, char **argv)
     window.findChild<QLineEdit *>("ePath")->setText(out);
     window.findChild<TDirectoryListBox *>("DirectoryListBox1")->setDirectory(source);
     window.show();
-    QTest::qWait(waitMs);  // the user reads the window
+    QTest::qWait(waitMs); // the user reads the window
 
     QElapsedTimer clock;
     qint64 firstOutput = -1;
-    QTimer poll;  // outputs appear by a rename: a look every millisecond sees them
+    QTimer poll; // outputs appear by a rename: a look every millisecond sees them
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (firstOutput < 0 && !QDir(out).entryList(QDir::Files).isEmpty())
             firstOutput = clock.elapsed();
     });
     poll.start(1);
     clock.start();
-    QTest::mouseClick(window.findChild<QWidget *>("vexButton2"), Qt::LeftButton);  // returns at the run's end
+    QTest::mouseClick(window.findChild<QWidget *>("vexButton2"), Qt::LeftButton); // returns at the run's end
     const qint64 whole = clock.elapsed();
     if (firstOutput < 0 && !QDir(out).entryList(QDir::Files).isEmpty())
         firstOutput = whole;

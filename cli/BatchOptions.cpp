@@ -18,7 +18,7 @@ const char *const kProgram = "tabulon-batch";
 struct OptionEntry
 {
     const char *name;
-    const char *valueName;  // nullptr for a switch
+    const char *valueName; // nullptr for a switch
     const char *description;
     bool required;
     QString (*apply)(const QString &value, Options &options);
@@ -84,25 +84,40 @@ QString applyCsvSheets(const QString &value, Options &options)
 
 const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true,
-     [](const QString &v, Options &o) { o.source = v; return QString(); }},
+     [](const QString &v, Options &o) {
+         o.source = v;
+         return QString();
+     }},
     {"out", "DIR", "Directory for the output files (made if missing).", true,
-     [](const QString &v, Options &o) { o.out = v; return QString(); }},
+     [](const QString &v, Options &o) {
+         o.out = v;
+         return QString();
+     }},
     {"masks", "MASKS", "Comma-separated file masks (default \"*.xls\").", false,
-     [](const QString &v, Options &o) { o.masks = v; return QString(); }},
+     [](const QString &v, Options &o) {
+         o.masks = v;
+         return QString();
+     }},
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
     {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
-     [](const QString &v, Options &o) { o.office = v; return QString(); }},
+     [](const QString &v, Options &o) {
+         o.office = v;
+         return QString();
+     }},
     {"jobs", "N", "Offices at once (default: cores, ~300 MB each).", false, applyJobs},
     {"files-from", "FILE", "Convert the files listed in FILE (- for stdin).", false,
-     [](const QString &v, Options &o) { o.filesFrom = v; return QString(); }},
-    {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false,
-     applyShard},
+     [](const QString &v, Options &o) {
+         o.filesFrom = v;
+         return QString();
+     }},
+    {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false, applyShard},
     {"keep-tree", nullptr, "Mirror the source's directories under --out.", false,
-     [](const QString &, Options &o) { o.keepTree = true; return QString(); }},
-    {"log-format", "FORMAT", "text (the default) or jsonl: one JSON object a line.", false,
-     applyLogFormat},
-    {"csv-sheets", "WHICH", "first (the default) or all: one CSV per sheet.", false,
-     applyCsvSheets},
+     [](const QString &, Options &o) {
+         o.keepTree = true;
+         return QString();
+     }},
+    {"log-format", "FORMAT", "text (the default) or jsonl: one JSON object a line.", false, applyLogFormat},
+    {"csv-sheets", "WHICH", "first (the default) or all: one CSV per sheet.", false, applyCsvSheets},
 };
 
 // --files-from stands in for the walk of --source.
@@ -126,14 +141,15 @@ const QCommandLineOption &versionOption()
 
 void describeOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts every matching workbook under --source (or every file listed by\n"
-        "--files-from) into --out with LibreOffice Calc; prints one line per file:\n"
-        "its path followed by \"OK\" or the error, in walk order whatever --jobs is."));
+    parser.setApplicationDescription(
+        QStringLiteral("Converts every matching workbook under --source (or every file listed by\n"
+                       "--files-from) into --out with LibreOffice Calc; prints one line per file:\n"
+                       "its path followed by \"OK\" or the error, in walk order whatever --jobs is."));
     for (const OptionEntry &entry : kOptions) {
-        parser.addOption(entry.valueName ? QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
-                                                              QLatin1String(entry.valueName))
-                                         : QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description)));
+        parser.addOption(entry.valueName
+                             ? QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description),
+                                                  QLatin1String(entry.valueName))
+                             : QCommandLineOption(QLatin1String(entry.name), QLatin1String(entry.description)));
     }
     parser.addOption(helpOption());
     parser.addOption(versionOption());

@@ -36,7 +36,8 @@ class StreamView : public RunView
 {
 public:
     StreamView(ResultPrinter &printer, QTextStream &err, int stringBase)
-        : m_printer(printer), m_err(err), m_base(stringBase), m_success(Strings::load(m_base + Strings::Success)) {}
+        : m_printer(printer), m_err(err), m_base(stringBase), m_success(Strings::load(m_base + Strings::Success))
+    {}
 
     void setStatusText(const QString &) override {}
     void showResult(const FileResult &result) override { m_printer.print(result); }
@@ -118,7 +119,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     StreamView view(*printer, err, stringBase);
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
-    const int jobs = options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
+    const int jobs =
+        options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
     if (jobs > 1)
         conversion.setParallel(jobs, [] { return std::make_unique<AutomationWorkbookConverter>(); });
     if (options.shardCount > 0) {
@@ -127,10 +129,10 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
     QObject stopContext;
     if (platform::SignalBridge *endSignals = platform::SignalBridge::instance())
-        QObject::connect(endSignals, &platform::SignalBridge::endRequested, &stopContext, [&conversion] { conversion.requestStop(); });
-    const ConversionRun::Outcome outcome = options.filesFrom.isEmpty()
-                                               ? conversion.execute(baseDirectory(options))
-                                               : conversion.executeFiles(list.paths);
+        QObject::connect(endSignals, &platform::SignalBridge::endRequested, &stopContext,
+                         [&conversion] { conversion.requestStop(); });
+    const ConversionRun::Outcome outcome =
+        options.filesFrom.isEmpty() ? conversion.execute(baseDirectory(options)) : conversion.executeFiles(list.paths);
     switch (outcome) {
     case ConversionRun::Outcome::ApplicationUnavailable:
         return OfficeUnavailable;

@@ -12,9 +12,9 @@ QT_FORWARD_DECLARE_CLASS(QTextStream)
 namespace batch {
 
 enum ExitStatus {
-    Completed = 0,          // the run went through, whatever failed on the way
-    OutputUnusable = 1,     // the output directory could not be made
-    OfficeUnavailable = 2,  // the spreadsheet application could not be started
+    Completed = 0,         // the run went through, whatever failed on the way
+    OutputUnusable = 1,    // the output directory could not be made
+    OfficeUnavailable = 2, // the spreadsheet application could not be started
     BadArguments = 64,
 };
 

@@ -46,12 +46,9 @@ int shardOf(const QString &relativePath, int count)
 }
 
 ShardFilter::ShardFilter(const QString &source, int shard, int count)
-    : m_source(QDir::cleanPath(QDir(source).absolutePath())),
-      m_canonical(QFileInfo(source).canonicalFilePath()),
-      m_shard(shard),
-      m_count(count)
-{
-}
+    : m_source(QDir::cleanPath(QDir(source).absolutePath())), m_canonical(QFileInfo(source).canonicalFilePath()),
+      m_shard(shard), m_count(count)
+{}
 
 QString ShardFilter::relativePath(const QString &path) const
 {

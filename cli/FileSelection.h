@@ -11,8 +11,8 @@ namespace batch {
 
 struct FileList
 {
-    QStringList paths;  // absolute, in list order
-    QString error;      // why the list itself could not be read
+    QStringList paths; // absolute, in list order
+    QString error;     // why the list itself could not be read
 };
 
 // One path per line (a CR before the line feed is dropped, empty lines are
@@ -36,8 +36,8 @@ public:
     QString relativePath(const QString &path) const;
 
 private:
-    QString m_source;     // absolute
-    QString m_canonical;  // links resolved
+    QString m_source;    // absolute
+    QString m_canonical; // links resolved
     int m_shard;
     int m_count;
 };

@@ -27,7 +27,7 @@ QString statusWord(FileResult::Status status)
 bool isValidUtf8(const QByteArray &bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString decoded = decoder.decode(bytes);  // decodes only when converted
+    const QString decoded = decoder.decode(bytes); // decodes only when converted
     return !decoder.hasError();
 }
 
@@ -44,8 +44,7 @@ QString countLine(const RunCounts &counts)
 
 TextPrinter::TextPrinter(QTextStream &out, QTextStream &err, QString successText)
     : m_out(out), m_err(err), m_successText(std::move(successText))
-{
-}
+{}
 
 void TextPrinter::print(const FileResult &result)
 {

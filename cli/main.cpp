@@ -15,7 +15,8 @@ int main(int argc, char **argv)
     // progress returns; the run then stops (see run()) and everything the
     // office left is removed before the program ends with 128 + signal.
     platform::SignalBridge endSignals;
-    QObject::connect(&endSignals, &platform::SignalBridge::endRequested, &app, [] { platform::office::endAllOffices(); });
+    QObject::connect(&endSignals, &platform::SignalBridge::endRequested, &app,
+                     [] { platform::office::endAllOffices(); });
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int status = batch::run(QCoreApplication::arguments().mid(1), out, err);

@@ -4,8 +4,7 @@
 
 namespace platform {
 
-TAction::TAction(QObject *owner)
-    : QAction(owner), m_images(this, &TImageList::changed, [this] { syncIcon(); })
+TAction::TAction(QObject *owner) : QAction(owner), m_images(this, &TImageList::changed, [this] { syncIcon(); })
 {
     connect(this, &QAction::triggered, this, [this] { emit OnExecute(this); });
 }

@@ -20,10 +20,7 @@ const char *const orderKey = "_tabulon_align_order";
 class Arranger : public QObject
 {
 public:
-    explicit Arranger(QWidget *parent) : QObject(parent), m_parent(parent)
-    {
-        parent->installEventFilter(this);
-    }
+    explicit Arranger(QWidget *parent) : QObject(parent), m_parent(parent) { parent->installEventFilter(this); }
 
     static Arranger *of(QWidget *parent)
     {
@@ -61,17 +58,28 @@ private:
     bool m_arranging = false;
 };
 
-int sequence(const QWidget *w) { return w->property(sequenceKey).toInt(); }
-int order(const QWidget *w) { return w->property(orderKey).toInt(); }
+int sequence(const QWidget *w)
+{
+    return w->property(sequenceKey).toInt();
+}
+int order(const QWidget *w)
+{
+    return w->property(orderKey).toInt();
+}
 
 int orderKeyFor(const QWidget *w, TAlign a)
 {
     switch (a) {
-    case alTop: return w->y();
-    case alBottom: return -(w->y() + w->height());
-    case alLeft: return w->x();
-    case alRight: return -(w->x() + w->width());
-    default: return 0;
+    case alTop:
+        return w->y();
+    case alBottom:
+        return -(w->y() + w->height());
+    case alLeft:
+        return w->x();
+    case alRight:
+        return -(w->x() + w->width());
+    default:
+        return 0;
     }
 }
 

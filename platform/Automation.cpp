@@ -65,7 +65,6 @@ AutomationRef createAutomationObject(const QString &progId)
     return object;
 }
 
-
 void cancelAutomationCreation(const QString &progId)
 {
     runHook(progId, [](const Server &server) { return server.cancel; });

@@ -16,8 +16,7 @@ namespace platform {
 class AutomationError : public std::runtime_error
 {
 public:
-    explicit AutomationError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit AutomationError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:
@@ -52,10 +51,19 @@ Q_DECLARE_METATYPE(platform::Omitted)
 
 namespace platform {
 
-inline QVariant omitted() { return QVariant::fromValue(Omitted{}); }
-inline bool isOmitted(const QVariant &value) { return value.metaType() == QMetaType::fromType<Omitted>(); }
+inline QVariant omitted()
+{
+    return QVariant::fromValue(Omitted{});
+}
+inline bool isOmitted(const QVariant &value)
+{
+    return value.metaType() == QMetaType::fromType<Omitted>();
+}
 
-inline QVariant toVariant(const AutomationRef &object) { return QVariant::fromValue(object); }
+inline QVariant toVariant(const AutomationRef &object)
+{
+    return QVariant::fromValue(object);
+}
 // Throws AutomationError when the value holds no object.
 AutomationRef toObject(const QVariant &value, const QString &what);
 

@@ -40,7 +40,10 @@ enum SystemColorIndex : int {
     COLOR_INFOBK = 24,
 };
 
-constexpr TColor systemColor(int index) { return TColor(0xFF000000u | quint32(index & 0xFF)); }
+constexpr TColor systemColor(int index)
+{
+    return TColor(0xFF000000u | quint32(index & 0xFF));
+}
 
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
@@ -66,7 +69,10 @@ constexpr TColor cl3DLight = systemColor(COLOR_3DLIGHT);
 constexpr TColor clInfoText = systemColor(COLOR_INFOTEXT);
 constexpr TColor clInfoBk = systemColor(COLOR_INFOBK);
 
-constexpr bool isSystemColor(TColor color) { return color < 0; }
+constexpr bool isSystemColor(TColor color)
+{
+    return color < 0;
+}
 
 // The RGB value of a system colour index, from the application palette
 // (QApplication::palette()); unknown indices give black.
@@ -85,9 +91,18 @@ constexpr TColor rgb(int r, int g, int b)
 {
     return TColor((quint32(b & 0xFF) << 16) | (quint32(g & 0xFF) << 8) | quint32(r & 0xFF));
 }
-constexpr int redOf(TColor c) { return int(quint32(c) & 0xFF); }
-constexpr int greenOf(TColor c) { return int((quint32(c) >> 8) & 0xFF); }
-constexpr int blueOf(TColor c) { return int((quint32(c) >> 16) & 0xFF); }
+constexpr int redOf(TColor c)
+{
+    return int(quint32(c) & 0xFF);
+}
+constexpr int greenOf(TColor c)
+{
+    return int((quint32(c) >> 8) & 0xFF);
+}
+constexpr int blueOf(TColor c)
+{
+    return int((quint32(c) >> 16) & 0xFF);
+}
 
 // A QImage pixel (0xAARRGGBB) as a TColor and back (opaque).
 constexpr TColor fromQRgb(QRgb rgb)

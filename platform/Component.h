@@ -35,7 +35,10 @@ private:
     bool m_destroying = false;
 };
 
-inline Component *asComponent(QObject *object) { return dynamic_cast<Component *>(object); }
+inline Component *asComponent(QObject *object)
+{
+    return dynamic_cast<Component *>(object);
+}
 
 inline bool isLoading(const QObject *object)
 {

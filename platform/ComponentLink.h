@@ -24,8 +24,7 @@ public:
 
     ComponentLink(QObject *holder, ChangedSignal changedSignal, std::function<void()> onChanged)
         : m_holder(holder), m_changedSignal(changedSignal), m_onChanged(std::move(onChanged))
-    {
-    }
+    {}
     ~ComponentLink() { disconnect(); }
     ComponentLink(const ComponentLink &) = delete;
     ComponentLink &operator=(const ComponentLink &) = delete;

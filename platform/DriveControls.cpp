@@ -79,8 +79,7 @@ void TDriveComboBox::setDrive(const QString &path)
 
 // ---------------------------------------------------------------------------
 
-TDirectoryListBox::TDirectoryListBox(QWidget *parent)
-    : QTreeView(parent), m_model(new QFileSystemModel(this))
+TDirectoryListBox::TDirectoryListBox(QWidget *parent) : QTreeView(parent), m_model(new QFileSystemModel(this))
 {
     m_model->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_model->setReadOnly(true);

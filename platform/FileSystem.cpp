@@ -27,15 +27,23 @@ QString joinPath(const QString &left, const QString &right)
 QString describeError(int errnum)
 {
     switch (errnum) {
-    case ENOSPC: return QStringLiteral("disk full");
-    case EDQUOT: return QStringLiteral("disk quota exceeded");
+    case ENOSPC:
+        return QStringLiteral("disk full");
+    case EDQUOT:
+        return QStringLiteral("disk quota exceeded");
     case EACCES:
-    case EPERM: return QStringLiteral("permission denied");
-    case ENAMETOOLONG: return QStringLiteral("file name too long");
-    case EROFS: return QStringLiteral("read-only file system");
-    case ENOENT: return QStringLiteral("not found");
-    case EIO: return QStringLiteral("input/output error");
-    default: break;
+    case EPERM:
+        return QStringLiteral("permission denied");
+    case ENAMETOOLONG:
+        return QStringLiteral("file name too long");
+    case EROFS:
+        return QStringLiteral("read-only file system");
+    case ENOENT:
+        return QStringLiteral("not found");
+    case EIO:
+        return QStringLiteral("input/output error");
+    default:
+        break;
     }
     char buffer[256];
     return QString::fromLocal8Bit(::strerror_r(errnum, buffer, sizeof buffer));
@@ -125,8 +133,8 @@ bool matchFrom(const QString &name, int n, const QString &mask, int m)
     // Iterative wildcard match with one back-tracking point per '*'.
     int starMask = -1, starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask.at(m) == QLatin1Char('?') ||
-                                mask.at(m).toCaseFolded() == name.at(n).toCaseFolded())) {
+        if (m < mask.size()
+            && (mask.at(m) == QLatin1Char('?') || mask.at(m).toCaseFolded() == name.at(n).toCaseFolded())) {
             ++n;
             ++m;
         } else if (m < mask.size() && mask.at(m) == QLatin1Char('*')) {
@@ -149,9 +157,8 @@ void sortByName(QStringList &names)
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
-    std::stable_sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
-        return collator.compare(a, b) < 0;
-    });
+    std::stable_sort(names.begin(), names.end(),
+                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
 }
 
 } // namespace

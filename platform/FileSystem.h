@@ -63,14 +63,14 @@ int writeProblem(const QString &dir);
 // file-name encoding cannot be opened by name again; they are kept apart.
 struct DirectoryEntries
 {
-    QStringList files;         // not directories, hidden ones included
-    QStringList directories;   // not hidden, links to directories included
-    QStringList unnamedFiles;  // names that cannot be represented (shown lossily)
+    QStringList files;        // not directories, hidden ones included
+    QStringList directories;  // not hidden, links to directories included
+    QStringList unnamedFiles; // names that cannot be represented (shown lossily)
     QStringList unnamedDirectories;
     // Their bytes on disk, in the same order (the unnamed lists are sorted by these).
     QList<QByteArray> unnamedFileBytes;
     QList<QByteArray> unnamedDirectoryBytes;
-    int error = 0;             // errno when the directory could not be read
+    int error = 0; // errno when the directory could not be read
 };
 // Sorted by name within each list.
 DirectoryEntries readDirectory(const QString &dir);

@@ -123,9 +123,9 @@ struct Value
 {
     enum Kind { Int, String, Ident, Call, Items } kind = Int;
     qint64 number = 0;
-    QString text;          // string, identifier or function name
-    QList<Value> args;     // call arguments
-    QList<Item> items;     // collection items
+    QString text;      // string, identifier or function name
+    QList<Value> args; // call arguments
+    QList<Item> items; // collection items
     int line = 0;
 };
 
@@ -314,7 +314,8 @@ private:
         }
         if (name.startsWith(QLatin1String("On")) && bindEvent(object, name, value, line))
             return;
-        if (auto *widget = qobject_cast<QWidget *>(object); widget && assignFrameworkProperty(widget, name, value, line))
+        if (auto *widget = qobject_cast<QWidget *>(object);
+            widget && assignFrameworkProperty(widget, name, value, line))
             return;
         failAt(line, QStringLiteral("%1 has no property %2").arg(QLatin1String(meta->className()), name));
     }
@@ -451,7 +452,8 @@ private:
             QMetaObject::invokeMethod(collection, "clear", Qt::DirectConnection);
         for (const Item &item : v.items) {
             QObject *element = nullptr;
-            if (!QMetaObject::invokeMethod(collection, "add", Qt::DirectConnection, Q_RETURN_ARG(QObject *, element)) || !element)
+            if (!QMetaObject::invokeMethod(collection, "add", Qt::DirectConnection, Q_RETURN_ARG(QObject *, element))
+                || !element)
                 failAt(item.line, QStringLiteral("%1 takes no items").arg(QLatin1String(property.name())));
             for (const auto &[name, value] : item.properties)
                 assign(element, name, value, value.line);

@@ -52,7 +52,7 @@ QString OutputStaging::stagedPath(const QString &name) const
     // office's ".~lock.NAME#"), which must fit where a long output name fits.
     const QString suffix = QFileInfo(name).suffix();
     return joinPath(m_path, suffix.isEmpty() || suffix.size() > 16 ? QStringLiteral("output")
-                                                                    : QStringLiteral("output.") + suffix);
+                                                                   : QStringLiteral("output.") + suffix);
 }
 
 int OutputStaging::commit(const QString &name)
@@ -72,7 +72,8 @@ void OutputStaging::clear()
     if (m_path.isEmpty())
         return;
     QDir dir(m_path);
-    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir() && !entry.isSymLink())
             QDir(entry.filePath()).removeRecursively();

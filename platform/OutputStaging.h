@@ -15,7 +15,7 @@ class OutputStaging
 public:
     // Makes ".tabulon-tmp-<pid>-XXXXXX" (mode 0700) in outputDirectory.
     explicit OutputStaging(const QString &outputDirectory);
-    ~OutputStaging();  // removes the folder with everything in it
+    ~OutputStaging(); // removes the folder with everything in it
 
     OutputStaging(const OutputStaging &) = delete;
     OutputStaging &operator=(const OutputStaging &) = delete;

@@ -89,8 +89,7 @@ int SignalBridge::exitStatus(int status) const
 void SignalBridge::readPipe()
 {
     unsigned char bytes[16];
-    while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
-    }
+    while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {}
     if (m_reported || g_received == 0)
         return;
     m_reported = true;

@@ -19,7 +19,7 @@ public:
     {
         if (name.compare(QLatin1String("Scroll"), Qt::CaseInsensitive) == 0 && m_browser)
             return m_browser->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff ? QStringLiteral("no")
-                                                                                   : QStringLiteral("auto");
+                                                                                  : QStringLiteral("auto");
         throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
     }
 
@@ -104,8 +104,7 @@ private:
 
 } // namespace
 
-TWebBrowser::TWebBrowser(QWidget *parent)
-    : QTextBrowser(parent), m_network(new QNetworkAccessManager(this))
+TWebBrowser::TWebBrowser(QWidget *parent) : QTextBrowser(parent), m_network(new QNetworkAccessManager(this))
 {
     setOpenLinks(false);
     setFrameShape(QFrame::NoFrame);

@@ -137,10 +137,22 @@ void TvexCustomButton::loadFrame(QImage &frame, int index) const
     }
 }
 
-void TvexCustomButton::LoadNormalFrame(QImage &frame) { loadFrame(frame, 1); }
-void TvexCustomButton::LoadHotFrame(QImage &frame) { loadFrame(frame, 2); }
-void TvexCustomButton::LoadPressedFrame(QImage &frame) { loadFrame(frame, 3); }
-void TvexCustomButton::LoadDisabledFrame(QImage &frame) { loadFrame(frame, 1); }
+void TvexCustomButton::LoadNormalFrame(QImage &frame)
+{
+    loadFrame(frame, 1);
+}
+void TvexCustomButton::LoadHotFrame(QImage &frame)
+{
+    loadFrame(frame, 2);
+}
+void TvexCustomButton::LoadPressedFrame(QImage &frame)
+{
+    loadFrame(frame, 3);
+}
+void TvexCustomButton::LoadDisabledFrame(QImage &frame)
+{
+    loadFrame(frame, 1);
+}
 
 QColor TvexCustomButton::BackgroundColor() const
 {
@@ -486,8 +498,8 @@ void TvexButton::drawGlyph(QPainter &canvas)
     const bool twoFrames = m_glyph.width() == 2 * gh;
     const int gw = twoFrames ? gh : m_glyph.width();
     const QImage face = twoFrames ? m_glyph.copy(isEnabled() ? 0 : gw, 0, gw, gh) : m_glyph;
-    QImage keyed = m_glyph.hasAlphaChannel() ? face.convertToFormat(QImage::Format_ARGB32)
-                                              : KeyedOut(face, m_glyph.pixel(0, 0));
+    QImage keyed =
+        m_glyph.hasAlphaChannel() ? face.convertToFormat(QImage::Format_ARGB32) : KeyedOut(face, m_glyph.pixel(0, 0));
     if (!twoFrames && !isEnabled())
         keyed = embossed(keyed);
     canvas.drawImage(placeGlyph().glyph + (isPressed() ? QPoint(1, 1) : QPoint()), keyed);

@@ -169,7 +169,8 @@ class TvexButton : public TvexCustomButton
     Q_PROPERTY(vex::TvexButton::TButtonLayout Layout READ Layout WRITE setLayout)
     Q_PROPERTY(int Spacing READ Spacing WRITE setSpacing)
     Q_PROPERTY(int FocusedRectMargin READ FocusedRectMargin WRITE setFocusedRectMargin)
-    Q_PROPERTY(int MouseContinuouslyDownInterval READ MouseContinuouslyDownInterval WRITE setMouseContinuouslyDownInterval)
+    Q_PROPERTY(
+        int MouseContinuouslyDownInterval READ MouseContinuouslyDownInterval WRITE setMouseContinuouslyDownInterval)
     Q_PROPERTY(int ModalResult READ ModalResult WRITE setModalResult)
     Q_PROPERTY(bool Default READ Default WRITE setDefault)
     Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
@@ -210,7 +211,8 @@ protected:
     void DrawCaption(QPainter &canvas, const QString &text) override;
 
 private:
-    struct GlyphPlace {
+    struct GlyphPlace
+    {
         QPoint glyph;
         QPoint caption;
     };

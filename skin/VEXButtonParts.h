@@ -14,9 +14,18 @@ class QWidget;
 
 namespace vex::buttonparts {
 
-inline bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
-inline bool isDialogKey(int key) { return isEnterKey(key) || key == Qt::Key_Escape; }
-inline bool isPushKey(int key) { return key == Qt::Key_Space || isEnterKey(key); }
+inline bool isEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+inline bool isDialogKey(int key)
+{
+    return isEnterKey(key) || key == Qt::Key_Escape;
+}
+inline bool isPushKey(int key)
+{
+    return key == Qt::Key_Space || isEnterKey(key);
+}
 
 // The drawn pixels of a keyed picture as a grey silhouette over a white
 // shadow one pixel down and right: the usual look of a disabled picture.

@@ -26,8 +26,7 @@ using platform::TColor;
 
 namespace {
 
-const QString FormPanelIsFrameMessage =
-    QStringLiteral("Sorry, you can't select the Form assign to FormPanel property");
+const QString FormPanelIsFrameMessage = QStringLiteral("Sorry, you can't select the Form assign to FormPanel property");
 
 // A form for the frame: a top-level widget, or a sub-window of an MDI area
 // (which stands in for an MDI child form).
@@ -50,8 +49,7 @@ bool holdsOtherFrame(const QWidget *host, const QObject *self)
 // ---------------------------------------------------------------------------
 // Construction and removal
 
-TvexForm::TvexForm(QWidget *owner)
-    : QWidget(owner), m_fileTheme(this, [this] { fileThemeRemoved(); })
+TvexForm::TvexForm(QWidget *owner) : QWidget(owner), m_fileTheme(this, [this] { fileThemeRemoved(); })
 {
     // The background is painted whole from a back buffer: never erased.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -144,7 +142,8 @@ bool TvexForm::frameHostEvent(QEvent *event)
         // window takes the widget's bounds once it is shown.
         if (m_host->isMaximized() && !isMdiChild()) {
             QMetaObject::invokeMethod(
-                this, [this] {
+                this,
+                [this] {
                     if (IsActive() && m_host->isMaximized())
                         hostSizeChanged();
                 },

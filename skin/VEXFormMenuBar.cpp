@@ -437,8 +437,7 @@ TvexMenuBarButton *TvexMenuBar::neighbour(TvexMenuBarButton *button, int step) c
         return nullptr;
     for (int i = 1; i < count; ++i) {
         TvexMenuBarButton *candidate = buttons.at(((start + step * i) % count + count) % count);
-        if (candidate->isVisible() && candidate->isEnabled() && candidate->Item()
-            && candidate->Item()->menu())
+        if (candidate->isVisible() && candidate->isEnabled() && candidate->Item() && candidate->Item()->menu())
             return candidate;
     }
     return nullptr;
@@ -491,8 +490,7 @@ bool TvexMenuBar::eventFilter(QObject *watched, QEvent *event)
 // ---------------------------------------------------------------------------
 // Buttons
 
-TvexMenuBarButton::TvexMenuBarButton(QAction *item, TvexMenuBar *bar)
-    : QToolButton(bar), m_item(item), m_bar(bar)
+TvexMenuBarButton::TvexMenuBarButton(QAction *item, TvexMenuBar *bar) : QToolButton(bar), m_item(item), m_bar(bar)
 {
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);

@@ -5,8 +5,8 @@
 
 #include "skin/VEXPublic.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -181,8 +181,8 @@ void TvexForm::paintStandardBand(QPainter &canvas, int w, int h) const
     const QImage left = m_titleBar ? m_titleBar->LeftSectionPicture() : QImage();
     const QImage right = m_titleBar ? m_titleBar->RightSectionPicture() : QImage();
     const QImage client = m_titleBar ? m_titleBar->ClientSectionPicture() : QImage();
-    const bool pictures = m_titleBar && m_titleBar->HasAllSections() && !left.isNull() && !right.isNull()
-                          && !client.isNull();
+    const bool pictures =
+        m_titleBar && m_titleBar->HasAllSections() && !left.isNull() && !right.isNull() && !client.isNull();
 
     if (titleShown && pictures && bw < 4) {
         // Corner pieces: what of the title pictures lies beside the bar,
@@ -258,8 +258,8 @@ void TvexForm::paintSideBorderBand(QPainter &canvas, int w, int h) const
     const QImage left = m_titleBar ? m_titleBar->LeftSectionPicture() : QImage();
     const QImage right = m_titleBar ? m_titleBar->RightSectionPicture() : QImage();
     const QImage client = m_titleBar ? m_titleBar->ClientSectionPicture() : QImage();
-    const bool pictures = m_titleBar && m_titleBar->HasAllSections() && !left.isNull() && !right.isNull()
-                          && !client.isNull();
+    const bool pictures =
+        m_titleBar && m_titleBar->HasAllSections() && !left.isNull() && !right.isNull() && !client.isNull();
     if (TitleBarVisible() && pictures) {
         QImage piece = blankBitmap(sw + 2, left.height());
         if (!piece.isNull()) {

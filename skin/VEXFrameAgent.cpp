@@ -149,8 +149,7 @@ void WindowDragger::resizeTo(const QPoint &global)
 WindowStatePolicy::WindowStatePolicy(QWidget *form)
     : m_window(form), m_form(form), m_startBounds(form ? form->geometry() : QRect()),
       m_startedMaximized(form && form->isMaximized())
-{
-}
+{}
 
 void WindowStatePolicy::maximize()
 {
@@ -442,8 +441,8 @@ void FrameAgent::release()
     m_nativeWindow = nullptr;
     host->removeEventFilter(this);
     m_grip.reset();
-    const bool going = host->metaObject() != m_hostClass
-                       || (m_frame->parent() == host && !host->children().contains(m_frame));
+    const bool going =
+        host->metaObject() != m_hostClass || (m_frame->parent() == host && !host->children().contains(m_frame));
     if (going)
         return; // past being given anything back; the host deletes the band and the key
     delete m_band.data();

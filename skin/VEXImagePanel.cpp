@@ -8,8 +8,7 @@
 
 namespace vex {
 
-TvexCustomPanel::TvexCustomPanel(QWidget *parent)
-    : TvexControl(parent), m_brushColor(platform::clBtnFace)
+TvexCustomPanel::TvexCustomPanel(QWidget *parent) : TvexControl(parent), m_brushColor(platform::clBtnFace)
 {
     // The caption is a label: it takes no access key. Focus, when switched
     // on, comes by Tab and by clicks.

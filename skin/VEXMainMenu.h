@@ -86,7 +86,6 @@ public:
     // Attaches every top-level item, then has the frame rebuild its bar.
     void loaded() override;
 
-
 protected:
     void actionEvent(QActionEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -77,8 +77,7 @@ class CheckMarkHolder : public QObject
 public:
     explicit CheckMarkHolder(QObject *app)
         : QObject(app), mark(keyedPixmap(LoadSkinBitmap(QStringLiteral("MENU_CHECKED")), Qt::white))
-    {
-    }
+    {}
     const QPixmap mark;
 };
 
@@ -117,8 +116,8 @@ public:
         const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
         if (type != CT_MenuItem || !item)
             return QProxyStyle::sizeFromContents(type, option, size, widget);
-        const bool separator = item->menuItemType == QStyleOptionMenuItem::Separator
-                               || item->text == QLatin1String("-");
+        const bool separator =
+            item->menuItemType == QStyleOptionMenuItem::Separator || item->text == QLatin1String("-");
         // Every item of a menu window is as wide as the widest one, so the
         // width is taken over the whole menu.
         int width = 0;
@@ -126,7 +125,8 @@ public:
             const QFontMetrics canvasFont = menu->fontMetrics();
             for (const QAction *action : menu->actions()) {
                 if (action->isVisible())
-                    width = std::max(width, m_look->MeasureMenuItem(TvexMenuItem::of(action, menu), canvasFont).width());
+                    width =
+                        std::max(width, m_look->MeasureMenuItem(TvexMenuItem::of(action, menu), canvasFont).width());
             }
         } else {
             TvexMenuItem one;
@@ -260,8 +260,7 @@ QPixmap GreyedImage(const QPixmap &picture)
 TvexMenuLook::TvexMenuLook(QObject *holder)
     : m_fileTheme(holder, [this] { ApplyStyle(TvexUIStyle::DeepBlue); }),
       m_itemStyle(std::make_unique<TvexMenuItemStyle>(this))
-{
-}
+{}
 
 TvexMenuLook::~TvexMenuLook() = default;
 
@@ -327,8 +326,8 @@ QFont TvexMenuLook::itemFont() const
 QSize TvexMenuLook::MeasureMenuItem(const TvexMenuItem &item, const QFontMetrics &canvasFont) const
 {
     const int height = item.separator ? m_separatorHeight : m_menuItemHeight;
-    const int width = canvasFont.horizontalAdvance(item.caption) + canvasFont.horizontalAdvance(item.shortcut)
-                      + m_barWidth + 40;
+    const int width =
+        canvasFont.horizontalAdvance(item.caption) + canvasFont.horizontalAdvance(item.shortcut) + m_barWidth + 40;
     return QSize(width, height);
 }
 
@@ -347,8 +346,8 @@ void TvexMenuLook::fillBackground(QPainter &canvas, const QRect &rect, bool righ
     }
 }
 
-void TvexMenuLook::DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, const QRect &rect,
-                                bool highlighted, bool rightToLeft) const
+void TvexMenuLook::DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, const QRect &rect, bool highlighted,
+                                bool rightToLeft) const
 {
     const int l = rect.left(), t = rect.top(), r = l + rect.width(), b = t + rect.height();
     const bool macOS = m_uiStyle == TvexUIStyle::MacOS;

@@ -45,12 +45,12 @@ inline constexpr char ImageIndexProperty[] = "ImageIndex";
 // One menu item as measuring and drawing see it.
 struct TvexMenuItem
 {
-    QString caption;       // with "&" before access keys
-    QString shortcut;      // the shortcut as QKeySequence spells it; empty without one
+    QString caption;  // with "&" before access keys
+    QString shortcut; // the shortcut as QKeySequence spells it; empty without one
     bool separator = false;
     bool enabled = true;
     bool checked = false;
-    bool isDefault = false; // the menu's default item, drawn bold
+    bool isDefault = false;  // the menu's default item, drawn bold
     bool hasSubMenu = false; // drawn with an arrow at its trailing side
     int imageIndex = -1;
 
@@ -142,8 +142,8 @@ public:
     QSize MeasureMenuItem(const TvexMenuItem &item, const QFontMetrics &canvasFont) const;
     // Draws item into rect. rightToLeft swaps the strip and the texts to the
     // other side (the menu is right to left on a system that supports it).
-    void DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, const QRect &rect,
-                      bool highlighted, bool rightToLeft) const;
+    void DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, const QRect &rect, bool highlighted,
+                      bool rightToLeft) const;
     // The flat border around a menu window whose rectangle is window, in the
     // colour FormBackgroundColor of the style or theme.
     void DrawFlatBorder(QPainter &canvas, const QRect &window) const;

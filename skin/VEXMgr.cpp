@@ -10,10 +10,7 @@
 
 namespace vex {
 
-TvexFileTheme::TvexFileTheme(QObject *owner)
-    : QObject(owner)
-{
-}
+TvexFileTheme::TvexFileTheme(QObject *owner) : QObject(owner) {}
 
 TvexFileTheme::~TvexFileTheme()
 {
@@ -157,8 +154,7 @@ QImage ThemeImage(const TvexFileTheme *theme, TvexUIStyle style, int element)
     return picture;
 }
 
-QImage ThemeImageFrame(const TvexFileTheme *theme, TvexUIStyle style, int element, int frameIndex,
-                       int frameCount)
+QImage ThemeImageFrame(const TvexFileTheme *theme, TvexUIStyle style, int element, int frameIndex, int frameCount)
 {
     QImage picture;
     if (UseFileTheme(theme, style))
@@ -187,8 +183,7 @@ bool ThemeBool(const TvexFileTheme *theme, TvexUIStyle style, int element)
 
 TvexFileThemeLink::TvexFileThemeLink(QObject *holder, std::function<void()> onRemoved)
     : m_holder(holder), m_onRemoved(std::move(onRemoved))
-{
-}
+{}
 
 TvexFileThemeLink::~TvexFileThemeLink()
 {

@@ -79,8 +79,7 @@ bool UseFileTheme(const TvexFileTheme *theme, TvexUIStyle &style);
 // One-call lookups for controls: UseFileTheme, then the theme's or the
 // built-in table's answer for the resolved style.
 QImage ThemeImage(const TvexFileTheme *theme, TvexUIStyle style, int element);
-QImage ThemeImageFrame(const TvexFileTheme *theme, TvexUIStyle style, int element, int frameIndex,
-                       int frameCount);
+QImage ThemeImageFrame(const TvexFileTheme *theme, TvexUIStyle style, int element, int frameIndex, int frameCount);
 platform::TColor ThemeColor(const TvexFileTheme *theme, TvexUIStyle style, int element);
 int ThemeInt(const TvexFileTheme *theme, TvexUIStyle style, int element);
 bool ThemeBool(const TvexFileTheme *theme, TvexUIStyle style, int element);

@@ -76,7 +76,7 @@ bool TvexPopupHint::handleEvent(QEvent *event)
         // From the keyboard the menu opens at the control, not wherever the
         // pointer happens to be.
         const QPoint at = request->reason() == QContextMenuEvent::Keyboard ? m_control->mapToGlobal(QPoint(0, 0))
-                                                                            : request->globalPos();
+                                                                           : request->globalPos();
         if (!popupAt(at))
             return false; // on to the parent, whose menu may show
         request->accept();

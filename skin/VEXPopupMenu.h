@@ -45,7 +45,6 @@ public:
     // Attaches every top-level item, in order.
     void loaded() override;
 
-
 private:
     void syncImages();
 

@@ -19,7 +19,8 @@ const QRgb KeyColor = 0xFFFF00FFu;
 
 // Windows-style rectangle with exclusive right and bottom, as the nine-slice
 // layout is written in.
-struct Box {
+struct Box
+{
     int left = 0, top = 0, right = 0, bottom = 0;
     int width() const { return right - left; }
     int height() const { return bottom - top; }
@@ -45,8 +46,7 @@ QImage stretched(const QImage &source, const QRect &from, int w, int h)
 
 // Draws the part `from` of picture into `to`, stretched (keyed pictures keep
 // their transparency). Empty targets or sources draw nothing.
-void drawStretched(QPainter &canvas, const QPoint &origin, const QImage &picture, QRect from,
-                   const Box &to)
+void drawStretched(QPainter &canvas, const QPoint &origin, const QImage &picture, QRect from, const Box &to)
 {
     if (to.empty())
         return;
@@ -201,8 +201,7 @@ void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bo
     }
 }
 
-void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop,
-                    bool useCornerKey)
+void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop, bool useCornerKey)
 {
     if (bitmap.isNull())
         return;
@@ -262,8 +261,7 @@ bool IsBlankText(const QString &text)
 
 bool InRect(int x, int y, const QRect &rect)
 {
-    return rect.left() <= x && x <= rect.left() + rect.width() && rect.top() <= y
-           && y <= rect.top() + rect.height();
+    return rect.left() <= x && x <= rect.left() + rect.width() && rect.top() <= y && y <= rect.top() + rect.height();
 }
 
 bool InRect(const QPoint &point, const QRect &rect)

@@ -64,15 +64,13 @@ void TileDraw(QPainter &canvas, const QImage &picture, const QRect &rect);
 // halves when the target is small), four stretched edges and a stretched
 // centre. Corners key out magenta only when transparentCorners is true;
 // edges and centre always do. rect's top-left is the drawing origin.
-void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect,
-                   bool transparentCorners);
+void DrawNineSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool transparentCorners);
 
 // Draws a three-frame strip: left cap at rect's left, right cap at its right,
 // the middle frame (keyed) stretched opaque between them. The key colour is
 // the bitmap's top-left pixel (keyFromTop) or bottom-left pixel when
 // useCornerKey, else magenta.
-void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop,
-                    bool useCornerKey);
+void DrawThreeSlice(const QImage &bitmap, QPainter &canvas, const QRect &rect, bool keyFromTop, bool useCornerKey);
 
 // A copy of picture (Format_ARGB32) in which every pixel of colour key,
 // whatever its alpha, is fully transparent.
@@ -152,7 +150,6 @@ QRect GetWorkArea();
 
 // Sets the control's left, top, width and height, one after another.
 void SetControlRect(QWidget *control, const QRect &rect);
-
 
 } // namespace vex
 

@@ -72,8 +72,7 @@ TvexThemeFileReader::TvexThemeFileReader(const QString &fileName)
     ReadFile(fileName);
 }
 
-TvexThemeFileReader::TvexThemeFileReader(const QByteArray &bytes, const QString &origin)
-    : m_bytes(bytes)
+TvexThemeFileReader::TvexThemeFileReader(const QByteArray &bytes, const QString &origin) : m_bytes(bytes)
 {
     checkSize(bytes.size(), origin);
     ReadFile(origin);
@@ -119,7 +118,9 @@ void TvexThemeFileReader::ReadFile(const QString &origin)
 
         if (kind <= StringKind && !fits(size, dataOffset, dataSize))
             fail(origin, QStringLiteral("the value of \"%1\" (offset %2, %3 bytes) lies past the end of the file")
-                             .arg(name).arg(dataOffset).arg(dataSize));
+                             .arg(name)
+                             .arg(dataOffset)
+                             .arg(dataSize));
         switch (kind) {
         case ImageKind:
             if (dataSize == 0)

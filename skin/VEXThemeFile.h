@@ -4,8 +4,8 @@
 // record offset) and a chain of 77-byte directory records naming images,
 // integers, booleans and strings. Everything here depends on QtCore only.
 
-#include <QByteArray>
 #include <QBuffer>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -20,8 +20,7 @@ namespace vex {
 class ThemeFileError : public std::runtime_error
 {
 public:
-    explicit ThemeFileError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ThemeFileError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:
@@ -31,7 +30,7 @@ private:
 // Layout constants of the format.
 namespace themefile {
 constexpr char Magic[] = "Velkano_TB";
-constexpr int MagicSize = 12;       // the magic, its zero byte, one unexamined byte
+constexpr int MagicSize = 12; // the magic, its zero byte, one unexamined byte
 constexpr quint32 HeaderSize = 24;
 constexpr int HeaderSizeOffset = 12;
 constexpr int FirstRecordOffset = 20;
@@ -78,7 +77,8 @@ public:
     int GetInt(const QString &name) const;   // -1 when missing or not a number
     bool GetBool(const QString &name) const; // low byte non-zero; false when missing
 
-    struct Value {
+    struct Value
+    {
         QString name;
         QString text; // integers and booleans as decimal text, strings as read
     };
@@ -90,7 +90,8 @@ public:
     QByteArray imageBytes(const QString &name) const;
 
 private:
-    struct Image {
+    struct Image
+    {
         QString name;
         qsizetype offset = 0;
         qsizetype size = 0;

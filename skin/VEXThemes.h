@@ -94,10 +94,11 @@ TvexThemeKind ThemeElementKind(int element);
 int ThemeElementByKey(const QString &key);
 
 // One value of the built-in theme table.
-struct TvexThemeEntry {
+struct TvexThemeEntry
+{
     TvexThemeKind kind = TvexThemeKind::Integer;
-    qint32 value = -1;  // colour (0x00BBGGRR), integer, or Boolean (0/1)
-    QString bitmap;     // resource name of a Bitmap entry; empty for "none"
+    qint32 value = -1; // colour (0x00BBGGRR), integer, or Boolean (0/1)
+    QString bitmap;    // resource name of a Bitmap entry; empty for "none"
 };
 
 // The largest width, height, radius or offset a theme file may give, and the
@@ -111,9 +112,9 @@ int BoundedThemeInteger(int element, int value);
 // Built-in theme lookups. Callers pass element numbers 1..48; a style outside
 // MacOS..BlueGlass (FromThemeFile) answers -1 of kind Integer.
 TvexThemeEntry GetBuiltInEntry(TvexUIStyle style, int element);
-platform::TColor GetBuiltInColor(TvexUIStyle style, int element);   // 0 unless a colour
-int GetBuiltInInteger(TvexUIStyle style, int element);              // -1 unless an integer
-bool GetBuiltInBoolean(TvexUIStyle style, int element);             // false unless a Boolean
+platform::TColor GetBuiltInColor(TvexUIStyle style, int element); // 0 unless a colour
+int GetBuiltInInteger(TvexUIStyle style, int element);            // -1 unless an integer
+bool GetBuiltInBoolean(TvexUIStyle style, int element);           // false unless a Boolean
 
 // Loads the element's built-in bitmap into *bitmap (Format_RGB32). Leaves
 // *bitmap unchanged when bitmap is null, the entry is not a bitmap, or the
@@ -123,8 +124,7 @@ void LoadBuiltInBitmap(TvexUIStyle style, int element, QImage *bitmap);
 // With frameCount 0: LoadBuiltInBitmap into *target. Otherwise cuts frame
 // frameIndex (1-based) out of the strip of frameCount equal frames (GetFrame).
 // Does nothing when target is null.
-void GetBuiltInBitmap(TvexUIStyle style, int element, QImage *target, int frameIndex = 0,
-                      int frameCount = 0);
+void GetBuiltInBitmap(TvexUIStyle style, int element, QImage *target, int frameIndex = 0, int frameCount = 0);
 
 // A compiled-in skin bitmap by its resource name ("MACOS_MENU_BAR",
 // "MENU_CHECKED"), converted to Format_RGB32; a null image when there is none.

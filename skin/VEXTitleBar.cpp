@@ -122,8 +122,8 @@ void TvexTitleBar::applyStyle()
             m_fontColor = m_fileTheme->GetColor(TitleBarFontColor);
             if (m_fontColor == -1) {
                 const TColor control = m_fileTheme->GetColor(ControlFontColor);
-                const bool dark = control == 0x010000 || control == 0x030000 || control == 0x040000
-                                  || control == 0x050000;
+                const bool dark =
+                    control == 0x010000 || control == 0x030000 || control == 0x040000 || control == 0x050000;
                 m_fontColor = dark ? platform::clBlack : platform::clWhite;
             }
         } else {
@@ -359,7 +359,8 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
         if (m_drawAppIcon)
             canvas.drawImage(QRect(layout.controlBox.at, QSize(16, 16)), appIcon());
         else
-            drawButtonPicture(canvas, pictureOf(box, layout.controlBox.index), layout.controlBox.at, box->Transparent());
+            drawButtonPicture(canvas, pictureOf(box, layout.controlBox.index), layout.controlBox.at,
+                              box->Transparent());
     }
 
     const QFontMetrics metrics(font());

@@ -265,8 +265,7 @@ private:
     bool m_stretch = false;
 };
 
-class TvexTitleBarSections : public QObject,
-                             public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
+class TvexTitleBarSections : public QObject, public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
 {
     Q_OBJECT
 
@@ -412,8 +411,8 @@ public:
         struct Place
         {
             int index = -1;
-            QPoint at;    // where the picture is drawn
-            QRect hit;    // hit rectangle; its far edges count as inside (InRect)
+            QPoint at; // where the picture is drawn
+            QRect hit; // hit rectangle; its far edges count as inside (InRect)
         };
         QList<Place> buttons; // right-side buttons, in collection order
         Place controlBox;     // index -1 without a visible control box
@@ -509,4 +508,3 @@ private:
 };
 
 } // namespace vex
-

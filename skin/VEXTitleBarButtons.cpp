@@ -16,12 +16,18 @@ constexpr int StripFrames = 18;
 int firstFrame(TvexTitleBarBtnType type)
 {
     switch (type) {
-    case vexControlBox: return 1;
-    case vexHelp: return 4;
-    case vexMax: return 7;
-    case vexMin: return 13;
-    case vexClose: return 16;
-    case vexCustom: break;
+    case vexControlBox:
+        return 1;
+    case vexHelp:
+        return 4;
+    case vexMax:
+        return 7;
+    case vexMin:
+        return 13;
+    case vexClose:
+        return 16;
+    case vexCustom:
+        break;
     }
     return 0;
 }
@@ -44,8 +50,7 @@ void popupMenuAt(QMenu *menu, const QPoint &at)
 const QString TvexTitleBarButton::ControlBoxTakenMessage =
     QStringLiteral("Sorry, only one button's ButtonType property can be \"vexControlBox\"");
 
-TvexTitleBarButton::TvexTitleBarButton(TvexTitleBarButtons *collection)
-    : QObject(collection), m_collection(collection)
+TvexTitleBarButton::TvexTitleBarButton(TvexTitleBarButtons *collection) : QObject(collection), m_collection(collection)
 {
     setUIStyle(TvexUIStyle::DeepBlue);
 }
@@ -134,7 +139,8 @@ void TvexTitleBarButton::PerformClick()
         break;
     case vexControlBox:
         if (m_controlBoxMenu) {
-            QPoint at = bar->mapToGlobal(QPoint(bar->RightToLeftLayout() ? TvexTitleBarPopupMenu::RightToLeftShift : 0, bar->Height()));
+            QPoint at = bar->mapToGlobal(
+                QPoint(bar->RightToLeftLayout() ? TvexTitleBarPopupMenu::RightToLeftShift : 0, bar->Height()));
             if (at.x() < 0)
                 at.setX(0);
             popupMenuAt(m_controlBoxMenu, at);
@@ -178,13 +184,11 @@ void RepaintTitleBar(TvexTitleBar *bar)
 
 TvexTitleBarButtons::TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent)
     : QObject(parent ? parent : bar), TvexTitleBarCollection(bar)
-{
-}
+{}
 
 TvexTitleBarSections::TvexTitleBarSections(TvexTitleBar *bar, QObject *parent)
     : QObject(parent ? parent : bar), TvexTitleBarCollection(bar)
-{
-}
+{}
 
 // ---------------------------------------------------------------------------
 // TvexTitleBarSection
@@ -194,8 +198,7 @@ const QString TvexTitleBarSection::ClientTakenMessage =
 
 TvexTitleBarSection::TvexTitleBarSection(TvexTitleBarSections *collection)
     : QObject(collection), m_collection(collection)
-{
-}
+{}
 
 int TvexTitleBarSection::Index() const
 {

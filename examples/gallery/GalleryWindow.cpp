@@ -253,7 +253,7 @@ void TFGallery::showPictureStyle()
     if (!panel)
         return;
     const char *item = panel->DrawStyle() == vex::TvexCustomPanel::vexStretch ? "pmStretch"
-                       : panel->DrawStyle() == vex::TvexCustomPanel::vexTile ? "pmTile"
+                       : panel->DrawStyle() == vex::TvexCustomPanel::vexTile  ? "pmTile"
                                                                               : "pmNormal";
     control<vex::TvexMenuAction>(item)->setChecked(true);
 }

@@ -44,7 +44,12 @@ void writeGeometry(const QString &file, const QRect &area)
 {
     QFile out(file);
     if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        out.write(QStringLiteral("%1x%2+%3+%4\n").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y()).toLatin1());
+        out.write(QStringLiteral("%1x%2+%3+%4\n")
+                      .arg(area.width())
+                      .arg(area.height())
+                      .arg(area.x())
+                      .arg(area.y())
+                      .toLatin1());
 }
 
 } // namespace
@@ -58,11 +63,16 @@ int main(int argc, char **argv)
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Every skinned control in every style."));
     options.addHelpOption();
-    const QCommandLineOption style(QStringLiteral("skin"), QStringLiteral("The built-in style to show."), QStringLiteral("name"));
-    const QCommandLineOption theme(QStringLiteral("theme"), QStringLiteral("A theme file to show."), QStringLiteral("file"));
-    const QCommandLineOption openMenu(QStringLiteral("open-menu"), QStringLiteral("Drop down the N-th menu."), QStringLiteral("N"));
+    const QCommandLineOption style(QStringLiteral("skin"), QStringLiteral("The built-in style to show."),
+                                   QStringLiteral("name"));
+    const QCommandLineOption theme(QStringLiteral("theme"), QStringLiteral("A theme file to show."),
+                                   QStringLiteral("file"));
+    const QCommandLineOption openMenu(QStringLiteral("open-menu"), QStringLiteral("Drop down the N-th menu."),
+                                      QStringLiteral("N"));
     const QCommandLineOption popup(QStringLiteral("popup"), QStringLiteral("Open the popup menu."));
-    const QCommandLineOption ready(QStringLiteral("ready"), QStringLiteral("Write the window's geometry here when it is shown."), QStringLiteral("file"));
+    const QCommandLineOption ready(QStringLiteral("ready"),
+                                   QStringLiteral("Write the window's geometry here when it is shown."),
+                                   QStringLiteral("file"));
     options.addOptions({style, theme, openMenu, popup, ready});
     options.process(app);
 
@@ -71,7 +81,8 @@ int main(int argc, char **argv)
         platform::setMainForm(&gallery);
         if (options.isSet(style)) {
             bool ok = false;
-            const int value = QMetaEnum::fromType<vex::TvexUIStyle>().keyToValue(options.value(style).toLatin1().constData(), &ok);
+            const int value =
+                QMetaEnum::fromType<vex::TvexUIStyle>().keyToValue(options.value(style).toLatin1().constData(), &ok);
             if (!ok) {
                 std::fprintf(stderr, "unknown style %s\n", qPrintable(options.value(style)));
                 return 2;
@@ -105,9 +116,7 @@ int main(int argc, char **argv)
         }
         if (options.isSet(ready)) {
             const QString file = options.value(ready);
-            QTimer::singleShot(1000, &gallery, [&gallery, file] {
-                writeGeometry(file, gallery.frameGeometry());
-            });
+            QTimer::singleShot(1000, &gallery, [&gallery, file] { writeGeometry(file, gallery.frameGeometry()); });
         }
         const int result = app.exec();
         platform::setMainForm(nullptr);

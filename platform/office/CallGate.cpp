@@ -20,8 +20,8 @@ namespace platform::office {
 struct CallGate::Shared
 {
     std::mutex mutex;
-    std::condition_variable wake;  // worker: a job or stop arrived
-    std::condition_variable idle;  // caller: the job ended
+    std::condition_variable wake; // worker: a job or stop arrived
+    std::condition_variable idle; // caller: the job ended
     std::function<void()> job;
     std::exception_ptr error;
     bool hasJob = false;
@@ -29,7 +29,7 @@ struct CallGate::Shared
     bool stop = false;
     quint64 finishedSerial = 0;
     quint64 serial = 0;
-    QObject *waker = nullptr;  // set and cleared under mutex by the gate
+    QObject *waker = nullptr; // set and cleared under mutex by the gate
     std::function<void()> wakeCaller;
     std::thread worker;
 };
@@ -38,8 +38,7 @@ namespace {
 void workerLoop(std::shared_ptr<CallGate::Shared> s);
 }
 
-CallGate::CallGate()
-    : m_shared(std::make_shared<Shared>()), m_waker(std::make_unique<QObject>())
+CallGate::CallGate() : m_shared(std::make_shared<Shared>()), m_waker(std::make_unique<QObject>())
 {
     m_shared->waker = m_waker.get();
     m_shared->wakeCaller = [this] {
@@ -61,7 +60,7 @@ CallGate::~CallGate()
     if (waitIdle(std::chrono::milliseconds(10 * 1000)))
         m_shared->worker.join();
     else
-        m_shared->worker.detach();  // stuck in a dead office: let it go
+        m_shared->worker.detach(); // stuck in a dead office: let it go
 }
 
 bool CallGate::busy() const

@@ -19,7 +19,7 @@ class CallGate
 {
 public:
     CallGate();
-    ~CallGate();  // waits for a running job only if it finishes by itself
+    ~CallGate(); // waits for a running job only if it finishes by itself
 
     CallGate(const CallGate &) = delete;
     CallGate &operator=(const CallGate &) = delete;
@@ -48,9 +48,9 @@ public:
 
 private:
     std::shared_ptr<Shared> m_shared;
-    std::unique_ptr<QObject> m_waker;  // lives in the calling thread
+    std::unique_ptr<QObject> m_waker; // lives in the calling thread
     QEventLoop *m_loop = nullptr;
-    quint64 m_submitted = 0;  // serial of the last job handed to the worker
+    quint64 m_submitted = 0; // serial of the last job handed to the worker
     bool m_waiting = false;
 };
 

@@ -85,7 +85,8 @@ public:
     // ready: where "quit" leaves the office for the next run; null when
     // "quit" ends it.
     OfficeCore(const OfficeOptions &options, std::weak_ptr<ReadyOffice> ready)
-        : m_options(options), m_ready(std::move(ready)) {}
+        : m_options(options), m_ready(std::move(ready))
+    {}
     ~OfficeCore() override;
 
     // Launches the office and connects to it on the worker, without
@@ -129,7 +130,7 @@ private:
     std::unique_ptr<CallGate> m_gate = std::make_unique<CallGate>();
     std::unique_ptr<OfficeProcess> m_process;
     std::unique_ptr<UnoOffice> m_uno;
-    std::vector<Workbook> m_open;  // loaded and not closed yet
+    std::vector<Workbook> m_open; // loaded and not closed yet
     steady_clock::time_point m_startDeadline;
     quint64 m_generation = 0;
     bool m_startPending = false;
@@ -207,7 +208,8 @@ void OfficeCore::officeDied(const QString &doing)
     discardOffice();
     if (OfficeProcess::isEnding())
         throw AutomationError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
-    throw AutomationError(QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
+    throw AutomationError(
+        QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
 }
 
 // Kills the office and forgets it. A job still blocked on it ends with a
@@ -251,7 +253,8 @@ void OfficeCore::finishStart()
     finishCall(QStringLiteral("starting"), int(std::max<qint64>(left, 0)) + 1000);
     if (tracing()) {
         const double sinceLaunch = duration<double, std::milli>(
-            steady_clock::now() - (m_startDeadline - milliseconds(m_options.startTimeoutMs))).count();
+                                       steady_clock::now() - (m_startDeadline - milliseconds(m_options.startTimeoutMs)))
+                                       .count();
         std::fprintf(stderr, "tabulon-office: starting %.3f ms, in the worker %.3f ms\n", sinceLaunch, sinceLaunch);
     }
 }
@@ -265,7 +268,7 @@ void OfficeCore::beginStart()
 void OfficeCore::start()
 {
     if (!m_startPending && isUsable())
-        return;  // kept ready by the run before
+        return; // kept ready by the run before
     try {
         if (!m_startPending)
             launchOffice();
@@ -353,7 +356,8 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
                 uno->store(document, path, f, o);
         });
     } else {
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [document, path] { writeSpreadsheetML(document, path); });
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
+             [document, path] { writeSpreadsheetML(document, path); });
     }
 }
 
@@ -418,7 +422,8 @@ class WorkbookObject : public AutomationObject
 {
 public:
     WorkbookObject(std::shared_ptr<OfficeCore> core, OfficeCore::Workbook workbook)
-        : m_core(std::move(core)), m_workbook(std::move(workbook)) {}
+        : m_core(std::move(core)), m_workbook(std::move(workbook))
+    {}
 
     QVariant property(const QString &name) override
     {
@@ -495,7 +500,8 @@ class ApplicationObject : public AutomationObject
 {
 public:
     explicit ApplicationObject(std::shared_ptr<OfficeCore> core)
-        : m_core(std::move(core)), m_workbooks(std::make_shared<WorkbooksObject>(m_core)) {}
+        : m_core(std::move(core)), m_workbooks(std::make_shared<WorkbooksObject>(m_core))
+    {}
 
     QVariant property(const QString &name) override
     {

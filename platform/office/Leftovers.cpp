@@ -6,8 +6,8 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <limits>
 #include <csignal>
+#include <limits>
 #include <unistd.h>
 
 namespace platform::office {
@@ -16,8 +16,8 @@ namespace {
 
 const QRegularExpression &leftoverPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(?:tabulon-office-(\\d+)-[A-Za-z0-9]+|OSL_PIPE_\\d+_tabulon_(\\d+)_\\d+_[A-Za-z0-9]+)$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:tabulon-office-(\\d+)-[A-Za-z0-9]+|OSL_PIPE_\\d+_tabulon_(\\d+)_\\d+_[A-Za-z0-9]+)$"));
     return pattern;
 }
 
@@ -31,7 +31,8 @@ bool removeEntry(const QFileInfo &entry)
 int removeStaleIn(const QString &root, const QString &nameFilter)
 {
     int removed = 0;
-    const QFileInfoList entries = QDir(root).entryInfoList({nameFilter}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QFileInfoList entries =
+        QDir(root).entryInfoList({nameFilter}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         const pid_t owner = leftoverOwner(entry.fileName());
         if (owner > 0 && !processExists(owner) && entry.ownerId() == ::getuid() && removeEntry(entry))

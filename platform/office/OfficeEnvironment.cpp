@@ -56,7 +56,9 @@ LocaleFix utf8LocaleFix(const QByteArray &lcAll, const QByteArray &lcCtype, cons
     const QByteArray base = languageAndTerritory(inForce);
     if (!base.isEmpty())
         candidates << base + ".UTF-8";
-    candidates << "C.UTF-8" << "C.utf8" << "en_US.UTF-8";
+    candidates << "C.UTF-8"
+               << "C.utf8"
+               << "en_US.UTF-8";
     for (const QByteArray &candidate : candidates) {
         if (isInstalledUtf8Locale(candidate))
             return {lcAll.isEmpty() ? QByteArray("LC_CTYPE") : QByteArray("LC_ALL"), candidate};

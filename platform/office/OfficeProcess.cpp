@@ -60,8 +60,7 @@ std::vector<char *> pointers(std::vector<QByteArray> &strings)
 } // namespace
 
 OfficeProcess::OfficeProcess(const QString &program, int slot)
-    : m_program(program.isEmpty() ? defaultProgram() : program),
-      m_slotNumber(slot),
+    : m_program(program.isEmpty() ? defaultProgram() : program), m_slotNumber(slot),
       m_temp(privateTempTemplate(QDir::tempPath()))
 {
     m_pipeName = pipeName(pipeCounter.fetch_add(1), QFileInfo(m_temp.path()).fileName().section('-', -1));
@@ -81,7 +80,7 @@ OfficeProcess::~OfficeProcess()
 void OfficeProcess::endAll()
 {
     Registry &r = registry();
-    r.ending = true;  // before any kill: a launch that saw it unset is killed below
+    r.ending = true; // before any kill: a launch that saw it unset is killed below
     std::lock_guard<std::mutex> lock(r.mutex);
     for (OfficeProcess *office : r.offices) {
         office->kill();
@@ -133,7 +132,8 @@ void OfficeProcess::removeRunLeftoversLocked()
     if (!m_temp.isValid())
         return;
     QDir temp(m_temp.path());
-    for (const QFileInfo &entry : temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &entry :
+         temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.absoluteFilePath() == m_temp.path() + QLatin1String(kOwnProfiles))
             continue;
         if (entry.isDir() && !entry.isSymLink())
@@ -173,7 +173,12 @@ void OfficeProcess::launch()
     // async-signal-safe calls are allowed in a threaded program.
     std::vector<QByteArray> args = {
         QFile::encodeName(m_program),
-        "--headless", "--invisible", "--norestore", "--nologo", "--nodefault", "--nolockcheck",
+        "--headless",
+        "--invisible",
+        "--norestore",
+        "--nologo",
+        "--nodefault",
+        "--nolockcheck",
         "-env:UserInstallation=" + m_slot->installationUrl(),
         "--accept=pipe,name=" + m_pipeName.toUtf8() + ";urp;StarOffice.ComponentContext",
     };
@@ -184,7 +189,8 @@ void OfficeProcess::launch()
 
     const pid_t pid = ::fork();
     if (pid < 0)
-        throw OfficeFailure(QStringLiteral("cannot start the office: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw OfficeFailure(
+            QStringLiteral("cannot start the office: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (pid == 0) {
         // The office gets no signal mask of ours (the launching worker blocks SIGPIPE).
         sigset_t none;
@@ -193,7 +199,7 @@ void OfficeProcess::launch()
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
-            ::_exit(127);  // the parent died before the death signal was armed
+            ::_exit(127); // the parent died before the death signal was armed
         const int devnull = ::open("/dev/null", O_RDWR);
         if (devnull >= 0) {
             ::dup2(devnull, STDIN_FILENO);
@@ -203,7 +209,7 @@ void OfficeProcess::launch()
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
-    ::setpgid(pid, pid);  // also from here, so the group exists before any kill
+    ::setpgid(pid, pid); // also from here, so the group exists before any kill
     m_pid = pid;
     m_exitStatus = -1;
 }
@@ -222,7 +228,7 @@ bool OfficeProcess::reapLocked(bool block)
     if (r == m_pid)
         m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     else
-        m_exitStatus = 255;  // reaped elsewhere: gone all the same
+        m_exitStatus = 255; // reaped elsewhere: gone all the same
     m_pid = -1;
     removeRunLeftoversLocked();
     return true;

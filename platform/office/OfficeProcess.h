@@ -15,8 +15,7 @@ namespace platform::office {
 class OfficeFailure : public std::runtime_error
 {
 public:
-    explicit OfficeFailure(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit OfficeFailure(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
 private:
@@ -40,7 +39,7 @@ public:
     // launch() and held, across restarts, until the object goes.
     static constexpr int kAnySlot = -1;
     explicit OfficeProcess(const QString &program, int slot = kAnySlot);
-    ~OfficeProcess();  // kills the office if it still runs
+    ~OfficeProcess(); // kills the office if it still runs
 
     OfficeProcess(const OfficeProcess &) = delete;
     OfficeProcess &operator=(const OfficeProcess &) = delete;

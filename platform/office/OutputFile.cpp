@@ -43,7 +43,8 @@ bool OutputFile::openTarget(const QString &path)
     const QString folder = QFileInfo(path).absolutePath();
     // The name is only used at the rename; a name the file system cannot
     // hold is better refused before the whole document was written.
-    struct stat st{};
+    struct stat st
+    {};
     const bool exists = ::lstat(m_target.constData(), &st) == 0;
     if (!exists && errno == ENAMETOOLONG)
         return fail(ENAMETOOLONG);

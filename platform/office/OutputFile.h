@@ -55,9 +55,9 @@ private:
 
     int m_fd = -1;
     int m_errno = 0;
-    bool m_unnamed = false;  // made with O_TMPFILE: linked under m_hidden on commit
+    bool m_unnamed = false; // made with O_TMPFILE: linked under m_hidden on commit
     QByteArray m_target;
-    QByteArray m_hidden;     // the name it has before the rename, if any
+    QByteArray m_hidden; // the name it has before the rename, if any
     QByteArray m_buffer;
 };
 

@@ -45,7 +45,8 @@ void makeSlotDirectory(const QString &directory)
     if ((info.exists() || info.isSymLink()) && (!info.isDir() || info.isSymLink()))
         removeEntry(directory);
     if (!QDir().mkpath(directory))
-        throw OfficeFailure(QStringLiteral("cannot create the office profile folder %1").arg(QDir::toNativeSeparators(directory)));
+        throw OfficeFailure(
+            QStringLiteral("cannot create the office profile folder %1").arg(QDir::toNativeSeparators(directory)));
     QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -58,7 +59,8 @@ int openLockFile(const QString &path)
         fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     }
     if (fd < 0)
-        throw OfficeFailure(QStringLiteral("cannot use the office profile lock %1: %2").arg(QDir::toNativeSeparators(path), systemError()));
+        throw OfficeFailure(QStringLiteral("cannot use the office profile lock %1: %2")
+                                .arg(QDir::toNativeSeparators(path), systemError()));
     return fd;
 }
 
@@ -97,7 +99,7 @@ ProfileSlot::ProfileSlot(int number, QString directory, int lockFd)
 
 ProfileSlot::~ProfileSlot()
 {
-    ::close(m_lockFd);  // also drops the lock
+    ::close(m_lockFd); // also drops the lock
 }
 
 QString ProfileSlot::defaultRoot()
@@ -119,7 +121,8 @@ std::unique_ptr<ProfileSlot> ProfileSlot::take(int number, const QString &root)
         if (error == EWOULDBLOCK)
             return nullptr;
         errno = error;
-        throw OfficeFailure(QStringLiteral("cannot lock the office profile %1: %2").arg(QDir::toNativeSeparators(directory), systemError()));
+        throw OfficeFailure(QStringLiteral("cannot lock the office profile %1: %2")
+                                .arg(QDir::toNativeSeparators(directory), systemError()));
     }
     return std::unique_ptr<ProfileSlot>(new ProfileSlot(number, directory, fd));
 }
@@ -130,7 +133,8 @@ std::unique_ptr<ProfileSlot> ProfileSlot::takeFree(const QString &root)
         if (auto slot = take(number, root))
             return slot;
     }
-    throw OfficeFailure(QStringLiteral("all %1 office profiles in %2 are in use").arg(kMaxSlots).arg(QDir::toNativeSeparators(root)));
+    throw OfficeFailure(
+        QStringLiteral("all %1 office profiles in %2 are in use").arg(kMaxSlots).arg(QDir::toNativeSeparators(root)));
 }
 
 QString ProfileSlot::profilePath() const

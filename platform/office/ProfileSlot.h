@@ -19,7 +19,7 @@ namespace platform::office {
 class ProfileSlot
 {
 public:
-    ~ProfileSlot();  // releases the lock; the profile stays for the next run
+    ~ProfileSlot(); // releases the lock; the profile stays for the next run
 
     ProfileSlot(const ProfileSlot &) = delete;
     ProfileSlot &operator=(const ProfileSlot &) = delete;

@@ -27,7 +27,7 @@ std::shared_ptr<ReadyOffice::Office> ReadyOffice::take()
     std::shared_ptr<Office> office = std::move(m_office);
     m_office.reset();
     if (office && !office->isUsable())
-        office.reset();  // a dead one goes here, not in the caller's hands
+        office.reset(); // a dead one goes here, not in the caller's hands
     return office;
 }
 

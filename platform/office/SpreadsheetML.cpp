@@ -65,7 +65,7 @@ enum class CellType { String, Number, DateTime, Boolean, Error };
 struct NumberFormat
 {
     CellType type = CellType::Number;
-    QString code;  // empty for the standard format
+    QString code; // empty for the standard format
 };
 
 // XML 1.0 cannot carry most control characters, whatever the escaping.
@@ -121,8 +121,7 @@ public:
             const QString text = toQString(code);
             if (text.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0 && f.type != CellType::Boolean)
                 f.code = text;
-        } catch (const uno::Exception &) {
-        }
+        } catch (const uno::Exception &) {}
         return *m_cache.insert(key, f);
     }
 
@@ -148,11 +147,13 @@ public:
     {
         Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
         m_parser.set(factory->createInstance("com.sun.star.sheet.FormulaParser"), UNO_QUERY_THROW);
-        Reference<sheet::XFormulaOpCodeMapper> mapper(factory->createInstance("com.sun.star.sheet.FormulaOpCodeMapper"), UNO_QUERY_THROW);
+        Reference<sheet::XFormulaOpCodeMapper> mapper(factory->createInstance("com.sun.star.sheet.FormulaOpCodeMapper"),
+                                                      UNO_QUERY_THROW);
         Reference<beans::XPropertySet> props(m_parser, UNO_QUERY_THROW);
         props->setPropertyValue("FormulaConvention", uno::Any(sheet::AddressConvention::XL_R1C1));
-        props->setPropertyValue("OpCodeMap", uno::Any(mapper->getAvailableMappings(sheet::FormulaLanguage::XL_ENGLISH,
-                                                                                   sheet::FormulaMapGroup::ALL_EXCEPT_SPECIAL)));
+        props->setPropertyValue("OpCodeMap",
+                                uno::Any(mapper->getAvailableMappings(sheet::FormulaLanguage::XL_ENGLISH,
+                                                                      sheet::FormulaMapGroup::ALL_EXCEPT_SPECIAL)));
     }
 
     QString print(const Reference<table::XCell> &cell, sal_Int16 sheet, sal_Int32 column, sal_Int32 row)
@@ -174,8 +175,7 @@ private:
 // Raised from inside the sheets once the output refused a write; the
 // file knows why.
 struct WriteFailed
-{
-};
+{};
 
 struct CellOut
 {
@@ -200,21 +200,24 @@ class SheetWriter
 {
 public:
     SheetWriter(QXmlStreamWriter &xml, FormatTable &formats, FormulaPrinter &formulas, QMap<sal_Int32, QString> &styles)
-        : m_xml(xml), m_formats(formats), m_formulas(formulas), m_styles(styles) {}
+        : m_xml(xml), m_formats(formats), m_formulas(formulas), m_styles(styles)
+    {}
 
     void write(const Reference<sheet::XSpreadsheet> &sheet, sal_Int16 index)
     {
         m_sheet = sheet;
         m_index = index;
         m_xml.writeStartElement(QStringLiteral("Worksheet"));
-        m_xml.writeAttribute(QStringLiteral("ss:Name"), xmlSafe(toQString(Reference<container::XNamed>(sheet, UNO_QUERY_THROW)->getName())));
+        m_xml.writeAttribute(QStringLiteral("ss:Name"),
+                             xmlSafe(toQString(Reference<container::XNamed>(sheet, UNO_QUERY_THROW)->getName())));
         m_xml.writeStartElement(QStringLiteral("Table"));
 
         Reference<sheet::XSheetCellCursor> cursor = sheet->createCursor();
         Reference<sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
         used->gotoStartOfUsedArea(false);
         used->gotoEndOfUsedArea(true);
-        const table::CellRangeAddress area = Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
+        const table::CellRangeAddress area =
+            Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
         m_lastColumn = area.EndColumn;
         m_lastRow = area.EndRow;
 
@@ -236,8 +239,8 @@ public:
                     throw WriteFailed{};
             }
         }
-        m_xml.writeEndElement();  // Table
-        m_xml.writeEndElement();  // Worksheet
+        m_xml.writeEndElement(); // Table
+        m_xml.writeEndElement(); // Worksheet
     }
 
 private:
@@ -316,18 +319,20 @@ private:
             // imports turn Boolean cells into =TRUE()); it is still logical.
             Reference<text::XText> text(cell, UNO_QUERY);
             const rtl::OUString shown = text.is() ? text->getString() : rtl::OUString();
-            if (shown == "TRUE" || shown == "FALSE" || formula == QLatin1String("=TRUE()") || formula == QLatin1String("=FALSE()"))
+            if (shown == "TRUE" || shown == "FALSE" || formula == QLatin1String("=TRUE()")
+                || formula == QLatin1String("=FALSE()"))
                 logical.insert(at(row, column));
         });
         cellsIn(m_errorCells, [&](sal_Int32 row, sal_Int32 column) {
             Reference<text::XText> text(m_sheet->getCellByPosition(column, row), UNO_QUERY);
             QString shown = text.is() ? toQString(text->getString()) : QString();
             if (!shown.startsWith(QLatin1Char('#')))
-                shown = QStringLiteral("#VALUE!");  // the office's own codes have no spreadsheet name
+                shown = QStringLiteral("#VALUE!"); // the office's own codes have no spreadsheet name
             errors.insert(at(row, column), shown);
         });
 
-        const Reference<sheet::XCellRangeData> data(m_sheet->getCellRangeByPosition(0, top, m_lastColumn, bottom), UNO_QUERY_THROW);
+        const Reference<sheet::XCellRangeData> data(m_sheet->getCellRangeByPosition(0, top, m_lastColumn, bottom),
+                                                    UNO_QUERY_THROW);
         const uno::Sequence<uno::Sequence<uno::Any>> values = data->getDataArray();
 
         std::vector<CellOut> cells;
@@ -397,11 +402,16 @@ private:
     static QString typeName(CellType type)
     {
         switch (type) {
-        case CellType::Number: return QStringLiteral("Number");
-        case CellType::DateTime: return QStringLiteral("DateTime");
-        case CellType::Boolean: return QStringLiteral("Boolean");
-        case CellType::Error: return QStringLiteral("Error");
-        case CellType::String: break;
+        case CellType::Number:
+            return QStringLiteral("Number");
+        case CellType::DateTime:
+            return QStringLiteral("DateTime");
+        case CellType::Boolean:
+            return QStringLiteral("Boolean");
+        case CellType::Error:
+            return QStringLiteral("Error");
+        case CellType::String:
+            break;
         }
         return QStringLiteral("String");
     }
@@ -447,8 +457,8 @@ QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
         xml.writeAttribute(QStringLiteral("ss:Format"), xmlSafe(it.value()));
         xml.writeEndElement();
     }
-    xml.writeEndElement();  // Styles
-    xml.writeCharacters(QString());  // closes the start tag of Workbook
+    xml.writeEndElement();          // Styles
+    xml.writeCharacters(QString()); // closes the start tag of Workbook
     return head;
 }
 

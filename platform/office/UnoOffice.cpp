@@ -131,7 +131,8 @@ QString refusalReason(const QStringList &asked)
             return QStringLiteral("the file is not a workbook (it could only be imported as text)");
         if (type.endsWith(QLatin1String("BrokenPackageRequest")))
             return QStringLiteral("the workbook is damaged");
-        if (type.endsWith(QLatin1String("NoSuchFilterRequest")) || type.endsWith(QLatin1String("AmbigousFilterRequest")))
+        if (type.endsWith(QLatin1String("NoSuchFilterRequest"))
+            || type.endsWith(QLatin1String("AmbigousFilterRequest")))
             return QStringLiteral("the file is not in a format that LibreOffice can read");
     }
     if (!asked.isEmpty())
@@ -274,8 +275,7 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
             m_context.set(resolver->resolve(toOUString(process.connectUrl())), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(m_context);
             return;
-        } catch (const connection::NoConnectException &) {
-        }
+        } catch (const connection::NoConnectException &) {}
         // Before any restart: a cancelled start may have killed the office.
         if (cancelled && cancelled->load())
             throw OfficeFailure(QStringLiteral("the start was cancelled"));
@@ -290,7 +290,8 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
                 process.launch();
                 continue;
             }
-            throw OfficeFailure(QStringLiteral("LibreOffice ended during start-up (exit status %1)").arg(process.exitStatus()));
+            throw OfficeFailure(
+                QStringLiteral("LibreOffice ended during start-up (exit status %1)").arg(process.exitStatus()));
         }
         if (std::chrono::steady_clock::now() >= deadline)
             throw OfficeFailure(QStringLiteral("LibreOffice did not accept a connection in time"));
@@ -350,8 +351,9 @@ UnoOffice::Document UnoOffice::load(const QString &path)
     // office may have taken for text on its own.
     if (!spreadsheet.is() || (!text && filterOf(document) == QLatin1String(kTextFilter))) {
         const QString why = spreadsheet.is()
-            ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
-            : QStringLiteral("the file is not a workbook (LibreOffice opened it as %1)").arg(documentKind(document));
+                                ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
+                                : QStringLiteral("the file is not a workbook (LibreOffice opened it as %1)")
+                                      .arg(documentKind(document));
         close(document);
         throw OfficeFailure(why);
     }

@@ -303,7 +303,8 @@ QString contents(const QString &path)
 QStringList stagingLeftIn(const QString &dir)
 {
     QStringList found;
-    QDirIterator it(dir, {".tabulon-tmp-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(dir, {".tabulon-tmp-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         found << it.next();
     return found;
@@ -325,7 +326,8 @@ TEST_F(RunTest, KeptTreeMirrorsEveryDirectorySoOnlyNamesInOneDirectoryCollide)
     run();
 
     EXPECT_EQ(contents(out.filePath("a.htm")), src("a.xls"));
-    EXPECT_EQ(contents(out.filePath("d/a.htm")), src("d/a.xlsx")) << "a.xls and a.xlsx of one directory still share a name";
+    EXPECT_EQ(contents(out.filePath("d/a.htm")), src("d/a.xlsx"))
+        << "a.xls and a.xlsx of one directory still share a name";
     EXPECT_EQ(contents(out.filePath("d/e/a.htm")), src("d/e/a.xls"));
     EXPECT_EQ(contents(out.filePath("l/a.htm")), src("l/a.xls"))
         << "a linked directory is mirrored under the link's name, not where it leads";
@@ -334,8 +336,10 @@ TEST_F(RunTest, KeptTreeMirrorsEveryDirectorySoOnlyNamesInOneDirectoryCollide)
     ASSERT_EQ(front.results.size(), 5);
     for (const FileResult &result : front.results) {
         const bool isReplacer = result.path == src("d/a.xlsx");
-        EXPECT_EQ(result.status, isReplacer ? FileResult::Status::Replaced : FileResult::Status::Ok) << qPrintable(result.path);
-        EXPECT_EQ(result.replacedOwners, isReplacer ? QStringList{src("d/a.xls")} : QStringList()) << qPrintable(result.path);
+        EXPECT_EQ(result.status, isReplacer ? FileResult::Status::Replaced : FileResult::Status::Ok)
+            << qPrintable(result.path);
+        EXPECT_EQ(result.replacedOwners, isReplacer ? QStringList{src("d/a.xls")} : QStringList())
+            << qPrintable(result.path);
         EXPECT_EQ(result.outputs.size(), 1);
         EXPECT_TRUE(QFileInfo(result.outputs.value(0)).isFile()) << qPrintable(result.outputs.value(0));
     }
@@ -351,7 +355,9 @@ TEST_F(RunTest, KeptTreeDirectoryThatCannotBeMadeFailsItsFilesWithTheReason)
     writeFile(out.path(), "d", "a file in the way");
     front.keepTree = true;
     run();
-    EXPECT_EQ(logNames(), QStringList({"d/a.xlsCan't save " + out.filePath("d/a.htm") + ": " + platform::describeError(ENOTDIR), "z/b.xls"}));
+    EXPECT_EQ(logNames(),
+              QStringList({"d/a.xlsCan't save " + out.filePath("d/a.htm") + ": " + platform::describeError(ENOTDIR),
+                           "z/b.xls"}));
     EXPECT_EQ(contents(out.filePath("d")), "a file in the way");
     EXPECT_EQ(contents(out.filePath("z/b.htm")), src("z/b.xls"));
     ASSERT_EQ(front.results.size(), 2);
@@ -374,9 +380,11 @@ TEST_F(RunTest, CsvOfEverySheetOrOfTheFirstWithANoteThatSaysSo)
     EXPECT_EQ(contents(out.filePath("b.Values.csv")), src("b.xls") + "#1");
     EXPECT_EQ(contents(out.filePath("b.a_b.csv")), src("b.xls") + "#2");
     EXPECT_EQ(contents(out.filePath("b._x.csv")), src("b.xls") + "#3");
-    EXPECT_EQ(contents(out.filePath("b.a_b~2.csv")), src("b.xls") + "#4") << "a sheet whose safe name is taken gets its own";
+    EXPECT_EQ(contents(out.filePath("b.a_b~2.csv")), src("b.xls") + "#4")
+        << "a sheet whose safe name is taken gets its own";
     EXPECT_EQ(contents(out.filePath("one.Only.csv")), src("one.xls") + "#1");
-    EXPECT_EQ(contents(out.filePath("quiet.csv")), src("quiet.xls")) << "a workbook whose sheets are not told is saved whole";
+    EXPECT_EQ(contents(out.filePath("quiet.csv")), src("quiet.xls"))
+        << "a workbook whose sheets are not told is saved whole";
     ASSERT_EQ(front.results.size(), 3);
     EXPECT_EQ(front.results.at(0).outputs.size(), 4);
     EXPECT_EQ(front.counts, (RunCounts{3, 0, 0}));

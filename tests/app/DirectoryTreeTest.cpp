@@ -92,7 +92,11 @@ TEST(DirectoryTree, ADirectoryChosenLaterIsBroughtIntoViewTooButTheUserCanScroll
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
     QDir(crowd.dir.path()).mkpath("a-new");
     const QString added = crowd.dir.filePath("a-new");
-    ASSERT_TRUE(waitFor([&] { return w.model->index(added).isValid() && w.model->index(crowd.target).row() == CrowdedTree::kSiblings + 1; }, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return w.model->index(added).isValid() && w.model->index(crowd.target).row() == CrowdedTree::kSiblings + 1;
+        },
+        10000));
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(w.tree->directory(), crowd.target) << "scrolling does not change the selection";

@@ -56,11 +56,11 @@ public:
     QStringList failSaveFor; // file names whose save writes a part and its litter, then fails
     bool failStart = false;
     bool startCancelled = false;
-    std::function<void()> onStart;  // runs inside start(), as a yielding start would
+    std::function<void()> onStart; // runs inside start(), as a yielding start would
     bool started = false;
     std::function<void(const QString &)> onOpen;
-    std::function<void()> onSaved;  // after a save that succeeded
-    QMap<QString, QStringList> sheetsFor;  // file name -> its sheets; none: the application does not tell
+    std::function<void()> onSaved;        // after a save that succeeded
+    QMap<QString, QStringList> sheetsFor; // file name -> its sheets; none: the application does not tell
 };
 
 class FakeWorkbook : public WorkbookConverter::Workbook

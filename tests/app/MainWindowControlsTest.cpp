@@ -12,8 +12,14 @@ using vex::TvexUIStyle;
 
 namespace {
 
-QWindow *windowOf(QWidget *w) { return w->window()->windowHandle(); }
-QPoint inWindow(QWidget *w, QPoint p) { return w->mapTo(w->window(), p); }
+QWindow *windowOf(QWidget *w)
+{
+    return w->window()->windowHandle();
+}
+QPoint inWindow(QWidget *w, QPoint p)
+{
+    return w->mapTo(w->window(), p);
+}
 
 TEST(MainWindowControls, SkinnedControlsCarryTheStoredStylesAndWork)
 {

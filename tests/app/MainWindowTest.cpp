@@ -31,7 +31,11 @@ namespace {
 class MessageCatcher : public QObject
 {
 public:
-    MessageCatcher() { timer.start(10); connect(&timer, &QTimer::timeout, this, [this] { poll(); }); }
+    MessageCatcher()
+    {
+        timer.start(10);
+        connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+    }
     void poll()
     {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -54,7 +58,10 @@ struct Window
         form = std::make_unique<TFMain>(std::move(converter));
     }
     template <typename T>
-    T *get(const char *name) { return form->findChild<T *>(QLatin1String(name)); }
+    T *get(const char *name)
+    {
+        return form->findChild<T *>(QLatin1String(name));
+    }
     std::unique_ptr<TFMain> form;
 };
 
@@ -123,8 +130,8 @@ TEST(MainWindow, LoadsTheStoredControlsAndInitialValues)
     EXPECT_FALSE(w.get<QWidget>("vexRadioButton2")->property("Checked").toBool());
     EXPECT_FALSE(w.get<QWidget>("vexRadioButton4")->property("Checked").toBool());
     EXPECT_TRUE(w.get<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
-    for (const char *name : {"vexImagePanel1", "vexImagePanel2", "DriveComboBox1", "DirectoryListBox1",
-                             "StatusBar1", "WebBrowser2"})
+    for (const char *name :
+         {"vexImagePanel1", "vexImagePanel2", "DriveComboBox1", "DirectoryListBox1", "StatusBar1", "WebBrowser2"})
         EXPECT_NE(w.get<QWidget>(name), nullptr) << name;
     EXPECT_TRUE(w.get<TWebBrowser>("WebBrowser2")->locationUrl().contains("L=en"));
 

@@ -32,10 +32,10 @@ bool waitOnWorker(const std::function<bool()> &done, int ms = 10000)
 struct Offices
 {
     QStringList failOpenFor;
-    int failStarts = 0;  // the first this many converters cannot start
+    int failStarts = 0; // the first this many converters cannot start
     std::atomic_int saved{0};
     std::atomic_int made{0};
-    std::function<void(const QString &name)> beforeOpen;  // on the worker
+    std::function<void(const QString &name)> beforeOpen; // on the worker
     QMap<QString, QStringList> sheetsFor;
 
     ConversionRun::ConverterFactory factory()
@@ -163,7 +163,13 @@ TEST_F(ParallelRunTest, AStopDeliversOnlyWhatCameBeforeTheFirstUnfinishedWorkboo
         if (name != "c.xls" && name != "d.xls")
             return;
         std::call_once(once, [&] {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { r.requestStop(); stopped = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [&] {
+                    r.requestStop();
+                    stopped = true;
+                },
+                Qt::QueuedConnection);
         });
         EXPECT_TRUE(waitOnWorker([&] { return stopped.load(); }));
     };
@@ -202,7 +208,8 @@ TEST_F(ParallelRunTest, KeptTreeAndEverySheetAreStagedAndPlacedAsWithOneOffice)
         EXPECT_EQ(run(jobs, offices.factory()), ConversionRun::Outcome::Completed);
         QStringList entries;
         for (const FileResult &result : front.results) {
-            entries << result.logLine("OK") + " -> " + QStringList(result.outputs).replaceInStrings(output, "OUT").join(' ');
+            entries << result.logLine("OK") + " -> "
+                           + QStringList(result.outputs).replaceInStrings(output, "OUT").join(' ');
             EXPECT_TRUE(result.staged.empty());
         }
         return entries;
@@ -216,7 +223,8 @@ TEST_F(ParallelRunTest, KeptTreeAndEverySheetAreStagedAndPlacedAsWithOneOffice)
     EXPECT_EQ(two, one);
     EXPECT_EQ(counts, oneCounts);
     EXPECT_EQ(counts, (RunCounts{4, 0, 1}));
-    EXPECT_EQ(one.value(2), s + "d/a.xlsxOK (replaced the output of " + s + "d/a.xls) -> OUT/d/a.One.csv OUT/d/a.Two.csv")
+    EXPECT_EQ(one.value(2),
+              s + "d/a.xlsxOK (replaced the output of " + s + "d/a.xls) -> OUT/d/a.One.csv OUT/d/a.Two.csv")
         << qPrintable(one.join('\n'));
     for (const QString &dir : {out.path(), other.path()}) {
         QFile second(dir + "/d/e/a.Two.csv");

@@ -81,11 +81,11 @@ TEST_F(RunSafety, ACollisionKeepsTheLaterWorkbookAndNamesTheEarlierOne)
     writeFile(src(), "a.xls");
     writeFile(src(), "a.xlsx");
     writeFile(src(), "d/a.xls");
-    front.masksText = "*.xls, *.xlsx ";  // blanks around masks are not part of them
+    front.masksText = "*.xls, *.xlsx "; // blanks around masks are not part of them
     const RunCounts counts = run();
-    EXPECT_EQ(front.log, QStringList({src("a.xls") + "OK",
-                                      src("a.xlsx") + "OK (replaced the output of " + src("a.xls") + ")",
-                                      src("d/a.xls") + "OK (replaced the output of " + src("a.xlsx") + ")"}));
+    EXPECT_EQ(front.log,
+              QStringList({src("a.xls") + "OK", src("a.xlsx") + "OK (replaced the output of " + src("a.xls") + ")",
+                           src("d/a.xls") + "OK (replaced the output of " + src("a.xlsx") + ")"}));
     EXPECT_EQ(counts, (RunCounts{3, 0, 2}));
     EXPECT_EQ(fileBytes(out.filePath("a.htm")), src("d/a.xls").toUtf8());
     EXPECT_EQ(everythingIn(out.path()), QStringList({"a.htm"})) << "no private folder is left";
@@ -104,9 +104,9 @@ TEST_F(RunSafety, AnOutputThatIsTheWorkbookItselfIsRefusedAndTheWorkbookKept)
     ASSERT_EQ(::symlink(QFile::encodeName(src("sub/c.xls")), QFile::encodeName(src("c.htm"))), 0);
     const RunCounts counts = run();
     const QString refused = "Not converted: the output %1 is this workbook itself, which is left as it is";
-    EXPECT_EQ(front.log, QStringList({src("a.htm") + refused.arg(src("a.htm")),
-                                      src("sub/b.xls") + refused.arg(src("b.htm")),
-                                      src("sub/c.xls") + refused.arg(src("c.htm"))}));
+    EXPECT_EQ(front.log,
+              QStringList({src("a.htm") + refused.arg(src("a.htm")), src("sub/b.xls") + refused.arg(src("b.htm")),
+                           src("sub/c.xls") + refused.arg(src("c.htm"))}));
     EXPECT_EQ(counts, (RunCounts{0, 3, 0}));
     EXPECT_TRUE(converter.opened.isEmpty()) << "refused before the application sees it";
     EXPECT_EQ(fileBytes(src("a.htm")), "original page");
@@ -143,7 +143,8 @@ TEST_F(RunSafety, AFailedSaveLeavesNothingAndTheNextRunConvertsTheName)
     writeFile(src(), "a.xls");
     writeFile(src(), "b.xls");
     writeFile(out.path(), "b.htm", "an earlier run's b");
-    converter.failSaveFor << "a.xls" << "b.xls";
+    converter.failSaveFor << "a.xls"
+                          << "b.xls";
     EXPECT_EQ(run(), (RunCounts{0, 2, 0}));
     // The message names the output, not the place it was being written to.
     EXPECT_EQ(front.log, QStringList({src("a.xls") + ": cannot write " + out.filePath("a.htm") + ": disk full",
@@ -183,23 +184,25 @@ TEST_F(RunSafety, NamesAndFilesThatCannotBeUsedAreLoggedAndCounted)
         ::close(fd);
     };
     make("bad\xff.xls");
-    make("bad\xfe.txt");  // matches no mask: no line
+    make("bad\xfe.txt"); // matches no mask: no line
     ASSERT_EQ(::mkdir(root + "/dir\xfe", 0755), 0);
     make("dir\xfe/inside.xls");
     ASSERT_EQ(::mkfifo(root + "/pipe.xls", 0644), 0);
     writeFile(src(), "empty.xls", "");
     writeFile(src(), "good.xls");
-    writeFile(src(), "sub.xls/inner.xls");  // a directory that matches the mask is walked
+    writeFile(src(), "sub.xls/inner.xls"); // a directory that matches the mask is walked
 
     const RunCounts counts = run();
     EXPECT_EQ(front.log, QStringList({
-        src() + "/" + QFile::decodeName("bad\xff.xls") + "Can't use the file: its name is not valid in the file-name encoding",
-        src("empty.xls") + "Can't open the workbook: empty",
-        src("good.xls") + "OK",
-        src("pipe.xls") + "Can't open the workbook: not a regular file",
-        src() + "/" + QFile::decodeName("dir\xfe") + "Can't use the directory: its name is not valid in the file-name encoding",
-        src("sub.xls/inner.xls") + "OK",
-    }));
+                             src() + "/" + QFile::decodeName("bad\xff.xls")
+                                 + "Can't use the file: its name is not valid in the file-name encoding",
+                             src("empty.xls") + "Can't open the workbook: empty",
+                             src("good.xls") + "OK",
+                             src("pipe.xls") + "Can't open the workbook: not a regular file",
+                             src() + "/" + QFile::decodeName("dir\xfe")
+                                 + "Can't use the directory: its name is not valid in the file-name encoding",
+                             src("sub.xls/inner.xls") + "OK",
+                         }));
     EXPECT_EQ(counts, (RunCounts{2, 4, 0}));
     EXPECT_EQ(converter.opened, QStringList({src("good.xls"), src("sub.xls/inner.xls")}));
 }
@@ -217,7 +220,7 @@ TEST_F(RunSafety, PathsAndNamesOverTheSystemsLimitsAreLoggedAndTheWalkGoesOn)
         ASSERT_EQ(::chdir(step.toUtf8()), 0);
         deep += "/" + step;
     }
-    writeFile(QDir::currentPath(), "lost.xls");  // relative to the current directory: the path is too long
+    writeFile(QDir::currentPath(), "lost.xls"); // relative to the current directory: the path is too long
     QDir::setCurrent(savedCwd);
     writeFile(src(), "zz/after.xls");
     // An output name over NAME_MAX is refused; one just under it is written.
@@ -232,11 +235,12 @@ TEST_F(RunSafety, PathsAndNamesOverTheSystemsLimitsAreLoggedAndTheWalkGoesOn)
     while (firstTooLong.toUtf8().size() < PATH_MAX)
         firstTooLong += "/" + step;
     EXPECT_EQ(front.log, QStringList({
-        src(justFits) + "OK",
-        src(tooLong) + "Can't save " + out.filePath(QString(252, QLatin1Char('n')) + ".htm") + ": file name too long",
-        firstTooLong + "Can't enter the directory: file name too long",
-        src("zz/after.xls") + "OK",
-    }));
+                             src(justFits) + "OK",
+                             src(tooLong) + "Can't save " + out.filePath(QString(252, QLatin1Char('n')) + ".htm")
+                                 + ": file name too long",
+                             firstTooLong + "Can't enter the directory: file name too long",
+                             src("zz/after.xls") + "OK",
+                         }));
     EXPECT_EQ(counts, (RunCounts{2, 2, 0}));
     EXPECT_TRUE(QFile::exists(out.filePath(QString(251, QLatin1Char('m')) + ".htm")));
     QProcess::execute("rm", {"-rf", src("deep")});

@@ -29,7 +29,10 @@ struct Window
 {
     Window() : form(std::make_unique<TFMain>(std::make_unique<FakeConverter>())) {}
     template <typename T>
-    T *get(const char *name) { return form->findChild<T *>(QLatin1String(name)); }
+    T *get(const char *name)
+    {
+        return form->findChild<T *>(QLatin1String(name));
+    }
     TDirectoryListBox *tree() { return get<TDirectoryListBox>("DirectoryListBox1"); }
     QString masks() { return get<QLineEdit>("eFileType")->text(); }
     QString output() { return get<QLineEdit>("ePath")->text(); }

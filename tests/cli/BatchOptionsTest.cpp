@@ -29,16 +29,16 @@ Exit runBatch(const QStringList &arguments)
     return e;
 }
 
-const char *const kValueOptions[] = {"--source", "--out", "--masks", "--kind", "--office", "--jobs", "--files-from",
-                                      "--log-format", "--csv-sheets"};
+const char *const kValueOptions[] = {"--source", "--out",        "--masks",      "--kind",      "--office",
+                                     "--jobs",   "--files-from", "--log-format", "--csv-sheets"};
 
 } // namespace
 
 TEST(BatchOptions, EveryOptionReachesItsFieldAndTheRestKeepTheirDefaults)
 {
     QTemporaryDir dir;
-    const ParsedArguments all = batch::parseArguments(
-        {"--source", dir.path(), "--out", "/o", "--masks", "*.xlsx,*.ods", "--kind", "xml", "--office", "/x/soffice.bin"});
+    const ParsedArguments all = batch::parseArguments({"--source", dir.path(), "--out", "/o", "--masks", "*.xlsx,*.ods",
+                                                       "--kind", "xml", "--office", "/x/soffice.bin"});
     ASSERT_EQ(all.request, Request::Run) << qPrintable(all.text);
     EXPECT_EQ(all.options.source, dir.path());
     EXPECT_EQ(all.options.out, "/o");
@@ -62,12 +62,14 @@ TEST(BatchOptions, RunOptionsForLargeTrees)
 {
     QTemporaryDir dir;
     const QStringList base{"--source", dir.path(), "--out", "/o"};
-    const ParsedArguments set = batch::parseArguments(base + QStringList{"--keep-tree", "--log-format", "jsonl", "--csv-sheets=all"});
+    const ParsedArguments set =
+        batch::parseArguments(base + QStringList{"--keep-tree", "--log-format", "jsonl", "--csv-sheets=all"});
     ASSERT_EQ(set.request, Request::Run) << qPrintable(set.text);
     EXPECT_TRUE(set.options.keepTree);
     EXPECT_EQ(set.options.logFormat, batch::LogFormat::JsonLines);
     EXPECT_TRUE(set.options.csvAllSheets);
-    const ParsedArguments back = batch::parseArguments(base + QStringList{"--log-format", "text", "--csv-sheets", "first"});
+    const ParsedArguments back =
+        batch::parseArguments(base + QStringList{"--log-format", "text", "--csv-sheets", "first"});
     EXPECT_EQ(back.options.logFormat, batch::LogFormat::Text);
     EXPECT_FALSE(back.options.csvAllSheets);
     for (const QStringList &bad : {QStringList{"--log-format", "json"}, QStringList{"--csv-sheets", "2"},
@@ -108,7 +110,8 @@ TEST(BatchOptions, BadArgumentsAreErrorsThatNameTheirCause)
 
 TEST(BatchOptions, HelpAndVersionWinOverMissingOptions)
 {
-    for (const QStringList &arguments : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--out", "/o", "--help"}}) {
+    for (const QStringList &arguments :
+         {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--out", "/o", "--help"}}) {
         const ParsedArguments parsed = batch::parseArguments(arguments);
         EXPECT_EQ(parsed.request, Request::Help) << qPrintable(arguments.join(' '));
         EXPECT_TRUE(parsed.text.startsWith(batch::usageLine())) << qPrintable(parsed.text);
@@ -126,7 +129,8 @@ TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
     const QStringList lines = e.out.split('\n');
     EXPECT_TRUE(lines.value(0).startsWith("usage: tabulon-batch --source DIR --out DIR")) << qPrintable(lines.value(0));
     for (const char *name : kValueOptions) {
-        const QStringList described = lines.filter(QRegularExpression(QStringLiteral("^\\s+%1 <[A-Z]+>\\s+\\S").arg(name)));
+        const QStringList described =
+            lines.filter(QRegularExpression(QStringLiteral("^\\s+%1 <[A-Z]+>\\s+\\S").arg(name)));
         EXPECT_EQ(described.size(), 1) << name << " is listed once, with its value and a description:\n"
                                        << qPrintable(e.out);
         EXPECT_TRUE(lines.value(0).contains(QLatin1String(name))) << name << " is in the usage line";
@@ -150,9 +154,9 @@ TEST(BatchProgram, VersionIsTheProjectVersion)
 TEST(BatchProgram, UnknownOptionsAndStrayWordsExit64WithTheUsage)
 {
     QTemporaryDir dir;
-    for (const QStringList &arguments : {QStringList{"--source", dir.path(), "--out", dir.path(), "--bogus"},
-                                         QStringList{"--source", dir.path(), "--out", dir.path(), "extra"},
-                                         QStringList{"-x"}}) {
+    for (const QStringList &arguments :
+         {QStringList{"--source", dir.path(), "--out", dir.path(), "--bogus"},
+          QStringList{"--source", dir.path(), "--out", dir.path(), "extra"}, QStringList{"-x"}}) {
         const Exit e = runBatch(arguments);
         EXPECT_EQ(e.status, 64) << qPrintable(arguments.join(' '));
         EXPECT_TRUE(e.out.isEmpty()) << qPrintable(e.out);

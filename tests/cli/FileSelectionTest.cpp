@@ -1,5 +1,5 @@
-#include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
+#include "cli/BatchOptions.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -79,12 +79,12 @@ TEST(BatchOptions, JobsFilesFromAndShardAreReadAndCheckedBeforeAnythingRuns)
     EXPECT_EQ(batch::parseArguments(good).options.jobs, 0) << "no --jobs: the machine decides";
 
     const batch::ParsedArguments listOnly = batch::parseArguments({"--out", dir.path(), "--files-from", "list"});
-    EXPECT_EQ(listOnly.request, batch::ParsedArguments::Request::Run) << "a list needs no --source: "
-                                                                      << qPrintable(listOnly.text);
-    for (const QStringList &bad : {QStringList{"--jobs", "0"}, QStringList{"--jobs", "-2"}, QStringList{"--jobs", "two"},
-                                   QStringList{"--shard", "0/2"}, QStringList{"--shard", "3/2"},
-                                   QStringList{"--shard", "1/0"}, QStringList{"--shard", "1"},
-                                   QStringList{"--shard", "1/2/3"}, QStringList{"--shard", "a/b"}}) {
+    EXPECT_EQ(listOnly.request, batch::ParsedArguments::Request::Run)
+        << "a list needs no --source: " << qPrintable(listOnly.text);
+    for (const QStringList &bad :
+         {QStringList{"--jobs", "0"}, QStringList{"--jobs", "-2"}, QStringList{"--jobs", "two"},
+          QStringList{"--shard", "0/2"}, QStringList{"--shard", "3/2"}, QStringList{"--shard", "1/0"},
+          QStringList{"--shard", "1"}, QStringList{"--shard", "1/2/3"}, QStringList{"--shard", "a/b"}}) {
         const batch::ParsedArguments parsed = batch::parseArguments(good + bad);
         EXPECT_EQ(parsed.request, batch::ParsedArguments::Request::Error) << qPrintable(bad.join(' '));
         EXPECT_TRUE(parsed.text.contains(bad.first())) << qPrintable(parsed.text);

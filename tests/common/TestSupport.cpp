@@ -41,7 +41,8 @@ QByteArray fileBytes(const QString &path)
 QStringList everythingIn(const QString &dir)
 {
     QStringList found;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         found << QDir(dir).relativeFilePath(it.next());
     found.sort();
@@ -132,13 +133,16 @@ bool readGoogleTestReport(const QString &path, ChildTestRun *run)
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("testcase")) {
             const QXmlStreamAttributes a = xml.attributes();
-            current = a.value(QLatin1String("classname")).toString() + QLatin1Char('.') + a.value(QLatin1String("name")).toString();
-            skippedCase = a.value(QLatin1String("result")) == QLatin1String("skipped") ||
-                          a.value(QLatin1String("status")) == QLatin1String("notrun");
+            current = a.value(QLatin1String("classname")).toString() + QLatin1Char('.')
+                      + a.value(QLatin1String("name")).toString();
+            skippedCase = a.value(QLatin1String("result")) == QLatin1String("skipped")
+                          || a.value(QLatin1String("status")) == QLatin1String("notrun");
         } else if (xml.isStartElement() && xml.name() == QLatin1String("skipped")) {
             skippedCase = true;
-        } else if (xml.isStartElement() && (xml.name() == QLatin1String("failure") || xml.name() == QLatin1String("error"))) {
-            run->failures << current + QStringLiteral(": ") + xml.attributes().value(QLatin1String("message")).toString();
+        } else if (xml.isStartElement()
+                   && (xml.name() == QLatin1String("failure") || xml.name() == QLatin1String("error"))) {
+            run->failures << current + QStringLiteral(": ")
+                                 + xml.attributes().value(QLatin1String("message")).toString();
         } else if (xml.isEndElement() && xml.name() == QLatin1String("testcase")) {
             ++(skippedCase ? run->skipped : run->tests);
         }

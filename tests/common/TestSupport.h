@@ -63,7 +63,8 @@ bool letPeriodsPass(int periodMs, int periods);
 class ModalScript
 {
 public:
-    struct Step {
+    struct Step
+    {
         std::function<bool()> ready;
         std::function<void()> action;
     };
@@ -91,12 +92,12 @@ private:
 // report rather than from its console text.
 struct ChildTestRun
 {
-    QString error;      // why the run or its report failed; empty when it ran
+    QString error; // why the run or its report failed; empty when it ran
     int exitCode = -1;
-    int tests = 0;      // cases run (not counting skipped ones)
+    int tests = 0; // cases run (not counting skipped ones)
     int skipped = 0;
     QStringList failures; // "Suite.Case: message" of each failed case
-    QString output;     // the child's console text, for failure messages
+    QString output;       // the child's console text, for failure messages
 
     bool passed() const { return error.isEmpty() && exitCode == 0 && failures.isEmpty() && tests > 0; }
 };

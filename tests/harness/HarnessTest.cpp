@@ -78,8 +78,9 @@ TEST(Harness, BrokenOrMissingReportsAreErrors)
     EXPECT_FALSE(missing.passed());
 
     ChildTestRun cut;
-    const QString path = writeFile(dir.path(), QStringLiteral("cut.xml"),
-                                   "<?xml version=\"1.0\"?><testsuites><testsuite><testcase name=\"A\" classname=\"S\"");
+    const QString path =
+        writeFile(dir.path(), QStringLiteral("cut.xml"),
+                  "<?xml version=\"1.0\"?><testsuites><testsuite><testcase name=\"A\" classname=\"S\"");
     EXPECT_FALSE(readGoogleTestReport(path, &cut));
     EXPECT_TRUE(cut.error.contains(QStringLiteral("unreadable"))) << cut.error.toStdString();
 }
@@ -99,9 +100,9 @@ TEST(Harness, ModalScriptRunsItsStepsInOrderOrEscapesTheLoop)
     // A step that never comes true ends the loop through the escape.
     QDialog stuck;
     bool neverRan = true;
-    ModalScript stalled({{[&] { return stuck.isVisible(); }, [] {}},
-                         {[] { return false; }, [&] { neverRan = false; }}},
-                        [&] { stuck.reject(); }, 200);
+    ModalScript stalled(
+        {{[&] { return stuck.isVisible(); }, [] {}}, {[] { return false; }, [&] { neverRan = false; }}},
+        [&] { stuck.reject(); }, 200);
     EXPECT_EQ(stuck.exec(), QDialog::Rejected);
     EXPECT_FALSE(stalled.finished());
     EXPECT_EQ(stalled.failedStep(), 1);

@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMultiMap>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,7 +85,8 @@ TEST(Batch, ArgumentsAndAMissingOffice)
     EXPECT_EQ(runBatch({"--source", dir.path(), "--out", dir.path(), "--kind", "pdf"}).status, 64);
     EXPECT_EQ(runBatch({"--source", dir.filePath("none"), "--out", dir.path()}).status, 64);
     EXPECT_EQ(runBatch({"--source", dir.path(), "--out", dir.path(), "--bogus", "1"}).status, 64);
-    const Result r = runBatch({"--source", dir.path(), "--out", dir.filePath("out"), "--office", dir.filePath("no-office")});
+    const Result r =
+        runBatch({"--source", dir.path(), "--out", dir.filePath("out"), "--office", dir.filePath("no-office")});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.trimmed(), QString("Can't Open Excel"));
     EXPECT_TRUE(r.lines.isEmpty());
@@ -100,14 +101,20 @@ TEST(Batch, OfficeKilledDuringTheRunIsReplacedAndTheRestConverts)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i, 2, 10, QLatin1Char('0')));
 
     QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH), {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "xml"});
+    process.start(QStringLiteral(TABULON_BATCH),
+                  {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "xml"});
     ASSERT_TRUE(process.waitForStarted());
     QStringList lines;
     auto readLines = [&] {
         while (process.canReadLine())
             lines << QString::fromUtf8(process.readLine()).trimmed();
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { readLines(); return lines.size() >= 3; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            readLines();
+            return lines.size() >= 3;
+        },
+        60000));
     const QList<pid_t> offices = officeChildrenOf(process.processId());
     ASSERT_EQ(offices.size(), 1);
     ::kill(offices.first(), SIGKILL);
@@ -132,15 +139,22 @@ TEST(Batch, KillingTheProgramTakesItsOfficeAlong)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
 
     QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH), {"--source", src, "--out", dir.filePath("out"), "--masks", "*.xlsx", "--kind", "xml"});
+    process.start(QStringLiteral(TABULON_BATCH),
+                  {"--source", src, "--out", dir.filePath("out"), "--masks", "*.xlsx", "--kind", "xml"});
     ASSERT_TRUE(process.waitForStarted());
     QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor([&] { offices = officeChildrenOf(process.processId()); return !offices.isEmpty(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            offices = officeChildrenOf(process.processId());
+            return !offices.isEmpty();
+        },
+        60000));
     // Killed once the office is at work: the first file's line is out.
     ASSERT_TRUE(QTest::qWaitFor([&] { return process.canReadLine(); }, 120000));
-    process.kill();  // SIGKILL: no clean-up code of the program runs
+    process.kill(); // SIGKILL: no clean-up code of the program runs
     ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(offices.first()); }, 10000)) << "office " << offices.first() << " survived";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(offices.first()); }, 10000))
+        << "office " << offices.first() << " survived";
     EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
 }
 
@@ -169,10 +183,12 @@ TEST(BatchOptionsForLargeRuns, KeptTreeSeparatesDirectoriesAndStillReportsARepla
     copyInput("types.xlsx", src + "/d/a.xlsx");
     copyInput("types.xls", src + "/d/e/a.xls");
 
-    const Result r = runBatch({"--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "html", "--keep-tree"});
+    const Result r =
+        runBatch({"--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "html", "--keep-tree"});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.lines, QStringList({src + "/a.xlsOK", src + "/d/a.xlsOK",
-                                    src + "/d/a.xlsxOK (replaced the output of " + src + "/d/a.xls)", src + "/d/e/a.xlsOK"}));
+    EXPECT_EQ(r.lines,
+              QStringList({src + "/a.xlsOK", src + "/d/a.xlsOK",
+                           src + "/d/a.xlsxOK (replaced the output of " + src + "/d/a.xls)", src + "/d/e/a.xlsOK"}));
     EXPECT_TRUE(r.err.contains("4 files: 4 converted, 0 failed, 1 replaced")) << qPrintable(r.err);
     for (const char *output : {"/a.htm", "/d/a.htm", "/d/e/a.htm"})
         EXPECT_EQ(readHtmlTables(out + output).value(0).value(1).value(0), QString("Apple, red")) << output;
@@ -273,8 +289,8 @@ TEST(BatchOptionsForLargeRuns, SeveralOfficesGiveTheJsonLinesAndKeptTreeOfOne)
     // The outputs named relative to their run's --out, the time left out.
     const auto run = [&](const QString &jobs, QStringList *tree) {
         const QString out = dir.filePath("out" + jobs);
-        const Result r = runBatch({"--jobs", jobs, "--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "csv",
-                                   "--csv-sheets", "all", "--keep-tree", "--log-format", "jsonl"});
+        const Result r = runBatch({"--jobs", jobs, "--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind",
+                                   "csv", "--csv-sheets", "all", "--keep-tree", "--log-format", "jsonl"});
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         QList<QJsonObject> objects = jsonLines(r.lines);
         for (QJsonObject &object : objects) {
@@ -298,13 +314,15 @@ TEST(BatchOptionsForLargeRuns, SeveralOfficesGiveTheJsonLinesAndKeptTreeOfOne)
     ASSERT_EQ(one.size(), 6);
     EXPECT_EQ(two, one);
     EXPECT_EQ(twoTree, oneTree) << "nothing staged is left, and the same files are in place";
-    EXPECT_EQ(oneTree, QStringList({"/a.Second.csv", "/a.Third.csv", "/a.Values.csv", "/d", "/d/a.Second.csv",
-                                    "/d/a.Third.csv", "/d/a.Values.csv", "/d/e", "/d/e/b.Second.csv", "/d/e/b.Third.csv",
-                                    "/d/e/b.Values.csv"}));
-    const auto replacer = std::find_if(one.begin(), one.end(), [&](const QJsonObject &o) { return o["path"] == src + "/d/a.xlsx"; });
+    EXPECT_EQ(oneTree,
+              QStringList({"/a.Second.csv", "/a.Third.csv", "/a.Values.csv", "/d", "/d/a.Second.csv", "/d/a.Third.csv",
+                           "/d/a.Values.csv", "/d/e", "/d/e/b.Second.csv", "/d/e/b.Third.csv", "/d/e/b.Values.csv"}));
+    const auto replacer =
+        std::find_if(one.begin(), one.end(), [&](const QJsonObject &o) { return o["path"] == src + "/d/a.xlsx"; });
     ASSERT_NE(replacer, one.end());
     EXPECT_EQ((*replacer)["status"].toString(), QString("replaced")) << "d/a.xlsx comes after d/a.xls";
     EXPECT_EQ((*replacer)["replaces"].toArray(), QJsonArray({src + "/d/a.xls"})) << "named once for its three sheets";
-    EXPECT_EQ((*replacer)["outputs"].toArray(), QJsonArray({"OUT/d/a.Values.csv", "OUT/d/a.Second.csv", "OUT/d/a.Third.csv"}));
+    EXPECT_EQ((*replacer)["outputs"].toArray(),
+              QJsonArray({"OUT/d/a.Values.csv", "OUT/d/a.Second.csv", "OUT/d/a.Third.csv"}));
     EXPECT_EQ(one.last(), QJsonObject({{"files", 5}, {"converted", 4}, {"failed", 1}, {"replaced", 1}}));
 }

@@ -22,7 +22,7 @@ TEST(CallGate, ASubmittedJobRunsWhileTheCallerGoesOnAndIsWaitedForLater)
             std::this_thread::sleep_for(milliseconds(1));
         ran = true;
     });
-    EXPECT_TRUE(gate.busy());  // a second call now is refused by its callers
+    EXPECT_TRUE(gate.busy()); // a second call now is refused by its callers
     EXPECT_FALSE(ran);
     release = true;
     EXPECT_EQ(gate.wait(seconds(10)), CallGate::Outcome::Finished);

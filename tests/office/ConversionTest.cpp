@@ -22,7 +22,8 @@ AutomationRef startOffice()
 
 void convert(const AutomationRef &app, const QString &source, const QString &target, int code)
 {
-    AutomationRef book = toObject(toObject(app->property("workbooks"), "workbooks")->invoke("open", {source}), "workbook");
+    AutomationRef book =
+        toObject(toObject(app->property("workbooks"), "workbooks")->invoke("open", {source}), "workbook");
     book->invoke("SaveAs", {target, code});
     book->invoke("Close", {omitted()});
 }
@@ -72,7 +73,7 @@ void expectXml(const QString &path, const QString &what)
         const QString where = QStringLiteral("%1 %2!R%3C%4").arg(what, e.sheet).arg(e.row).arg(e.column);
         EXPECT_EQ(cell.type, QString(e.type)) << qPrintable(where);
         EXPECT_EQ(cell.data, QString::fromUtf8(e.data)) << qPrintable(where);
-        if (e.formula) {  // booleans may come back as =TRUE() from some formats
+        if (e.formula) { // booleans may come back as =TRUE() from some formats
             EXPECT_EQ(cell.formula, QString(e.formula)) << qPrintable(where);
         }
     }
@@ -101,7 +102,8 @@ TEST(OfficeConversion, EveryInputFormatToEveryKind)
         const QList<QStringList> csv = readCsv(base + ".csv");
         ASSERT_EQ(csv.size(), 5) << qPrintable(ext);
         EXPECT_EQ(csv.at(0), QStringList({"Item", "Qty", "Price", "Total", "Date", "Paid"})) << qPrintable(ext);
-        EXPECT_EQ(csv.at(1).mid(0, 5), QStringList({"Apple, red", "3", "1.25", "3.75", "2004-03-01"})) << qPrintable(ext);
+        EXPECT_EQ(csv.at(1).mid(0, 5), QStringList({"Apple, red", "3", "1.25", "3.75", "2004-03-01"}))
+            << qPrintable(ext);
         EXPECT_EQ(csv.at(2).at(0), QString("Pear \"Bosc\"")) << qPrintable(ext);
         EXPECT_EQ(csv.at(3).at(0), QString::fromUtf8("Grüße, 東京")) << qPrintable(ext) << ": written as UTF-8";
         EXPECT_EQ(csv.at(3).at(3), QString("#DIV/0!")) << qPrintable(ext);
@@ -113,7 +115,8 @@ TEST(OfficeConversion, EveryInputFormatToEveryKind)
         const QList<QList<QStringList>> html = readHtmlTables(base + ".htm");
         ASSERT_EQ(html.size(), 3) << qPrintable(ext) << ": one table per sheet";
         ASSERT_GE(html.at(0).size(), 5);
-        EXPECT_EQ(html.at(0).at(1).mid(0, 5), QStringList({"Apple, red", "3", "1.25", "3.75", "2004-03-01"})) << qPrintable(ext);
+        EXPECT_EQ(html.at(0).at(1).mid(0, 5), QStringList({"Apple, red", "3", "1.25", "3.75", "2004-03-01"}))
+            << qPrintable(ext);
         EXPECT_EQ(html.at(0).at(3).at(0), QString::fromUtf8("Grüße, 東京")) << qPrintable(ext);
         EXPECT_EQ(html.at(2).at(0).at(0), QString("third")) << qPrintable(ext);
 

@@ -67,8 +67,8 @@ TEST(OfficeFailures, BadInputsFailAtOnceWithAMessageAndTheOfficeGoesOn)
     QByteArray noise;
     for (int i = 0; i < 5000; ++i)
         noise.append(char((i * 7919 + 13) % 251));
-    const QByteArray png = QByteArray::fromHex(
-        "89504e470d0a1a0a0000000d49484452000000010000000108060000001f15c4890000000d4944415478da63f8cfc0f01f0005000201a5f6e4a10000000049454e44ae426082");
+    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000000010000000108060000001f15c48900000"
+                                               "00d4944415478da63f8cfc0f01f0005000201a5f6e4a10000000049454e44ae426082");
 
     const struct
     {
@@ -82,7 +82,7 @@ TEST(OfficeFailures, BadInputsFailAtOnceWithAMessageAndTheOfficeGoesOn)
         {writeFile(dir, "picture.xls", png), "not a workbook"},
         {input("locked.ods"), "password-protected"},
         {input("locked.xls"), "password-protected"},
-        {input("locked.xlsx"), "password-protected"},  // encrypted OOXML: refused without a question
+        {input("locked.xlsx"), "password-protected"}, // encrypted OOXML: refused without a question
         {dir.filePath("missing.xls"), "does not exist"},
     };
 
@@ -117,8 +117,14 @@ TEST(OfficeFailures, UnwritableTargetsAndUnknownCodesRaiseErrors)
         const QString folder = failureOf([&] { book->invoke("SaveAs", {dir.path(), code}); });
         EXPECT_TRUE(folder.contains("is a folder")) << code << ": " << qPrintable(folder);
     }
-    EXPECT_EQ(failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.x"), 51}); }), QString("unsupported file format code 51"));
-    EXPECT_EQ(failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.x"), 0}); }), QString("unsupported file format code 0"));
+    EXPECT_EQ(failureOf([&] {
+                  book->invoke("SaveAs", {dir.filePath("a.x"), 51});
+              }),
+              QString("unsupported file format code 51"));
+    EXPECT_EQ(failureOf([&] {
+                  book->invoke("SaveAs", {dir.filePath("a.x"), 0});
+              }),
+              QString("unsupported file format code 0"));
 
     // A missing output folder is created, as the office does for its own formats.
     book->invoke("SaveAs", {dir.filePath("new/deeper/types.xml"), 46});
@@ -142,7 +148,7 @@ TEST(OfficeLifecycle, KilledOfficeIsReplacedForTheNextFile)
     ::kill(offices.first(), SIGKILL);
     const QString message = failureOf([&] { book->invoke("SaveAs", {dir.filePath("a.csv"), 6}); });
     EXPECT_TRUE(message.contains("stopped unexpectedly")) << qPrintable(message);
-    book->invoke("Close", {omitted()});  // nothing left to close: no error
+    book->invoke("Close", {omitted()}); // nothing left to close: no error
 
     AutomationRef next = open(app, input("types.xlsx"));
     next->invoke("SaveAs", {dir.filePath("b.csv"), 6});

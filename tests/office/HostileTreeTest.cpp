@@ -113,7 +113,8 @@ TEST(HostileTree, AFullDiskFailsTheFileWithTheReasonAndLeavesNoPart)
         const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", kind});
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         const QString ok = kind == QString("csv") ? kCsvOfThreeSheetsOk : "OK";
-        EXPECT_EQ(r.lines, QStringList({big + "cannot save " + out + "/big." + ext + ": disk full", small + ok})) << kind;
+        EXPECT_EQ(r.lines, QStringList({big + "cannot save " + out + "/big." + ext + ": disk full", small + ok}))
+            << kind;
         EXPECT_TRUE(everythingIn(out).contains("small." + ext)) << kind;
         EXPECT_FALSE(everythingIn(out).contains("big." + ext)) << kind;
         EXPECT_TRUE(everythingIn(out).filter(QRegularExpression("^\\.|/\\.|lu.*tmp")).isEmpty())
@@ -137,8 +138,9 @@ TEST(HostileTree, CollisionsAndLinksAtOutputPaths)
 
     const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xls, *.xlsx", "--kind", "csv"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, QStringList({first + kCsvOfThreeSheetsOk,
-                                    second + "OK (replaced the output of " + first + ") (the CSV holds only the first of 3 sheets)"}));
+    EXPECT_EQ(r.lines,
+              QStringList({first + kCsvOfThreeSheetsOk, second + "OK (replaced the output of " + first
+                                                            + ") (the CSV holds only the first of 3 sheets)"}));
     EXPECT_EQ(countLine(r), "2 files: 2 converted, 0 failed, 1 replaced");
     EXPECT_EQ(fileBytes(victim), "not to be overwritten");
     EXPECT_FALSE(QFileInfo(out + "/types.csv").isSymLink());
@@ -158,7 +160,8 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
     const QString csv = src + "/book.csv";
     const QByteArray before = fileBytes(csv);
     const Batch same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
-    EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv + " is this workbook itself, which is left as it is"}));
+    EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv
+                                       + " is this workbook itself, which is left as it is"}));
     EXPECT_EQ(countLine(same), "1 files: 0 converted, 1 failed, 0 replaced");
     EXPECT_EQ(fileBytes(csv), before);
     EXPECT_EQ(everythingIn(src), QStringList({"book.csv"}));
@@ -175,7 +178,8 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
 TEST(HostileTree, UnreadableEntriesAsAnUnprivilegedUser)
 {
     if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to run tabulon-batch as the user nobody (without root the tree's owner reads everything)";
+        GTEST_SKIP()
+            << "needs root to run tabulon-batch as the user nobody (without root the tree's owner reads everything)";
     if (!QFile::exists("/usr/bin/setpriv"))
         GTEST_SKIP() << "setpriv is not installed";
     QTemporaryDir dir;
@@ -233,14 +237,15 @@ TEST(HostileTree, NamesPathsAndFilesThatAreNoWorkbooks)
 
     const Batch r = runBatch({"--source", src, "--out", out, "--kind", "csv"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.lines, QStringList({
-        QFile::decodeName(raw) + "Can't use the file: its name is not valid in the file-name encoding",
-        src + "/empty.xls" + "Can't open the workbook: empty",
-        src + "/gone.xls" + "Can't open the workbook: not found",
-        good + kCsvOfThreeSheetsOk,
-        locked + "Can't open the workbook: the workbook is password-protected",
-        tooLong + "Can't enter the directory: file name too long",
-    }));
+    EXPECT_EQ(r.lines,
+              QStringList({
+                  QFile::decodeName(raw) + "Can't use the file: its name is not valid in the file-name encoding",
+                  src + "/empty.xls" + "Can't open the workbook: empty",
+                  src + "/gone.xls" + "Can't open the workbook: not found",
+                  good + kCsvOfThreeSheetsOk,
+                  locked + "Can't open the workbook: the workbook is password-protected",
+                  tooLong + "Can't enter the directory: file name too long",
+              }));
     EXPECT_EQ(everythingIn(out), QStringList({"good.csv"}));
     QProcess::execute("rm", {"-rf", src + "/deep"});
 }
@@ -254,7 +259,8 @@ TEST(HostileTree, AnOfficeKilledInAStoreLeavesNothingAndTheNextRunConvertsEveryt
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
 
     QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH), {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
+    process.start(QStringLiteral(TABULON_BATCH),
+                  {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
     ASSERT_TRUE(process.waitForStarted());
     // A store is under way when the private folder holds something.
     auto storing = [&] {
@@ -357,8 +363,9 @@ TEST(HostileTree, AStoreThatTimesOutLeavesNothingAndTheNextFileConverts)
 
     ASSERT_FALSE(frozen.isEmpty()) << "a store was caught in progress";
     ASSERT_EQ(front.log.size(), 2) << qPrintable(front.log.join('\n'));
-    EXPECT_EQ(front.log.at(0), first + "LibreOffice did not finish saving the file within 2 s and was stopped; "
-                                       "the next file gets a new LibreOffice");
+    EXPECT_EQ(front.log.at(0), first
+                                   + "LibreOffice did not finish saving the file within 2 s and was stopped; "
+                                     "the next file gets a new LibreOffice");
     EXPECT_EQ(front.log.at(1), second + "OK");
     EXPECT_EQ(everythingIn(out), QStringList({"b.htm"})) << "no part, lock file or temporary folder";
     EXPECT_TRUE(officeChildren().isEmpty());

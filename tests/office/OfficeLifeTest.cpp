@@ -38,7 +38,8 @@ struct Sandbox
     QProcessEnvironment environment(const QMap<QString, QString> &locale = {{"LC_ALL", "C.UTF-8"}}) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        for (const char *name :
+             {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
             env.remove(QString::fromLatin1(name));
         env.insert("HOME", home());
         env.insert("XDG_CACHE_HOME", cache());
@@ -143,10 +144,14 @@ QStringList pipesOf(qint64 pid)
 QStringList snapshot(const QString &dir)
 {
     QStringList files;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
-        files << QStringLiteral("%1 %2 %3").arg(it.filePath()).arg(it.fileInfo().size()).arg(it.fileInfo().lastModified().toMSecsSinceEpoch());
+        files << QStringLiteral("%1 %2 %3")
+                     .arg(it.filePath())
+                     .arg(it.fileInfo().size())
+                     .arg(it.fileInfo().lastModified().toMSecsSinceEpoch());
     }
     files.sort();
     return files;
@@ -188,7 +193,12 @@ TEST(OfficeLife, TheOfficeGetsAUtf8CharacterTypeAndAPrivateTemporaryFolder)
     process.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("out"), "*.xlsx", "xml"));
     ASSERT_TRUE(process.waitForStarted());
     QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor([&] { offices = officesOf(process.processId()); return !offices.isEmpty(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            offices = officesOf(process.processId());
+            return !offices.isEmpty();
+        },
+        60000));
     const QList<QByteArray> env = environmentOf(offices.first());
     EXPECT_TRUE(env.contains("LC_CTYPE=C.UTF-8"));
     EXPECT_TRUE(env.contains("LANG=xx_YY.UTF-8")) << "only the character type changes";
@@ -197,7 +207,8 @@ TEST(OfficeLife, TheOfficeGetsAUtf8CharacterTypeAndAPrivateTemporaryFolder)
         if (e.startsWith("TMPDIR="))
             tmpdir = e.mid(7);
     }
-    EXPECT_TRUE(tmpdir.startsWith(QFile::encodeName(box.temp() + "/tabulon-office-" + QString::number(process.processId()) + "-")))
+    EXPECT_TRUE(tmpdir.startsWith(
+        QFile::encodeName(box.temp() + "/tabulon-office-" + QString::number(process.processId()) + "-")))
         << tmpdir.constData();
     EXPECT_TRUE(commandLineOf(offices.first()).contains(QFile::encodeName(box.profiles() + "/0/profile")));
     ASSERT_TRUE(process.waitForFinished(120000));
@@ -225,7 +236,12 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
             while (process.canReadLine())
                 lines << QString::fromUtf8(process.readLine()).trimmed();
         };
-        ASSERT_TRUE(QTest::qWaitFor([&] { readLines(); return lines.size() >= 2; }, 90000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                readLines();
+                return lines.size() >= 2;
+            },
+            90000));
         const QList<pid_t> offices = officesOf(process.processId());
         ASSERT_EQ(offices.size(), 1);
         ::kill(pid_t(process.processId()), number);
@@ -240,7 +256,8 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
         EXPECT_LT(lines.size(), files) << "the run stopped instead of going on";
         ASSERT_FALSE(lines.isEmpty());
         if (!lines.last().endsWith("OK")) {
-            EXPECT_TRUE(lines.last().endsWith("Can't open the workbook: stopped while loading the file, the program was told to end")
+            EXPECT_TRUE(lines.last().endsWith(
+                            "Can't open the workbook: stopped while loading the file, the program was told to end")
                         || lines.last().endsWith("stopped while saving the file, the program was told to end"))
                 << qPrintable(lines.last());
         }
@@ -250,7 +267,8 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
         EXPECT_TRUE(err.contains(QStringLiteral("stopped by signal %1").arg(number))) << qPrintable(err);
         const QStringList written = entriesOf(out);
         for (const QString &name : written)
-            EXPECT_TRUE(lines.contains(src + "/" + QString(name).replace(".xml", ".xlsx") + "OK")) << "no output without its OK line: " << qPrintable(name);
+            EXPECT_TRUE(lines.contains(src + "/" + QString(name).replace(".xml", ".xlsx") + "OK"))
+                << "no output without its OK line: " << qPrintable(name);
         EXPECT_TRUE(QDir(box.profiles() + "/0/profile/user").exists()) << "the profile stays for the next run";
     }
 }
@@ -335,10 +353,20 @@ TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
     a.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("outA"), "*.xlsx", "xml"));
     ASSERT_TRUE(a.waitForStarted());
     QList<pid_t> officeA, officeB;
-    ASSERT_TRUE(QTest::qWaitFor([&] { officeA = officesOf(a.processId()); return !officeA.isEmpty(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            officeA = officesOf(a.processId());
+            return !officeA.isEmpty();
+        },
+        60000));
     b.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("outB"), "*.xlsx", "xml"));
     ASSERT_TRUE(b.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor([&] { officeB = officesOf(b.processId()); return !officeB.isEmpty(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            officeB = officesOf(b.processId());
+            return !officeB.isEmpty();
+        },
+        60000));
     const QByteArray cmdA = commandLineOf(officeA.first()), cmdB = commandLineOf(officeB.first());
     ASSERT_FALSE(officeA.isEmpty() || officeB.isEmpty());
     ASSERT_FALSE(processGone(officeA.first())) << "the first run ended before the second one's office started";
@@ -367,12 +395,14 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
 
     const QList<QPair<const char *, std::function<void()>>> damages = {
         {"truncated settings", [&] { QFile::resize(profile + "/user/registrymodifications.xcu", 100); }},
-        {"garbage settings", [&] {
+        {"garbage settings",
+         [&] {
              QFile f(profile + "/user/registrymodifications.xcu");
              f.open(QIODevice::WriteOnly | QIODevice::Truncate);
              f.write("\x01\x02 this is not a settings file");
          }},
-        {"user folder replaced by a file", [&] {
+        {"user folder replaced by a file",
+         [&] {
              QDir(profile + "/user").removeRecursively();
              QFile f(profile + "/user");
              f.open(QIODevice::WriteOnly);
@@ -380,7 +410,8 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
          }},
         // Passes every check made before the start; the office itself
         // aborts on it, and only a new profile gets it going again.
-        {"extensions folder replaced by a file", [&] {
+        {"extensions folder replaced by a file",
+         [&] {
              QDir(profile + "/user/extensions").removeRecursively();
              QFile f(profile + "/user/extensions");
              f.open(QIODevice::WriteOnly);
@@ -431,7 +462,7 @@ TEST(OfficeLife, ACacheThatCannotBeWrittenStillConvertsOnAProfileOfItsOwn)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QProcessEnvironment env = box.environment();
-    env.insert("XDG_CACHE_HOME", blocker.fileName());  // profiles would go below a file
+    env.insert("XDG_CACHE_HOME", blocker.fileName()); // profiles would go below a file
     const QString src = box.root.filePath("src"), out = box.root.filePath("out");
     copyInput("types.xls", src + "/a.xls");
 

@@ -62,7 +62,8 @@ QList<pid_t> officeChildrenOf(qint64 parent)
 QList<pid_t> officeProcessesMatching(const QString &text)
 {
     const QByteArray needle = text.toUtf8();
-    return officeProcesses([needle](pid_t, const QByteArray &, const QByteArray &cmdline) { return cmdline.contains(needle); });
+    return officeProcesses(
+        [needle](pid_t, const QByteArray &, const QByteArray &cmdline) { return cmdline.contains(needle); });
 }
 
 QList<QStringList> readCsv(const QString &path)
@@ -113,11 +114,14 @@ QList<QList<QStringList>> readHtmlTables(const QString &path)
         return tables;
     const QString html = QString::fromUtf8(file.readAll());
     static const QRegularExpression table(QStringLiteral("<table[^>]*>(.*?)</table>"),
-                                          QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+                                          QRegularExpression::DotMatchesEverythingOption
+                                              | QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression row(QStringLiteral("<tr[^>]*>(.*?)</tr>"),
-                                        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+                                        QRegularExpression::DotMatchesEverythingOption
+                                            | QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression cell(QStringLiteral("<t[dh][^>]*>(.*?)</t[dh]>"),
-                                         QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+                                         QRegularExpression::DotMatchesEverythingOption
+                                             | QRegularExpression::CaseInsensitiveOption);
     for (auto t = table.globalMatch(html); t.hasNext();) {
         QList<QStringList> rows;
         const QString tableText = t.next().captured(1);
@@ -168,10 +172,12 @@ XmlWorkbook readXmlWorkbook(const QString &path)
                 book.sheets << sheet;
                 row = 0;
             } else if (name == QLatin1String("Row")) {
-                row = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt() : row + 1;
+                row = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt()
+                                                                  : row + 1;
                 column = 0;
             } else if (name == QLatin1String("Cell")) {
-                column = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt() : column + 1;
+                column = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt()
+                                                                     : column + 1;
                 cell = XmlCell{};
                 cell.formula = a.value(ss, QStringLiteral("Formula")).toString();
                 cell.style = a.value(ss, QStringLiteral("StyleID")).toString();

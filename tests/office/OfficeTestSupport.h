@@ -50,7 +50,7 @@ struct XmlWorkbook
 {
     QStringList sheets;
     QMap<QString, QMap<QPair<int, int>, XmlCell>> cells;
-    QMap<QString, QString> numberFormats;  // style id -> format
+    QMap<QString, QString> numberFormats; // style id -> format
     QString error;
     bool hasProcessingInstruction = false;
 

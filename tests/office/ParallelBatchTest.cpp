@@ -40,7 +40,8 @@ void makeTree(const QString &src, int plain)
 {
     for (int i = 0; i < plain; ++i) {
         const QString dir = i % 3 == 0 ? src : i % 3 == 1 ? src + "/d" : src + "/d/e";
-        copyInput(i % 4 == 3 ? "types.xlsx" : "types.xls", QStringLiteral("%1/f%2.%3").arg(dir).arg(i).arg(i % 4 == 3 ? "xlsx" : "xls"));
+        copyInput(i % 4 == 3 ? "types.xlsx" : "types.xls",
+                  QStringLiteral("%1/f%2.%3").arg(dir).arg(i).arg(i % 4 == 3 ? "xlsx" : "xls"));
     }
     copyInput("types.xlsx", src + "/e/f0.xls");
     copyInput("types.xlsx", src + "/e/f1.xlsx");
@@ -65,7 +66,8 @@ QMap<QString, QByteArray> contents(const QString &dir)
 class Batch
 {
 public:
-    explicit Batch(const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    explicit Batch(const QStringList &arguments,
+                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessEnvironment(env);
         m_process.start(QStringLiteral(TABULON_BATCH), arguments);
@@ -154,7 +156,8 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     ASSERT_EQ(one.status, 0) << qPrintable(one.err);
     ASSERT_EQ(one.lines.size(), 95) << qPrintable(one.lines.join('\n'));
     const auto hasLineStarting = [&one](const QString &start) {
-        return std::any_of(one.lines.begin(), one.lines.end(), [&start](const QString &line) { return line.startsWith(start); });
+        return std::any_of(one.lines.begin(), one.lines.end(),
+                           [&start](const QString &line) { return line.startsWith(start); });
     };
     EXPECT_TRUE(hasLineStarting(src + "/e/f0.xlsOK (replaced the output of " + src + "/f0.xls)"));
     EXPECT_TRUE(hasLineStarting(src + "/e/f1.xlsxOK (replaced the output of " + src + "/d/f1.xls)"));
@@ -171,10 +174,13 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     // Two offices; one is killed while both convert.
     Batch killed(common + QStringList{"--jobs", "2", "--out", dir.filePath("killed")});
     QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        offices = officeChildrenOf(killed.process().processId());
-        return offices.size() == 2 && killed.lines().size() >= 4;
-    }, 90000)) << "offices: " << offices.size() << ", lines: " << killed.lines().size();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            offices = officeChildrenOf(killed.process().processId());
+            return offices.size() == 2 && killed.lines().size() >= 4;
+        },
+        90000))
+        << "offices: " << offices.size() << ", lines: " << killed.lines().size();
     ASSERT_LT(killed.lines().size(), 60) << "the run is too far on to kill an office in its middle";
     ::kill(offices.last(), SIGKILL);
     ASSERT_TRUE(killed.finish());
@@ -227,14 +233,16 @@ TEST(ParallelBatch, TwoRunsAtOnceWithTwoJobsEachUseFourProfiles)
     Batch first({"--jobs", "2", "--source", dir.filePath("a"), "--out", dir.filePath("out-a")}, env);
     Batch second({"--jobs", "2", "--source", dir.filePath("b"), "--out", dir.filePath("out-b")}, env);
     QStringList profiles;
-    const bool fourAtOnce = QTest::qWaitFor([&] {
-        const QList<pid_t> offices = officeChildrenOf(first.process().processId()) +
-                                     officeChildrenOf(second.process().processId());
-        profiles.clear();
-        for (pid_t office : offices)
-            profiles << profileOf(office);
-        return offices.size() == 4;
-    }, 90000);
+    const bool fourAtOnce = QTest::qWaitFor(
+        [&] {
+            const QList<pid_t> offices =
+                officeChildrenOf(first.process().processId()) + officeChildrenOf(second.process().processId());
+            profiles.clear();
+            for (pid_t office : offices)
+                profiles << profileOf(office);
+            return offices.size() == 4;
+        },
+        90000);
     ASSERT_TRUE(first.finish() && second.finish());
     ASSERT_TRUE(fourAtOnce) << "never four offices at once: " << qPrintable(profiles.join(' '));
     EXPECT_EQ(QSet<QString>(profiles.begin(), profiles.end()).size(), 4) << qPrintable(profiles.join('\n'));
@@ -254,22 +262,28 @@ TEST(ParallelBatch, AnEndingSignalEndsEveryOfficeAndLeavesNothing)
         copyInput("types.xls", QStringLiteral("%1/src/f%2.xls").arg(dir.path()).arg(i));
     Batch batch({"--jobs", "2", "--source", dir.filePath("src"), "--out", dir.filePath("out")}, env);
     QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        offices = officeChildrenOf(batch.process().processId());
-        return offices.size() == 2 && !batch.lines().isEmpty();
-    }, 90000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            offices = officeChildrenOf(batch.process().processId());
+            return offices.size() == 2 && !batch.lines().isEmpty();
+        },
+        90000));
     ::kill(pid_t(batch.process().processId()), SIGTERM);
     ASSERT_TRUE(batch.finish());
     EXPECT_EQ(batch.status(), 128 + SIGTERM) << qPrintable(batch.err());
     EXPECT_LT(batch.lines().size(), 60) << "the run stopped";
     EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
     for (pid_t office : offices)
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !officeChildrenOf(batch.process().processId()).contains(office); }, 5000));
-    EXPECT_EQ(QDir(dir.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList())
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return !officeChildrenOf(batch.process().processId()).contains(office); }, 5000));
+    EXPECT_EQ(QDir(dir.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList())
         << "no private folder of either office is left";
-    const QStringList outputs = QDir(dir.filePath("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList outputs =
+        QDir(dir.filePath("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_TRUE(outputs.filter(".tabulon-tmp-").isEmpty()) << qPrintable(outputs.join(' '));
-    EXPECT_EQ(outputs.size(), batch.lines().filter(QRegularExpression("OK$")).size()) << "an output for each OK line, no other";
+    EXPECT_EQ(outputs.size(), batch.lines().filter(QRegularExpression("OK$")).size())
+        << "an output for each OK line, no other";
 }
 
 TEST(ParallelBatch, TwoShardsCoverEveryFileExactlyOnce)
@@ -299,7 +313,8 @@ TEST(ParallelBatch, TwoShardsCoverEveryFileExactlyOnce)
     for (const QString &line : all.lines)
         plainLines << withoutReplaced(line);
     for (const QString &line : first.lines() + second.lines())
-        EXPECT_TRUE(plainLines.contains(withoutReplaced(line))) << "each line as the whole run gives it: " << qPrintable(line);
+        EXPECT_TRUE(plainLines.contains(withoutReplaced(line)))
+            << "each line as the whole run gives it: " << qPrintable(line);
 }
 
 TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntriesFailed)
@@ -311,22 +326,25 @@ TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntri
     const QByteArray list = "sub/b.xls\n" + dir.filePath("elsewhere/a.xlsx").toUtf8() + "\n\nsub/missing.xls\nsub\r\n";
     writeBytes(dir.filePath("list.txt"), list);
 
-    const Finished fromFile = runBatch({"--source", src, "--out", dir.filePath("o1"), "--kind", "csv",
-                                        "--files-from", dir.filePath("list.txt")});
+    const Finished fromFile = runBatch(
+        {"--source", src, "--out", dir.filePath("o1"), "--kind", "csv", "--files-from", dir.filePath("list.txt")});
     EXPECT_EQ(fromFile.status, 0) << qPrintable(fromFile.err);
     ASSERT_EQ(fromFile.lines.size(), 4) << qPrintable(fromFile.lines.join('\n'));
-    EXPECT_EQ(fromFile.lines.at(0), src + "/sub/b.xls" + kCsvOfThreeSheetsOk) << "relative entries are taken against --source";
-    EXPECT_EQ(fromFile.lines.at(1), dir.filePath("elsewhere/a.xlsx") + kCsvOfThreeSheetsOk) << "masks do not filter a list";
+    EXPECT_EQ(fromFile.lines.at(0), src + "/sub/b.xls" + kCsvOfThreeSheetsOk)
+        << "relative entries are taken against --source";
+    EXPECT_EQ(fromFile.lines.at(1), dir.filePath("elsewhere/a.xlsx") + kCsvOfThreeSheetsOk)
+        << "masks do not filter a list";
     EXPECT_EQ(fromFile.lines.at(2), src + "/sub/missing.xlsCan't open the workbook: not found");
-    EXPECT_TRUE(fromFile.lines.at(3).startsWith(src + "/subCan't open the workbook: ")) << qPrintable(fromFile.lines.at(3));
+    EXPECT_TRUE(fromFile.lines.at(3).startsWith(src + "/subCan't open the workbook: "))
+        << qPrintable(fromFile.lines.at(3));
     EXPECT_TRUE(fromFile.err.contains("4 files: 2 converted, 2 failed")) << qPrintable(fromFile.err);
     EXPECT_EQ(readCsv(dir.filePath("o1/b.csv")).size(), 5);
 
     // From standard input, without --source: relative to the current directory.
     QProcess process;
     process.setWorkingDirectory(src);
-    process.start(QStringLiteral(TABULON_BATCH), {"--out", dir.filePath("o2"), "--kind", "csv", "--jobs", "2",
-                                                  "--files-from", "-"});
+    process.start(QStringLiteral(TABULON_BATCH),
+                  {"--out", dir.filePath("o2"), "--kind", "csv", "--jobs", "2", "--files-from", "-"});
     ASSERT_TRUE(process.waitForStarted());
     process.write(list);
     process.closeWriteChannel();

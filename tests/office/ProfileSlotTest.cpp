@@ -1,9 +1,9 @@
 // The office's private resources without an office: profile slots, the
 // child's locale, and the names by which leftovers of ended runs are found.
+#include "platform/office/ProfileSlot.h"
 #include "common/TestSupport.h"
 #include "platform/office/Leftovers.h"
 #include "platform/office/OfficeEnvironment.h"
-#include "platform/office/ProfileSlot.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,7 +36,7 @@ pid_t deadPid()
     QProcess process;
     process.start(QStringLiteral("true"), {});
     process.waitForStarted();
-    const pid_t pid = pid_t(process.processId());  // 0 once the end is seen
+    const pid_t pid = pid_t(process.processId()); // 0 once the end is seen
     process.waitForFinished();
     return pid;
 }
@@ -80,10 +80,26 @@ TEST(ProfileSlot, AProfileIsReusedWhenSoundAndMadeAnewWhenDamaged)
         {"truncated settings", [&] { writeFile(settings, kGoodSettings.left(60)); }},
         {"empty settings", [&] { writeFile(settings, {}); }},
         {"garbage settings", [&] { writeFile(settings, QByteArray("\0\x01garbage", 9)); }},
-        {"settings replaced by a folder", [&] { QFile::remove(settings); QDir().mkpath(settings); }},
-        {"user folder replaced by a file", [&] { QDir(root.filePath("0/profile/user")).removeRecursively(); writeFile(root.filePath("0/profile/user"), "x"); }},
-        {"profile replaced by a file", [&] { QDir(root.filePath("0/profile")).removeRecursively(); writeFile(root.filePath("0/profile"), "x"); }},
-        {"slot replaced by a file", [&] { QDir(root.filePath("0")).removeRecursively(); writeFile(root.filePath("0"), "x"); }},
+        {"settings replaced by a folder",
+         [&] {
+             QFile::remove(settings);
+             QDir().mkpath(settings);
+         }},
+        {"user folder replaced by a file",
+         [&] {
+             QDir(root.filePath("0/profile/user")).removeRecursively();
+             writeFile(root.filePath("0/profile/user"), "x");
+         }},
+        {"profile replaced by a file",
+         [&] {
+             QDir(root.filePath("0/profile")).removeRecursively();
+             writeFile(root.filePath("0/profile"), "x");
+         }},
+        {"slot replaced by a file",
+         [&] {
+             QDir(root.filePath("0")).removeRecursively();
+             writeFile(root.filePath("0"), "x");
+         }},
     };
     for (const auto &[what, damage] : damages) {
         SCOPED_TRACE(what);
@@ -96,7 +112,8 @@ TEST(ProfileSlot, AProfileIsReusedWhenSoundAndMadeAnewWhenDamaged)
         auto slot = ProfileSlot::take(0, root.path());
         ASSERT_TRUE(slot);
         EXPECT_FALSE(slot->wasUsedBefore());
-        EXPECT_FALSE(QFileInfo::exists(slot->profilePath())) << "the damaged profile is gone, the office makes a new one";
+        EXPECT_FALSE(QFileInfo::exists(slot->profilePath()))
+            << "the damaged profile is gone, the office makes a new one";
         EXPECT_FALSE(isProfileDamaged(slot->profilePath()));
     }
 }
@@ -125,7 +142,7 @@ TEST(OfficeLocale, ACharacterTypeThatIsNotInstalledUtf8IsReplaced)
     struct Case
     {
         QByteArray lcAll, lcCtype, lang;
-        QByteArray variable;  // empty: nothing changes
+        QByteArray variable; // empty: nothing changes
     };
     const QList<Case> cases = {
         {"", "", "", "LC_CTYPE"},
@@ -162,7 +179,8 @@ TEST(OfficeLocale, TheChildEnvironmentChangesOnlyWhatItMust)
 
     auto count = [&](const QByteArray &entry) { return std::count(environment.begin(), environment.end(), entry); };
     auto countPrefix = [&](const QByteArray &prefix) {
-        return std::count_if(environment.begin(), environment.end(), [&](const QByteArray &e) { return e.startsWith(prefix); });
+        return std::count_if(environment.begin(), environment.end(),
+                             [&](const QByteArray &e) { return e.startsWith(prefix); });
     };
     EXPECT_EQ(count("LC_CTYPE=C.UTF-8"), 1);
     EXPECT_EQ(countPrefix("LC_CTYPE="), 1);
@@ -198,8 +216,10 @@ TEST(Leftovers, ThoseOfEndedProgramsAreRemovedThoseOfLiveOnesKept)
     const QString staleDir = temp.filePath(QStringLiteral("tabulon-office-%1-Ab12Cd").arg(dead));
     const QString liveDir = temp.filePath(QStringLiteral("tabulon-office-%1-Ef34Gh").arg(::getpid()));
     const QString foreign = temp.filePath("tabulon-office-Zz99Yy");
-    const QString stalePipe = pipes.filePath(QStringLiteral("OSL_PIPE_%1_tabulon_%2_0_Ab12Cd").arg(::getuid()).arg(dead));
-    const QString livePipe = pipes.filePath(QStringLiteral("OSL_PIPE_%1_tabulon_%2_1_Ef34Gh").arg(::getuid()).arg(::getpid()));
+    const QString stalePipe =
+        pipes.filePath(QStringLiteral("OSL_PIPE_%1_tabulon_%2_0_Ab12Cd").arg(::getuid()).arg(dead));
+    const QString livePipe =
+        pipes.filePath(QStringLiteral("OSL_PIPE_%1_tabulon_%2_1_Ef34Gh").arg(::getuid()).arg(::getpid()));
     writeFile(staleDir + "/lu1234.tmp/part", "x");
     writeFile(liveDir + "/lu5678.tmp/part", "y");
     writeFile(foreign + "/x", "z");

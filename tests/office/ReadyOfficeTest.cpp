@@ -80,7 +80,7 @@ struct ReadyWindow
     QString log() const { return memo()->toPlainText(); }
     QString okLine() const { return src + "/types.xlsOK"; }
     QStringList outputs() const { return QDir(out).entryList(QDir::Files | QDir::Hidden); }
-    void click() { QTest::mouseClick(startButton(), Qt::LeftButton); }  // returns when the run is over
+    void click() { QTest::mouseClick(startButton(), Qt::LeftButton); } // returns when the run is over
 
     QTemporaryDir dir;
     QString src, out;
@@ -113,11 +113,11 @@ TEST(ReadyOfficeHolder, HandsOutOnlyALiveOfficeAndEndsWhatItLetsGo)
 
     first->alive = false;
     ready.keep(std::move(first));
-    EXPECT_EQ(ready.take(), nullptr);  // died while it was held
+    EXPECT_EQ(ready.take(), nullptr); // died while it was held
     EXPECT_EQ(ended, 1);
 
     ready.keep(std::make_shared<FakeOffice>(&ended));
-    ready.keep(std::make_shared<FakeOffice>(&ended));  // replaces, and so ends, the one before
+    ready.keep(std::make_shared<FakeOffice>(&ended)); // replaces, and so ends, the one before
     EXPECT_EQ(ended, 2);
     ready.end();
     EXPECT_EQ(ended, 3);
@@ -195,7 +195,7 @@ TEST(ReadyOffice, AReadyOfficeThatWasKilledIsReplacedAtTheClick)
     ASSERT_TRUE(QTest::qWaitFor([] { return officeChildren().isEmpty(); }, 5000));
 
     w.click();
-    EXPECT_EQ(w.log(), w.okLine());  // nothing but a normal run
+    EXPECT_EQ(w.log(), w.okLine()); // nothing but a normal run
     ASSERT_EQ(w.officesAtLine.size(), 1);
     EXPECT_NE(w.officesAtLine.first(), killed);
     EXPECT_EQ(w.outputs(), QStringList({"types.htm"}));
@@ -226,7 +226,7 @@ TEST(ReadyOffice, AClickDuringTheBackgroundStartWaitsForItWithTheButtonOff)
 
     EXPECT_GE(clicksDuringStart, 1);
     EXPECT_FALSE(enabledDuringStart);
-    EXPECT_EQ(mostOffices, 1);  // the start under way, not a second one
+    EXPECT_EQ(mostOffices, 1); // the start under way, not a second one
     EXPECT_EQ(w.log(), w.okLine());
     EXPECT_TRUE(w.startButton()->isEnabled());
     EXPECT_EQ(w.outputs(), QStringList({"types.htm"}));

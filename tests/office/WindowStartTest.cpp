@@ -57,10 +57,10 @@ TEST(WindowStart, ClicksDuringTheOfficeStartStartNothing)
         ++clicksDuringStart;
         enabledDuringStart |= w.startButton()->isEnabled();
         QTest::mouseClick(w.startButton(), Qt::LeftButton);
-        w.form->vexButton2Click(nullptr);  // even a direct call is refused
+        w.form->vexButton2Click(nullptr); // even a direct call is refused
     });
     clicker.start(20);
-    QTest::mouseClick(w.startButton(), Qt::LeftButton);  // returns when the run is over
+    QTest::mouseClick(w.startButton(), Qt::LeftButton); // returns when the run is over
     clicker.stop();
 
     EXPECT_GE(clicksDuringStart, 1);

@@ -42,8 +42,8 @@ protected:
     static void SetUpTestSuite()
     {
         prefix = new QTemporaryDir;
-        install = new Ran(runProgram(QStringLiteral(TABULON_CMAKE),
-                                     {"--install", TABULON_BUILD_DIR, "--prefix", prefix->path()}));
+        install = new Ran(
+            runProgram(QStringLiteral(TABULON_CMAKE), {"--install", TABULON_BUILD_DIR, "--prefix", prefix->path()}));
     }
     static void TearDownTestSuite()
     {
@@ -92,8 +92,10 @@ TEST_F(Installed, DesktopEntryValidatesAndStartsTheInstalledProgramWithItsIcon)
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    const QString exec = QRegularExpression("^Exec=(\\S+)", QRegularExpression::MultilineOption).match(text).captured(1);
-    const QString icon = QRegularExpression("^Icon=(\\S+)", QRegularExpression::MultilineOption).match(text).captured(1);
+    const QString exec =
+        QRegularExpression("^Exec=(\\S+)", QRegularExpression::MultilineOption).match(text).captured(1);
+    const QString icon =
+        QRegularExpression("^Icon=(\\S+)", QRegularExpression::MultilineOption).match(text).captured(1);
     EXPECT_TRUE(QFileInfo(path("bin/" + exec)).isExecutable()) << qPrintable(exec);
     EXPECT_TRUE(QFile::exists(path("share/icons/hicolor/48x48/apps/" + icon + ".png"))) << qPrintable(icon);
 }

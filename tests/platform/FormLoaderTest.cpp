@@ -1,6 +1,6 @@
+#include "platform/FormLoader.h"
 #include "platform/Align.h"
 #include "platform/Component.h"
-#include "platform/FormLoader.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -36,9 +36,17 @@ public:
     explicit Probe(QWidget *parent = nullptr) : QWidget(parent), m_items(new Collection(this)) {}
 
     int size() const { return m_size; }
-    void setSize(int v) { m_size = v; log << QStringLiteral("Size%1").arg(isLoading() ? "*" : ""); }
+    void setSize(int v)
+    {
+        m_size = v;
+        log << QStringLiteral("Size%1").arg(isLoading() ? "*" : "");
+    }
     Mood mood() const { return m_mood; }
-    void setMood(Mood v) { m_mood = v; log << QStringLiteral("Mood"); }
+    void setMood(Mood v)
+    {
+        m_mood = v;
+        log << QStringLiteral("Mood");
+    }
     QString caption() const { return m_caption; }
     void setCaption(const QString &v) { m_caption = v; }
     bool flag() const { return m_flag; }

@@ -55,8 +55,7 @@ QColor medianColor(const QImage &image, QRect box)
         }
     if (pixels.empty())
         return QColor();
-    std::sort(pixels.begin(), pixels.end(),
-              [](QRgb a, QRgb b) { return luminance(QColor(a)) < luminance(QColor(b)); });
+    std::sort(pixels.begin(), pixels.end(), [](QRgb a, QRgb b) { return luminance(QColor(a)) < luminance(QColor(b)); });
     return QColor(pixels[pixels.size() / 2]);
 }
 
@@ -78,7 +77,8 @@ QString hexOf(QColor c)
 }
 
 // One caption against its face; collected so that a failure names them all.
-struct Pairing {
+struct Pairing
+{
     QString what;
     QColor caption;
     QColor face;
@@ -136,7 +136,7 @@ public:
         return image.convertToFormat(QImage::Format_RGB32);
     }
 
-    template<class Control>
+    template <class Control>
     Control *place(QRect at)
     {
         auto *control = new Control(m_frame);
@@ -154,7 +154,7 @@ public:
 
     // The face behind a caption: the control painted with an empty caption,
     // in the box that the caption covers once it is set.
-    template<class Control>
+    template <class Control>
     QColor faceBehindCaption(Control *control, const QString &caption)
     {
         control->setCaption(QString());
@@ -174,8 +174,7 @@ private:
 };
 
 class ArtContrast : public ::testing::TestWithParam<TvexUIStyle>
-{
-};
+{};
 
 QColor fontColorOf(const QWidget *control)
 {
@@ -250,7 +249,8 @@ TEST_P(ArtContrast, MenuCaptions)
         pairings.push_back({"MacOS highlighted item", selectedFont, medianColor(select, QRect(0, 4, 1, 13))});
     } else {
         pairings.push_back({scene.name() + " menu item", font, scene.color(MenuBackgroundColor)});
-        pairings.push_back({scene.name() + " highlighted item", selectedFont, scene.color(MenuSelectedBackgroundColor)});
+        pairings.push_back(
+            {scene.name() + " highlighted item", selectedFont, scene.color(MenuSelectedBackgroundColor)});
         const bool lightOnBar = scene.themed() && scene.color(ControlFontColor) == platform::toQColor(0x030000);
         // The frame colours its menu bar from the theme's menu-bar colour, or
         // with its own background in a built-in style.

@@ -37,8 +37,8 @@ QImage frameOf(TvexUIStyle style, int index)
 
 struct Corners
 {
-    QRect topLeft, bottomRight;   // in the frame
-    QPoint bottomRightAt;         // in the button
+    QRect topLeft, bottomRight; // in the frame
+    QPoint bottomRightAt;       // in the button
 };
 
 // The unscaled corner pieces of a frame on a button of size w x h.
@@ -608,7 +608,8 @@ object F : QWidget {
         ResHandle = 77
     }
 }
-)", QString());
+)",
+                        QString());
     auto *kept = form.findChild<TvexButton *>(QStringLiteral("kept"));
     auto *overridden = form.findChild<TvexButton *>(QStringLiteral("overridden"));
     ASSERT_TRUE(kept && overridden);

@@ -82,8 +82,11 @@ TEST(CheckBoxTest, StateFramesFollowCheckedAndEnabledInTwoStyles)
         TvexCheckBox box(&form);
         box.setUIStyle(style);
         box.setCaption(QStringLiteral("x"));
-        const struct { bool checked, enabled; int frame; } cases[] = {
-            {true, true, 1}, {false, true, 2}, {true, false, 3}, {false, false, 4}};
+        const struct
+        {
+            bool checked, enabled;
+            int frame;
+        } cases[] = {{true, true, 1}, {false, true, 2}, {true, false, 3}, {false, false, 4}};
         for (const auto &c : cases) {
             box.setChecked(c.checked);
             box.setEnabled(c.enabled);
@@ -367,7 +370,8 @@ object F : QWidget {
     object r3 : TvexRadioButton { OnClick = radioClick }
     object b1 : TvexCheckBox { OnClick = radioClick  State = cbChecked  UIStyle = Protein }
 }
-)", QString());
+)",
+                        QString());
     auto *r1 = form.findChild<TvexRadioButton *>(QStringLiteral("r1"));
     auto *r2 = form.findChild<TvexRadioButton *>(QStringLiteral("r2"));
     auto *r3 = form.findChild<TvexRadioButton *>(QStringLiteral("r3"));

@@ -21,8 +21,7 @@ namespace controltest {
 class FlatForm : public QWidget
 {
 public:
-    explicit FlatForm(QColor color = QColor(0x20, 0xC0, 0x40), QSize size = QSize(320, 200))
-        : m_color(color)
+    explicit FlatForm(QColor color = QColor(0x20, 0xC0, 0x40), QSize size = QSize(320, 200)) : m_color(color)
     {
         QPalette p = palette();
         p.setColor(QPalette::Window, color);
@@ -124,10 +123,19 @@ inline int countColor(const QImage &image, unsigned color, QRect area = QRect())
 
 // Real mouse input: through the form's window, so that Qt routes it (enter,
 // leave, the implicit grab while a button is held) as it routes the user's.
-inline QWindow *windowOf(QWidget *w) { return w->window()->windowHandle(); }
-inline QPoint inWindow(QWidget *w, QPoint local) { return w->mapTo(w->window(), local); }
+inline QWindow *windowOf(QWidget *w)
+{
+    return w->window()->windowHandle();
+}
+inline QPoint inWindow(QWidget *w, QPoint local)
+{
+    return w->mapTo(w->window(), local);
+}
 
-inline void mouseMove(QWidget *w, QPoint local) { QTest::mouseMove(windowOf(w), inWindow(w, local)); }
+inline void mouseMove(QWidget *w, QPoint local)
+{
+    QTest::mouseMove(windowOf(w), inWindow(w, local));
+}
 inline void mousePress(QWidget *w, QPoint local)
 {
     QTest::mousePress(windowOf(w), Qt::LeftButton, {}, inWindow(w, local));

@@ -789,10 +789,12 @@ TEST(FormFrameOnX11, RunsOnAVirtualXServer)
 {
     if (onX11())
         GTEST_SKIP() << "already on X11";
-    const testsupport::ChildTestRun run = testsupport::runThisProgramOnXvfb(QStringLiteral("FormFrameX11.*"), {}, 240000);
+    const testsupport::ChildTestRun run =
+        testsupport::runThisProgramOnXvfb(QStringLiteral("FormFrameX11.*"), {}, 240000);
     if (run.error == QLatin1String("xvfb-run is not installed"))
         GTEST_SKIP() << run.error.toStdString();
-    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n" << run.failures.join('\n').toStdString() << "\n"
+    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n"
+                              << run.failures.join('\n').toStdString() << "\n"
                               << run.output.toStdString();
     EXPECT_EQ(run.tests, testsupport::registeredCases("FormFrameX11")) << "every case ran, none was skipped";
 }
@@ -821,8 +823,8 @@ QImage screenAt(const QRect &area)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-#define REQUIRE_X11() \
-    if (!onX11())     \
+#define REQUIRE_X11()                                                                                                  \
+    if (!onX11())                                                                                                      \
     GTEST_SKIP() << "needs an X server (see FormFrameOnX11)"
 
 TEST(FormFrameX11, MovesByItsTitleBarAndResizesFromItsEdges)
@@ -859,7 +861,9 @@ TEST(FormFrameX11, MaximisesToTheWorkAreaAndRestores)
 
     // Maximised and restored by the window system's requests alike.
     s.host.showMaximized();
-    EXPECT_TRUE(waitFor([&] { return s.host.geometry() == fitted; })) << s.host.geometry().x() << " " << s.host.geometry().y() << " " << s.host.width() << "x" << s.host.height() << " max " << s.host.isMaximized() << " win " << s.host.windowHandle()->geometry().width();
+    EXPECT_TRUE(waitFor([&] { return s.host.geometry() == fitted; }))
+        << s.host.geometry().x() << " " << s.host.geometry().y() << " " << s.host.width() << "x" << s.host.height()
+        << " max " << s.host.isMaximized() << " win " << s.host.windowHandle()->geometry().width();
     s.host.showNormal();
     EXPECT_TRUE(waitFor([&] { return s.host.geometry() == normal; }));
 
@@ -869,7 +873,9 @@ TEST(FormFrameX11, MaximisesToTheWorkAreaAndRestores)
     started.setWindowState(Qt::WindowMaximized);
     (new TvexForm(&started))->setUIStyle(TvexUIStyle::MacOS);
     started.show();
-    EXPECT_TRUE(waitFor([&] { return started.geometry() == fitted; })) << started.geometry().x() << " " << started.width() << "x" << started.height() << " max " << started.isMaximized();
+    EXPECT_TRUE(waitFor([&] { return started.geometry() == fitted; }))
+        << started.geometry().x() << " " << started.width() << "x" << started.height() << " max "
+        << started.isMaximized();
     started.setWindowState(Qt::WindowNoState);
     EXPECT_TRUE(waitFor([&] { return started.geometry() == QRect(50, 60, 300, 200); }));
 }

@@ -178,7 +178,8 @@ object F : QWidget {
         BorderWidth = 3
     }
 }
-)", QString());
+)",
+                        QString());
     auto *strip = form.findChild<TvexImagePanel *>(QStringLiteral("strip"));
     ASSERT_TRUE(strip);
     EXPECT_TRUE(strip->Transparent());

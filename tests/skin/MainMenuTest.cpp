@@ -253,7 +253,8 @@ TEST(MainMenu, ThemeColoursOfTheMenuDrawTheBar)
     unhover(button);
     const QImage plain = grabbed(button);
     const unsigned barColor = rgbOf(h.frame->MenuBarColor());
-    const platform::TColor expected = theme.GetColor(ControlFontColor) == 0x030000 ? 0xFFFFFF : theme.GetColor(MenuFontColor);
+    const platform::TColor expected =
+        theme.GetColor(ControlFontColor) == 0x030000 ? 0xFFFFFF : theme.GetColor(MenuFontColor);
     EXPECT_EQ(inkIn(plain, plain.rect(), barColor), rgbOf(expected));
 }
 

@@ -320,22 +320,23 @@ TEST(MenuBar, ButtonsRunTheirItemsAndDropTheirSubMenusDown)
     QMenu *editMenu = h.edit->menu();
     QPoint fileAt, editAt;
     bool fileWasSelected = false;
-    ModalScript script(
-        {{[&] { return fileMenu->isVisible(); },
-          [&] {
-              fileAt = fileMenu->pos();
-              fileWasSelected = h.button(0)->IsSelected();
-              const QPoint overEdit = h.button(1)->mapToGlobal(QPoint(5, 5));
-              QMouseEvent move(QEvent::MouseMove, fileMenu->mapFromGlobal(QPointF(overEdit)), QPointF(overEdit),
-                               Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-              QCoreApplication::sendEvent(fileMenu, &move);
-          }},
-         {[&] { return editMenu->isVisible(); },
-          [&] {
-              editAt = editMenu->pos();
-              editMenu->hide();
-          }}},
-        [&] { closeMenus({fileMenu, editMenu}); });
+    ModalScript script({{[&] { return fileMenu->isVisible(); },
+                         [&] {
+                             fileAt = fileMenu->pos();
+                             fileWasSelected = h.button(0)->IsSelected();
+                             const QPoint overEdit = h.button(1)->mapToGlobal(QPoint(5, 5));
+                             QMouseEvent move(QEvent::MouseMove, fileMenu->mapFromGlobal(QPointF(overEdit)),
+                                              QPointF(overEdit), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                             QCoreApplication::sendEvent(fileMenu, &move);
+                         }},
+                        {[&] { return editMenu->isVisible(); },
+                         [&] {
+                             editAt = editMenu->pos();
+                             editMenu->hide();
+                         }}},
+                       [&] {
+                           closeMenus({fileMenu, editMenu});
+                       });
     QTest::mousePress(h.button(0), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(waitFor([&] { return script.finished() && !fileMenu->isVisible() && !h.button(0)->IsSelected(); }))
         << "stopped at step " << script.failedStep();
@@ -355,19 +356,20 @@ TEST(MenuBar, AccessKeysOpenDropDownsAndArrowsMoveOn)
     QMenu *fileMenu = h.file->menu();
     QMenu *editMenu = h.edit->menu();
     bool fileOpened = false, editOpened = false;
-    ModalScript script(
-        {{[&] { return fileMenu->isVisible(); },
-          [&] {
-              fileOpened = h.button(0)->IsSelected();
-              // Right moves on to the next drop-down.
-              QTest::keyClick(fileMenu, Qt::Key_Right);
-          }},
-         {[&] { return editMenu->isVisible(); },
-          [&] {
-              editOpened = !fileMenu->isVisible();
-              editMenu->hide();
-          }}},
-        [&] { closeMenus({fileMenu, editMenu}); });
+    ModalScript script({{[&] { return fileMenu->isVisible(); },
+                         [&] {
+                             fileOpened = h.button(0)->IsSelected();
+                             // Right moves on to the next drop-down.
+                             QTest::keyClick(fileMenu, Qt::Key_Right);
+                         }},
+                        {[&] { return editMenu->isVisible(); },
+                         [&] {
+                             editOpened = !fileMenu->isVisible();
+                             editMenu->hide();
+                         }}},
+                       [&] {
+                           closeMenus({fileMenu, editMenu});
+                       });
     QTest::keyClick(h.host.get(), Qt::Key_F, Qt::AltModifier);
     EXPECT_TRUE(waitFor([&] { return script.finished() && !editMenu->isVisible(); }))
         << "stopped at step " << script.failedStep();

@@ -46,7 +46,8 @@ unsigned inkIn(const QImage &image, const QRect &region, unsigned background)
     for (int y = region.top(); y <= region.bottom(); ++y) {
         for (int x = region.left(); x <= region.right(); ++x) {
             const unsigned p = rgbAt(image, x, y);
-            const int d = std::abs(int(p >> 16) - int(background >> 16)) + std::abs(int((p >> 8) & 0xFF) - int((background >> 8) & 0xFF))
+            const int d = std::abs(int(p >> 16) - int(background >> 16))
+                          + std::abs(int((p >> 8) & 0xFF) - int((background >> 8) & 0xFF))
                           + std::abs(int(p & 0xFF) - int(background & 0xFF));
             if (d > bestDistance) {
                 bestDistance = d;
@@ -148,7 +149,8 @@ TEST(PopupMenu, SeparatorsAreExactlyTheDashCaption)
     EXPECT_EQ(menu.MeasureMenuItem(dash, fm).height(), 5);
     EXPECT_EQ(menu.MeasureMenuItem(spaced, fm).height(), 21);
     EXPECT_EQ(menu.MeasureMenuItem(open, fm).width(),
-              fm.horizontalAdvance("&Open") + fm.horizontalAdvance(open->shortcut().toString(QKeySequence::NativeText)) + 26 + 40);
+              fm.horizontalAdvance("&Open") + fm.horizontalAdvance(open->shortcut().toString(QKeySequence::NativeText))
+                  + 26 + 40);
 
     // In the open menu every item is as wide as the widest measured one and
     // as high as its kind; the window border is 3 pixels.
@@ -186,9 +188,9 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     const QSize size(120, 21);
 
     const QImage plain = drawItem(look, normal("Open"), size);
-    EXPECT_EQ(rgbAt(plain, 0, 0), rgbOf(0xCED3D6));   // the strip
+    EXPECT_EQ(rgbAt(plain, 0, 0), rgbOf(0xCED3D6)); // the strip
     EXPECT_EQ(rgbAt(plain, 25, 20), rgbOf(0xCED3D6));
-    EXPECT_EQ(rgbAt(plain, 26, 0), rgbOf(0xFFFFFF));  // the rest
+    EXPECT_EQ(rgbAt(plain, 26, 0), rgbOf(0xFFFFFF)); // the rest
     EXPECT_EQ(rgbAt(plain, 119, 20), rgbOf(0xFFFFFF));
 
     TvexMenuItem separator = normal("-");
@@ -202,9 +204,9 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     EXPECT_EQ(rgbAt(line, 60, 3), rgbOf(0xFFFFFF));
 
     const QImage hot = drawItem(look, normal("Open"), size, true);
-    EXPECT_EQ(rgbAt(hot, 0, 0), rgbOf(0xC66931));     // outline
+    EXPECT_EQ(rgbAt(hot, 0, 0), rgbOf(0xC66931)); // outline
     EXPECT_EQ(rgbAt(hot, 119, 20), rgbOf(0xC66931));
-    EXPECT_EQ(rgbAt(hot, 1, 1), rgbOf(0xEFD3C6));     // fill
+    EXPECT_EQ(rgbAt(hot, 1, 1), rgbOf(0xEFD3C6)); // fill
     EXPECT_EQ(rgbAt(hot, 20, 18), rgbOf(0xEFD3C6));
     EXPECT_EQ(inkIn(hot, QRect(30, 4, 60, 16), rgbOf(0xEFD3C6)), rgbOf(0x000000));
 
@@ -318,7 +320,7 @@ TEST_F(PopupMenuDrawing, FlatBorderRingsInTheFormBackgroundColour)
     look.DrawFlatBorder(painter, image.rect());
     painter.end();
     const unsigned border = rgbOf(0xDEEBEF);
-    EXPECT_EQ(rgbAt(image, 0, 0), 0xFF00FFu);   // the pen never reaches it
+    EXPECT_EQ(rgbAt(image, 0, 0), 0xFF00FFu); // the pen never reaches it
     EXPECT_EQ(rgbAt(image, 1, 0), border);
     EXPECT_EQ(rgbAt(image, 39, 0), border);
     EXPECT_EQ(rgbAt(image, 39, 29), border);
@@ -355,7 +357,7 @@ TEST(PopupMenu, DrawsTheOpenMenuAndAttachesItsSubMenus)
     EXPECT_EQ(rgbAt(shot, item.left() + 1, item.top() + 1), rgbOf(0xEFD3C6));
     const QRect other = menu.actionGeometry(menu.actions().at(1));
     EXPECT_EQ(rgbAt(shot, other.left(), other.top()), rgbOf(0xCED3D6));
-    EXPECT_EQ(rgbAt(shot, 0, 1), 0u);                      // flat border
+    EXPECT_EQ(rgbAt(shot, 0, 1), 0u); // flat border
     EXPECT_EQ(rgbAt(shot, 1, 0), rgbOf(0xDEEBEF));
     menu.hide();
 }
@@ -409,8 +411,8 @@ int shownHeight(QMenu &menu)
 // whichever style the menu was first shown in.
 TEST(PopupMenu, MeasuresItsItemsAgainAfterEveryStyleChange)
 {
-    const QList<TvexUIStyle> styles = {TvexUIStyle::MacOS,    TvexUIStyle::WinXP,    TvexUIStyle::DeepBlue,
-                                       TvexUIStyle::Protein,  TvexUIStyle::BlueGlass, TvexUIStyle::MacOS};
+    const QList<TvexUIStyle> styles = {TvexUIStyle::MacOS,   TvexUIStyle::WinXP,     TvexUIStyle::DeepBlue,
+                                       TvexUIStyle::Protein, TvexUIStyle::BlueGlass, TvexUIStyle::MacOS};
     auto fill = [](TvexPopupMenu &menu) {
         for (const char *caption : {"Cu&t", "&Copy", "&Paste", "-", "Select &all"})
             menu.addAction(QString::fromLatin1(caption));

@@ -43,7 +43,8 @@ int nearKeyPixels(const QImage &image)
     return count;
 }
 
-struct Radio {
+struct Radio
+{
     QString name;
     QImage strip;
 };
@@ -107,9 +108,11 @@ TEST(SkinArt, SmallRadiosAreRoundWithBlendedRims)
                     const double d = std::hypot(x + 0.5 - 6.5, y + 0.5 - 6.5);
                     // Clearly outside the circle: key; clearly inside: drawn.
                     if (d > 6.6) {
-                        EXPECT_EQ(c, Key) << qPrintable(radio.name) << " frame " << f + 1 << " (" << x << "," << y << ")";
+                        EXPECT_EQ(c, Key)
+                            << qPrintable(radio.name) << " frame " << f + 1 << " (" << x << "," << y << ")";
                     } else if (d < 5.4) {
-                        EXPECT_NE(c, Key) << qPrintable(radio.name) << " frame " << f + 1 << " (" << x << "," << y << ")";
+                        EXPECT_NE(c, Key)
+                            << qPrintable(radio.name) << " frame " << f + 1 << " (" << x << "," << y << ")";
                     }
                     if (d > 5.0 && d < 6.6 && c != Key)
                         rim.insert(c);
@@ -124,8 +127,8 @@ TEST(SkinArt, SmallRadiosAreRoundWithBlendedRims)
 
 TEST(SkinArt, KeyedPicturesHaveNoPinkFringe)
 {
-    for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue, TvexUIStyle::Protein,
-                              TvexUIStyle::BlueGlass})
+    for (TvexUIStyle style :
+         {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue, TvexUIStyle::Protein, TvexUIStyle::BlueGlass})
         for (int element : {ButtonImage, CheckBoxImage, RadioButtonImage, TitleBarButtonImage, TitleBarLeftImage,
                             TitleBarClientImage, TitleBarRightImage})
             EXPECT_EQ(nearKeyPixels(builtIn(style, element)), 0) << qPrintable(GetBuiltInEntry(style, element).bitmap);
@@ -137,7 +140,8 @@ TEST(SkinArt, KeyedPicturesHaveNoPinkFringe)
         QImage picture;
         theme.GetImage(element, &picture);
         ASSERT_FALSE(picture.isNull()) << qPrintable(ThemeElementKey(element));
-        EXPECT_EQ(nearKeyPixels(picture.convertToFormat(QImage::Format_RGB32)), 0) << qPrintable(ThemeElementKey(element));
+        EXPECT_EQ(nearKeyPixels(picture.convertToFormat(QImage::Format_RGB32)), 0)
+            << qPrintable(ThemeElementKey(element));
     }
 }
 

@@ -32,13 +32,15 @@ QImage canvasOf(int w, int h)
 
 // ---- a reference model of the nine-slice layout, evaluated per pixel -------
 
-struct Ltrb {
+struct Ltrb
+{
     int l, t, r, b;
     int w() const { return r - l; }
     int h() const { return b - t; }
 };
 
-struct Piece {
+struct Piece
+{
     Ltrb src, dst;
     bool keyed;
 };
@@ -53,8 +55,7 @@ std::vector<Piece> ninePieces(int bw, int bh, int W, int H, bool transparentCorn
             const int x = right ? W : 0, y = bottom ? H : 0;
             return Ltrb{x, y, x, y};
         }
-        const Ltrb src{right ? s.r - w : s.l, bottom ? s.b - h : s.t, right ? s.r : s.l + w,
-                       bottom ? s.b : s.t + h};
+        const Ltrb src{right ? s.r - w : s.l, bottom ? s.b - h : s.t, right ? s.r : s.l + w, bottom ? s.b : s.t + h};
         const Ltrb dst{right ? W - w : 0, bottom ? H - h : 0, right ? W : w, bottom ? H : h};
         out.push_back({src, dst, transparentCorners});
         return dst;
@@ -162,16 +163,16 @@ TEST(TileDraw, StartsAtTheCanvasOriginAndOvershootsByATile)
 
 TEST(DrawThreeSlice, CapsUnscaledMiddleStretchedOpaque)
 {
-    QImage strip = coded(12, 3); // frames of 4 x 3
+    QImage strip = coded(12, 3);   // frames of 4 x 3
     strip.setPixel(5, 1, Magenta); // a keyed pixel in the middle frame
     strip.setPixel(1, 1, Magenta); // and one in the left cap
     QImage canvas = canvasOf(30, 6);
     QPainter p(&canvas);
     DrawThreeSlice(strip, p, QRect(2, 1, 20, 3), true, false);
     p.end();
-    EXPECT_EQ(canvas.pixel(2, 1), strip.pixel(0, 0));     // left cap at rect's corner
-    EXPECT_EQ(canvas.pixel(3, 2), Back);                  // keyed out of the cap
-    EXPECT_EQ(canvas.pixel(18, 1), strip.pixel(8, 0));    // right cap ends at rect.right
+    EXPECT_EQ(canvas.pixel(2, 1), strip.pixel(0, 0));  // left cap at rect's corner
+    EXPECT_EQ(canvas.pixel(3, 2), Back);               // keyed out of the cap
+    EXPECT_EQ(canvas.pixel(18, 1), strip.pixel(8, 0)); // right cap ends at rect.right
     EXPECT_EQ(canvas.pixel(21, 3), strip.pixel(11, 2));
     EXPECT_EQ(canvas.pixel(22, 1), Back);
     // Middle: 4 columns stretched over 12 (x 6..17), nearest neighbour.
@@ -221,13 +222,17 @@ TEST(DrawNineSlice, CodedBitmapMatchesTheLayoutPixelForPixel)
     const QSize targets[] = {{3, 3}, {9, 7}, {10, 8}, {40, 30}, {80, 27}, {5, 20}, {20, 5}, {1, 1}};
     for (QSize b : bitmaps) {
         QImage bitmap = coded(b.width(), b.height());
-        bitmap.setPixel(0, 0, Magenta);                            // a corner key
-        bitmap.setPixel(b.width() / 2, b.height() / 2, Magenta);   // a centre key
+        bitmap.setPixel(0, 0, Magenta);                          // a corner key
+        bitmap.setPixel(b.width() / 2, b.height() / 2, Magenta); // a centre key
         for (QSize t : targets)
             for (bool corners : {false, true}) {
                 SCOPED_TRACE(QString("bitmap %1x%2 target %3x%4 corners %5")
-                                 .arg(b.width()).arg(b.height()).arg(t.width()).arg(t.height())
-                                 .arg(corners).toStdString());
+                                 .arg(b.width())
+                                 .arg(b.height())
+                                 .arg(t.width())
+                                 .arg(t.height())
+                                 .arg(corners)
+                                 .toStdString());
                 if (b.height() % 2 == 0 && t.height() > 2 * (b.height() / 2))
                     continue; // even heights: empty bands, our own choice (below)
                 QPoint at;
@@ -240,19 +245,25 @@ TEST(DrawNineSlice, CodedBitmapMatchesTheLayoutPixelForPixel)
 
 TEST(DrawNineSlice, ButtonFramesOfEveryStyle)
 {
-    for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue,
-                              TvexUIStyle::Protein, TvexUIStyle::BlueGlass}) {
+    for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue, TvexUIStyle::Protein,
+                              TvexUIStyle::BlueGlass}) {
         for (int f = 1; f <= 3; ++f) {
             QImage frame;
             GetBuiltInBitmap(style, ButtonImage, &frame, f, 3);
             ASSERT_FALSE(frame.isNull());
             const QSize natural = frame.size();
-            const QSize sizes[] = {natural, {natural.width() + 37, natural.height() + 9},
-                                   {natural.width() / 2 - 3, natural.height() / 2 - 2}, {80, 27}};
+            const QSize sizes[] = {natural,
+                                   {natural.width() + 37, natural.height() + 9},
+                                   {natural.width() / 2 - 3, natural.height() / 2 - 2},
+                                   {80, 27}};
             for (QSize s : sizes)
                 for (bool corners : {false, true}) {
                     SCOPED_TRACE(QString("style %1 frame %2 size %3x%4 corners %5")
-                                     .arg(int(style)).arg(f).arg(s.width()).arg(s.height()).arg(corners)
+                                     .arg(int(style))
+                                     .arg(f)
+                                     .arg(s.width())
+                                     .arg(s.height())
+                                     .arg(corners)
                                      .toStdString());
                     QPoint at;
                     EXPECT_EQ(firstDifference(drawNine(frame, s.width(), s.height(), corners),

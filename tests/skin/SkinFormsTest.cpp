@@ -221,7 +221,7 @@ TEST(Forms, ActiveWithoutAndWithAMainForm)
 
     QWidget other;
     platform::setMainForm(&form);
-    EXPECT_TRUE(IsFormActive(nullptr));  // the application is active
+    EXPECT_TRUE(IsFormActive(nullptr)); // the application is active
     EXPECT_TRUE(IsFormActive(&form));
     EXPECT_FALSE(IsFormActive(&other)); // its own flag
     platform::setMainForm(nullptr);

@@ -9,8 +9,8 @@ using namespace vex;
 
 namespace {
 
-const TvexUIStyle BuiltIn[] = {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue,
-                               TvexUIStyle::Protein, TvexUIStyle::BlueGlass};
+const TvexUIStyle BuiltIn[] = {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue, TvexUIStyle::Protein,
+                               TvexUIStyle::BlueGlass};
 
 int bmpDepth(const QString &name)
 {
@@ -103,7 +103,8 @@ TEST(ThemeTable, FromThemeFileAnswersMinusOneOfKindInteger)
     GetBuiltInBitmap(TvexUIStyle::MacOS, ButtonImage, nullptr, 1, 3);
 }
 
-struct Expected {
+struct Expected
+{
     TvexUIStyle style;
     int element;
     QSize size;
@@ -115,23 +116,40 @@ TEST(BuiltInBitmaps, SizesDepthsAndFrames)
 {
     using S = TvexUIStyle;
     const Expected all[] = {
-        {S::MacOS, ButtonImage, {252, 23}, 8, 3},       {S::WinXP, ButtonImage, {54, 21}, 8, 3},
-        {S::DeepBlue, ButtonImage, {222, 21}, 4, 3},    {S::Protein, ButtonImage, {222, 21}, 8, 3},
-        {S::BlueGlass, ButtonImage, {231, 27}, 8, 3},   {S::MacOS, CheckBoxImage, {60, 17}, 8, 4},
-        {S::WinXP, CheckBoxImage, {52, 13}, 8, 4},      {S::DeepBlue, CheckBoxImage, {52, 13}, 4, 4},
-        {S::Protein, CheckBoxImage, {52, 13}, 4, 4},    {S::BlueGlass, CheckBoxImage, {52, 13}, 4, 4},
-        {S::MacOS, RadioButtonImage, {64, 17}, 8, 4},   {S::WinXP, RadioButtonImage, {52, 13}, 8, 4},
-        {S::DeepBlue, RadioButtonImage, {52, 13}, 4, 4}, {S::Protein, RadioButtonImage, {52, 13}, 4, 4},
-        {S::BlueGlass, RadioButtonImage, {52, 13}, 4, 4}, {S::MacOS, TitleBarButtonImage, {306, 17}, 24, 18},
-        {S::WinXP, TitleBarButtonImage, {378, 21}, 24, 18}, {S::DeepBlue, TitleBarButtonImage, {342, 19}, 4, 18},
-        {S::Protein, TitleBarButtonImage, {342, 19}, 4, 18}, {S::BlueGlass, TitleBarButtonImage, {342, 19}, 4, 18},
-        {S::MacOS, TitleBarLeftImage, {48, 23}, 8, 1},  {S::WinXP, TitleBarLeftImage, {35, 29}, 8, 1},
-        {S::DeepBlue, TitleBarLeftImage, {97, 32}, 8, 1}, {S::Protein, TitleBarLeftImage, {441, 23}, 8, 1},
-        {S::BlueGlass, TitleBarLeftImage, {162, 33}, 8, 1}, {S::MacOS, TitleBarClientImage, {49, 23}, 8, 1},
-        {S::WinXP, TitleBarClientImage, {37, 29}, 8, 1}, {S::DeepBlue, TitleBarClientImage, {98, 32}, 4, 1},
-        {S::Protein, TitleBarClientImage, {1, 23}, 4, 1}, {S::BlueGlass, TitleBarClientImage, {179, 33}, 8, 1},
-        {S::MacOS, TitleBarRightImage, {48, 23}, 8, 1}, {S::WinXP, TitleBarRightImage, {35, 29}, 8, 1},
-        {S::DeepBlue, TitleBarRightImage, {97, 32}, 8, 1}, {S::Protein, TitleBarRightImage, {1, 23}, 8, 1},
+        {S::MacOS, ButtonImage, {252, 23}, 8, 3},
+        {S::WinXP, ButtonImage, {54, 21}, 8, 3},
+        {S::DeepBlue, ButtonImage, {222, 21}, 4, 3},
+        {S::Protein, ButtonImage, {222, 21}, 8, 3},
+        {S::BlueGlass, ButtonImage, {231, 27}, 8, 3},
+        {S::MacOS, CheckBoxImage, {60, 17}, 8, 4},
+        {S::WinXP, CheckBoxImage, {52, 13}, 8, 4},
+        {S::DeepBlue, CheckBoxImage, {52, 13}, 4, 4},
+        {S::Protein, CheckBoxImage, {52, 13}, 4, 4},
+        {S::BlueGlass, CheckBoxImage, {52, 13}, 4, 4},
+        {S::MacOS, RadioButtonImage, {64, 17}, 8, 4},
+        {S::WinXP, RadioButtonImage, {52, 13}, 8, 4},
+        {S::DeepBlue, RadioButtonImage, {52, 13}, 4, 4},
+        {S::Protein, RadioButtonImage, {52, 13}, 4, 4},
+        {S::BlueGlass, RadioButtonImage, {52, 13}, 4, 4},
+        {S::MacOS, TitleBarButtonImage, {306, 17}, 24, 18},
+        {S::WinXP, TitleBarButtonImage, {378, 21}, 24, 18},
+        {S::DeepBlue, TitleBarButtonImage, {342, 19}, 4, 18},
+        {S::Protein, TitleBarButtonImage, {342, 19}, 4, 18},
+        {S::BlueGlass, TitleBarButtonImage, {342, 19}, 4, 18},
+        {S::MacOS, TitleBarLeftImage, {48, 23}, 8, 1},
+        {S::WinXP, TitleBarLeftImage, {35, 29}, 8, 1},
+        {S::DeepBlue, TitleBarLeftImage, {97, 32}, 8, 1},
+        {S::Protein, TitleBarLeftImage, {441, 23}, 8, 1},
+        {S::BlueGlass, TitleBarLeftImage, {162, 33}, 8, 1},
+        {S::MacOS, TitleBarClientImage, {49, 23}, 8, 1},
+        {S::WinXP, TitleBarClientImage, {37, 29}, 8, 1},
+        {S::DeepBlue, TitleBarClientImage, {98, 32}, 4, 1},
+        {S::Protein, TitleBarClientImage, {1, 23}, 4, 1},
+        {S::BlueGlass, TitleBarClientImage, {179, 33}, 8, 1},
+        {S::MacOS, TitleBarRightImage, {48, 23}, 8, 1},
+        {S::WinXP, TitleBarRightImage, {35, 29}, 8, 1},
+        {S::DeepBlue, TitleBarRightImage, {97, 32}, 8, 1},
+        {S::Protein, TitleBarRightImage, {1, 23}, 8, 1},
         {S::BlueGlass, TitleBarRightImage, {101, 33}, 8, 1},
     };
     for (const Expected &x : all) {
@@ -151,12 +169,15 @@ TEST(BuiltInBitmaps, SizesDepthsAndFrames)
 
 TEST(BuiltInBitmaps, FixedNameBitmapsAndIcon)
 {
-    const struct {
+    const struct
+    {
         const char *name;
         QSize size;
         int bits;
-    } fixed[] = {{"MACOS_MENU_BAR", {1, 22}, 4},      {"MACOS_MENU_SELECT", {1, 21}, 8},
-                 {"MENU_CHECKED", {16, 16}, 4},       {"MACOS_FORM_BACKGROUND", {8, 8}, 4},
+    } fixed[] = {{"MACOS_MENU_BAR", {1, 22}, 4},
+                 {"MACOS_MENU_SELECT", {1, 21}, 8},
+                 {"MENU_CHECKED", {16, 16}, 4},
+                 {"MACOS_FORM_BACKGROUND", {8, 8}, 4},
                  {"PROTEIN_FORM_BACKGROUND", {8, 8}, 4}};
     for (const auto &f : fixed) {
         SCOPED_TRACE(f.name);

@@ -267,16 +267,19 @@ TEST_F(TitleBarOnPlainForm, PaintsPiecesButtonsAndAShortenedCaption)
     QImage shot = bar->Render();
     EXPECT_EQ(rgbAt(shot, 0, 0), rgbAt(left, 0, 0));
     EXPECT_EQ(rgbAt(shot, 399, 22), rgbAt(right, 47, 22));
-    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))), closeButton->PicNormal().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))),
+              closeButton->PicNormal().convertToFormat(QImage::Format_RGB32));
 
     // Hover and pressed looks follow the cursor at each paint.
     QTest::mouseMove(bar, centreOf(close));
     shot = bar->Render();
     EXPECT_EQ(bar->HotButton(), 1);
-    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))), closeButton->PicMouseOn().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))),
+              closeButton->PicMouseOn().convertToFormat(QImage::Format_RGB32));
     QTest::mousePress(bar, Qt::LeftButton, {}, centreOf(close));
     shot = bar->Render();
-    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))), closeButton->PicMouseDown().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shot.copy(QRect(close.at, QSize(17, 17))),
+              closeButton->PicMouseDown().convertToFormat(QImage::Format_RGB32));
     // Leaving the button before the release does nothing.
     QTest::mouseMove(bar, QPoint(200, 10));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(200, 10));
@@ -362,8 +365,8 @@ TEST_F(TitleBarOnPlainForm, CustomBarsKeepTheirLookAndThemesKeepTheCaptionColour
     QTemporaryDir dir;
     const QString named = dir.filePath("named.theme"), dark = dir.filePath("dark.theme"),
                   light = dir.filePath("light.theme");
-    ASSERT_TRUE(titlebartest::writeBytes(named, titlebartest::themeFileWith({{"TitleBarFontColor", 0x123456},
-                                                                            {"FormBottomRoundCornerInt", 7}})));
+    ASSERT_TRUE(titlebartest::writeBytes(
+        named, titlebartest::themeFileWith({{"TitleBarFontColor", 0x123456}, {"FormBottomRoundCornerInt", 7}})));
     ASSERT_TRUE(titlebartest::writeBytes(dark, titlebartest::themeFileWith({{"ControlFontColor", 0x030000}})));
     ASSERT_TRUE(titlebartest::writeBytes(light, titlebartest::themeFileWith({{"ControlFontColor", 0x020000}})));
     auto *theme = new TvexFileTheme(&host);
@@ -668,7 +671,8 @@ TEST(TitleBarLoading, StoredButtonsReplaceTheDefaultsAndKeepTheirPictures)
                     item { AutoSize = true  Width = 48  Align = vexLeft  Stretch = false }
                 ]
             }
-        })", dir.path());
+        })",
+                        dir.path());
     auto *bar = root.findChild<TvexTitleBar *>("Bar");
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(bar->Buttons()->Count(), 1);
@@ -717,7 +721,8 @@ TEST(TitleBarOnX11, MovesMaximisesAndRestoresARealWindow)
     const testsupport::ChildTestRun run = testsupport::runThisProgramOnXvfb("TitleBarOnX11.*", env, 120000);
     if (run.error == "xvfb-run is not installed")
         GTEST_SKIP() << run.error.toStdString();
-    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n" << run.failures.join('\n').toStdString() << "\n"
+    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n"
+                              << run.failures.join('\n').toStdString() << "\n"
                               << run.output.toStdString();
     EXPECT_EQ(run.tests, testsupport::registeredCases("TitleBarOnX11")) << "every case ran, none was skipped";
 }

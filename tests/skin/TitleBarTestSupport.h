@@ -5,11 +5,11 @@
 // answers the left-border width query, usage-error capture and small theme
 // files.
 
+#include "StandInFrame.h"
 #include "ThemeFileWriter.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXTitleBar.h"
 #include "skin/VEXUsageError.h"
-#include "StandInFrame.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -42,7 +42,8 @@ QByteArray themeBytes(int buttonTop, bool transparent = true)
 }
 
 // A file in the test program's own directory, removed again at the end.
-struct ProgramDirFile {
+struct ProgramDirFile
+{
     QString path;
     ProgramDirFile(const QString &name, const QByteArray &bytes)
         : path(QDir(QCoreApplication::applicationDirPath()).filePath(name))
@@ -197,7 +198,8 @@ TEST(FileTheme, BareNameFoundInTheProgramsDirectoryAndLoadedAgain)
     ProgramDirFile file("tabulon-test-bare.theme", themeBytes(3));
     // Elsewhere than the program's directory, so the bare name is not found as given.
     QTemporaryDir elsewhere;
-    struct Restore {
+    struct Restore
+    {
         QString dir = QDir::currentPath();
         ~Restore() { QDir::setCurrent(dir); }
     } restore;
@@ -258,7 +260,7 @@ TEST(FileTheme, AReadingErrorLeavesNoReaderButTheNewName)
     theme.setThemeFile(good);
     EXPECT_THROW(theme.setThemeFile(bad), ThemeFileError);
     EXPECT_EQ(theme.ThemeFile(), bad);
-    EXPECT_TRUE(theme.Loaded()); // keeps its previous value
+    EXPECT_TRUE(theme.Loaded());                      // keeps its previous value
     EXPECT_EQ(theme.GetInt(TitleBarButtonTopInt), 0); // as with no file
     EXPECT_FALSE(theme.GetBool(ButtonTransparentBool));
     theme.setThemeFile(good);
@@ -278,7 +280,7 @@ TEST(FileTheme, LoadingReappliesTheOwnerFormsTvexComponents)
     auto *panel = new QWidget(frame);
     auto *button = new fake::TvexThemedButton(panel); // deep inside: still the form's
     auto *plain = new fake::PlainThemed(&form);
-    auto *other = new fake::TvexThemedButton(&form);  // holds no theme
+    auto *other = new fake::TvexThemedButton(&form); // holds no theme
     frame->setFileTheme(theme);
     button->setFileTheme(theme);
     plain->setFileTheme(theme);
@@ -311,8 +313,8 @@ TEST(FileTheme, TheSampleThemeHoldsEveryElementThatIsRead)
     TvexFileTheme theme;
     theme.setThemeFile(path);
     ASSERT_TRUE(theme.Loaded());
-    const int read[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
-                        21, 22, 23, 27, 44, 45, 46, 47, 48};
+    const int read[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                        16, 17, 18, 19, 20, 21, 22, 23, 27, 44, 45, 46, 47, 48};
     TvexThemeFileReader reader(path);
     for (int element : read) {
         const QString key = ThemeElementKey(element);

@@ -153,7 +153,8 @@ TEST(ThemeFileReader, MalformedFilesEndWithAClearError)
     const QByteArray good = w.build();
     ASSERT_TRUE(readerError(good).isEmpty());
 
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::function<void(QByteArray &)> damage;
         const char *expected;
@@ -168,12 +169,13 @@ TEST(ThemeFileReader, MalformedFilesEndWithAClearError)
         {"record cut short", [&](QByteArray &f) { f.chop(10); }, "past the end"},
         {"data offset past the end", [&](QByteArray &f) { set32(f, recordAt(f, 0) + 65, quint32(f.size())); },
          "past the end"},
-        {"data size past the end", [&](QByteArray &f) { set32(f, recordAt(f, 2) + 69, 0xFFFFFFFFu); },
-         "past the end"},
-        {"offset plus size wraps", [&](QByteArray &f) {
+        {"data size past the end", [&](QByteArray &f) { set32(f, recordAt(f, 2) + 69, 0xFFFFFFFFu); }, "past the end"},
+        {"offset plus size wraps",
+         [&](QByteArray &f) {
              set32(f, recordAt(f, 2) + 65, 0x80000000u);
              set32(f, recordAt(f, 2) + 69, 0x80000010u);
-         }, "past the end"},
+         },
+         "past the end"},
         {"header size 16", [&](QByteArray &f) { set32(f, 12, 16); }, "header size"},
         {"header size huge", [&](QByteArray &f) { set32(f, 12, 0xFFFFFFFFu); }, "header size"},
         {"integer of 8 bytes", [&](QByteArray &f) { set32(f, recordAt(f, 0) + 69, 8); }, "expected 4"},

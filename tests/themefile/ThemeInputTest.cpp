@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 using namespace vex;
-using themepack::ThemeFileWriter;
 using testsupport::rgbAt;
+using themepack::ThemeFileWriter;
 
 namespace {
 
@@ -188,7 +188,8 @@ TEST(ThemeInput, UndecodableAndOversizedPicturesGiveTheBlankButtonFace)
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x)
                 face += rgbAt(shot, x, y) == 0xFFFFFFu;
-        EXPECT_GT(face, 80 * 27 / 2) << "no face drawn: " << std::hex << rgbAt(shot, 40, 13) << " " << rgbAt(shot, 5, 5);
+        EXPECT_GT(face, 80 * 27 / 2) << "no face drawn: " << std::hex << rgbAt(shot, 40, 13) << " "
+                                     << rgbAt(shot, 5, 5);
     }
 }
 

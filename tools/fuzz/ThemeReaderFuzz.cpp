@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             reader.GetInt(v.name);
         for (const auto &v : reader.booleans())
             reader.GetBool(v.name);
-    } catch (const vex::ThemeFileError &) {
-    }
+    } catch (const vex::ThemeFileError &) {}
     return 0;
 }

@@ -25,7 +25,8 @@ QList<QRgb> distinctColors(const QImage &image)
 
 namespace {
 
-struct Weighted {
+struct Weighted
+{
     QRgb color;
     int count;
 };
@@ -90,8 +91,7 @@ QList<QRgb> makePalette(const QImage &image, int maxColors, const QList<QRgb> &k
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         boxes[0].push_back({it.key(), it.value()});
     // Hash order differs from run to run; the output must not.
-    std::sort(boxes[0].begin(), boxes[0].end(),
-              [](const Weighted &a, const Weighted &b) { return a.color < b.color; });
+    std::sort(boxes[0].begin(), boxes[0].end(), [](const Weighted &a, const Weighted &b) { return a.color < b.color; });
 
     const int wanted = maxColors - int(result.size());
     while (int(boxes.size()) < wanted) {
@@ -159,8 +159,7 @@ QByteArray encodeBmp(const QImage &source, int bitsPerPixel, const QList<QRgb> &
     const int w = image.width(), h = image.height();
     QList<QRgb> palette;
     if (bitsPerPixel <= 8) {
-        palette = givenPalette.isEmpty() ? makePalette(image, 1 << bitsPerPixel, {qRgb(255, 0, 255)})
-                                         : givenPalette;
+        palette = givenPalette.isEmpty() ? makePalette(image, 1 << bitsPerPixel, {qRgb(255, 0, 255)}) : givenPalette;
         while (palette.size() < (1 << bitsPerPixel))
             palette.append(qRgb(0, 0, 0));
     }

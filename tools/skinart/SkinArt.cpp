@@ -51,12 +51,12 @@ QColor mix(const QColor &a, const QColor &b, double t)
 
 QColor scaled(const QColor &c, double f)
 {
-    return QColor(std::min(255, int(c.red() * f)), std::min(255, int(c.green() * f)),
-                  std::min(255, int(c.blue() * f)));
+    return QColor(std::min(255, int(c.red() * f)), std::min(255, int(c.green() * f)), std::min(255, int(c.blue() * f)));
 }
 
 // A vertical colour ramp: stops at positions 0..1.
-struct Ramp {
+struct Ramp
+{
     std::vector<std::pair<double, QColor>> stops;
 
     QColor at(double t) const
@@ -66,8 +66,7 @@ struct Ramp {
         for (size_t i = 1; i < stops.size(); ++i) {
             if (t <= stops[i].first) {
                 const double span = stops[i].first - stops[i - 1].first;
-                return mix(stops[i - 1].second, stops[i].second,
-                           span > 0 ? (t - stops[i - 1].first) / span : 1.0);
+                return mix(stops[i - 1].second, stops[i].second, span > 0 ? (t - stops[i - 1].first) / span : 1.0);
             }
         }
         return stops.back().second;
@@ -94,11 +93,12 @@ QImage blank(int w, int h, QColor fill)
 
 // The look of a rounded face: a vertical ramp, an optional gloss over the top
 // half, an inner ring and a border.
-struct Face {
+struct Face
+{
     Ramp fill;
     QColor border;
-    QColor gloss;  // invalid: none (drawn with its alpha)
-    QColor inner;  // invalid: none
+    QColor gloss;   // invalid: none (drawn with its alpha)
+    QColor inner;   // invalid: none
     int levels = 0; // > 0: banded ramp, for 16-colour pictures
 };
 
@@ -146,8 +146,7 @@ void paintFace(QPainter &p, const QRectF &r, qreal radius, const Face &face)
 // `at`: pixels covered at least half become the layer over `matte`, the rest
 // stay as they are (typically the key colour). Keeps antialiased edges from
 // turning pink.
-void stampKeyed(QImage &dst, QPoint at, QSize size, QColor matte,
-                const std::function<void(QPainter &)> &paint)
+void stampKeyed(QImage &dst, QPoint at, QSize size, QColor matte, const std::function<void(QPainter &)> &paint)
 {
     QImage layer(size, QImage::Format_ARGB32);
     layer.fill(Qt::transparent);
@@ -237,8 +236,7 @@ void paintGlyph(QPainter &p, Glyph glyph, const QRect &box, const QColor &color,
 
 // The program's motif: a small sheet with a header row and grid, used for the
 // control box and the icon. `ink` draws the grid and border.
-void paintSheet(QPainter &p, const QRect &r, const QColor &paper, const QColor &header,
-                const QColor &ink)
+void paintSheet(QPainter &p, const QRect &r, const QColor &paper, const QColor &header, const QColor &ink)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -259,11 +257,12 @@ void paintSheet(QPainter &p, const QRect &r, const QColor &paper, const QColor &
 
 // ---- the pictures ---------------------------------------------------------------
 
-struct Art {
+struct Art
+{
     QString name;
     QImage image;
     int bits;
-    int frames; // for the contact sheet
+    int frames;       // for the contact sheet
     QList<QRgb> keep; // colours the palette must hold exactly
 };
 
@@ -303,7 +302,7 @@ Ramp ramp(std::initializer_list<std::pair<double, quint32>> stops)
 
 void buttons()
 {
-    {   // light grey aqua pill, blue when hot and pressed; ends keyed out
+    { // light grey aqua pill, blue when hot and pressed; ends keyed out
         const Face f[3] = {
             {ramp({{0, 0xFDFDFD}, {0.5, 0xE9E9E9}, {0.52, 0xD9D9D9}, {1, 0xF4F4F4}}), hex(0x8C8C8C),
              withAlpha(Qt::white, 170), QColor(), 0},
@@ -314,16 +313,15 @@ void buttons()
         };
         add("MACOS_BUTTON", buttonStrip(84, 23, 11, f, true, hex(0xE7E7E7)), 8, 3);
     }
-    {   // white face, dark blue rim; orange ring when hot
+    { // white face, dark blue rim; orange ring when hot
         const Face f[3] = {
             {ramp({{0, 0xFFFFFF}, {0.8, 0xF0EFEA}, {1, 0xD6D0C5}}), hex(0x003C74), QColor(), QColor(), 0},
-            {ramp({{0, 0xFFFFFF}, {0.8, 0xF0EFEA}, {1, 0xD6D0C5}}), hex(0x003C74), QColor(),
-             hex(0xF5B840), 0},
+            {ramp({{0, 0xFFFFFF}, {0.8, 0xF0EFEA}, {1, 0xD6D0C5}}), hex(0x003C74), QColor(), hex(0xF5B840), 0},
             {ramp({{0, 0xDCDAD2}, {0.3, 0xE6E5DE}, {1, 0xF4F4F0}}), hex(0x003C74), QColor(), QColor(), 0},
         };
         add("WINXP_BUTTON", buttonStrip(18, 21, 3, f, false, hex(0xEFEBDE)), 8, 3);
     }
-    {   // light steel face with a navy rim; cyan ring when hot, deeper when pressed
+    { // light steel face with a navy rim; cyan ring when hot, deeper when pressed
         const Face f[3] = {
             {ramp({{0, 0xF4F8FE}, {1, 0xB4C7E4}}), hex(0x0F2D66), QColor(), hex(0xFFFFFF), 4},
             {ramp({{0, 0xFFFFFF}, {1, 0xC8DBF5}}), hex(0x0F2D66), QColor(), hex(0x48A8FF), 4},
@@ -331,7 +329,7 @@ void buttons()
         };
         add("DEEPBLUE_BUTTON", buttonStrip(74, 21, 2, f, false, hex(0xE8E8E8)), 4, 3);
     }
-    {   // glossy white with a vivid blue rim; bright orange when hot, blue pressed
+    { // glossy white with a vivid blue rim; bright orange when hot, blue pressed
         const Face f[3] = {
             {ramp({{0, 0xFFFFFF}, {0.5, 0xEEF2FA}, {0.52, 0xDCE4F5}, {1, 0xF6F9FF}}), hex(0x3A56D8),
              withAlpha(Qt::white, 200), QColor(), 0},
@@ -342,7 +340,7 @@ void buttons()
         };
         add("PROTEIN_BUTTON", buttonStrip(74, 21, 4, f, false, hex(0xFBFBFB)), 8, 3);
     }
-    {   // blue glass pill with a bright reflection; ends keyed out
+    { // blue glass pill with a bright reflection; ends keyed out
         const Face f[3] = {
             {ramp({{0, 0xD3E6FA}, {0.48, 0xA9CBEF}, {0.5, 0x84B1E5}, {1, 0xC2DDF7}}), hex(0x4C7FBF),
              withAlpha(Qt::white, 150), QColor(), 0},
@@ -357,7 +355,8 @@ void buttons()
 
 // ---- check boxes and radio buttons ----------------------------------------------
 
-struct MarkLook {
+struct MarkLook
+{
     Face checked, unchecked, checkedOff, uncheckedOff;
     QColor mark, markOff;
 };
@@ -385,8 +384,7 @@ void paintCheckMark(QPainter &p, const QRectF &box, const QColor &color, bool aa
     p.restore();
 }
 
-QImage checkStrip(int fw, int fh, const QRectF &box, qreal radius, const MarkLook &look,
-                  QColor back, bool aa)
+QImage checkStrip(int fw, int fh, const QRectF &box, qreal radius, const MarkLook &look, QColor back, bool aa)
 {
     QImage strip = blank(fw * 4, fh, back);
     QPainter p(&strip);
@@ -447,7 +445,9 @@ void checks()
                    {ramp({{0, 0xFFFFFF}, {0.5, 0xF0F0F0}, {0.52, 0xE2E2E2}, {1, 0xF6F6F6}}), hex(0x8C8C8C),
                     withAlpha(Qt::white, 160), QColor(), 0},
                    {ramp({{0, 0xE4ECF6}, {1, 0xD6E0EC}}), hex(0xB4C2D4), QColor(), QColor(), 0},
-                   greyOff, hex(0x111111), hex(0x9A9A9A)};
+                   greyOff,
+                   hex(0x111111),
+                   hex(0x9A9A9A)};
         add("MACOS_CHECKBOX", checkStrip(15, 17, QRectF(0, 2, 14, 14), 3, m, hex(0xE7E7E7), true), 8, 4);
         add("MACOS_RADIOBUTTON", radioStrip(16, 17, QRectF(1, 1, 14, 14), m, hex(0xE7E7E7), true), 8, 4);
     }
@@ -456,13 +456,15 @@ void checks()
                    {ramp({{0, 0xDCDCD7}, {1, 0xFFFFFF}}), hex(0x1C5180), QColor(), QColor(), 0},
                    {ramp({{0, 0xFFFFFF}, {1, 0xFFFFFF}}), hex(0xCAC8BB), QColor(), QColor(), 0},
                    {ramp({{0, 0xFFFFFF}, {1, 0xFFFFFF}}), hex(0xCAC8BB), QColor(), QColor(), 0},
-                   hex(0x21A121), hex(0xCAC8BB)};
+                   hex(0x21A121),
+                   hex(0xCAC8BB)};
         add("WINXP_CHECKBOX", checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xEFEBDE), false), 8, 4);
         MarkLook r = m;
         r.checked.levels = r.unchecked.levels = r.checkedOff.levels = r.uncheckedOff.levels = 0;
         add("WINXP_RADIOBUTTON", radioStrip(13, 13, QRectF(0, 0, 13, 13), r, hex(0xEFEBDE), true), 8, 4);
     }
-    struct Small {
+    struct Small
+    {
         const char *style;
         quint32 border, top, bottom, mark;
         quint32 background; // the control background the radio sits on
@@ -474,8 +476,8 @@ void checks()
         const Face on{ramp({{0, s.top}, {1, s.bottom}}), hex(s.border), QColor(), QColor(), 3};
         const Face off{ramp({{0, 0xF6F6F6}, {1, 0xF6F6F6}}), hex(0xA8AEB8), QColor(), QColor(), 1};
         MarkLook m{on, on, off, off, hex(s.mark), hex(0xA8AEB8)};
-        add(QString("%1_CHECKBOX").arg(s.style),
-            checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xFFFFFF), false), 4, 4);
+        add(QString("%1_CHECKBOX").arg(s.style), checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xFFFFFF), false),
+            4, 4);
         // Round shapes need antialiasing to look round at 13 pixels: flat
         // faces leave the 16 colours to the blended rim.
         MarkLook round = m;
@@ -534,19 +536,20 @@ QList<QRgb> colorsOf(const QImage &image)
     return skinart::distinctColors(image);
 }
 
-struct TitleLook {
-    Face face[3];       // normal, hot, pressed
-    Face closeFace[3];  // the close button
+struct TitleLook
+{
+    Face face[3];      // normal, hot, pressed
+    Face closeFace[3]; // the close button
     QColor glyph;
     QColor glyphHot;
-    bool round = false;  // circles instead of rounded squares
+    bool round = false;        // circles instead of rounded squares
     bool glyphOnHover = false; // glyphs appear only under the cursor
     int weight = 1;
     qreal radius = 3;
     Face helpFace[3];
     Face maxFace[3];
     Face minFace[3];
-    bool perKind = false; // help/max/min have their own faces
+    bool perKind = false;  // help/max/min have their own faces
     bool sheetFace = true; // control box drawn on a face (else bare icon)
 };
 
@@ -594,8 +597,8 @@ QImage titleStrip(int s, const QImage &column, int top, bool keyed, const TitleL
                 const QRect box((s - g) / 2 + off, (s - g) / 2 + off, g, g);
                 if (kinds[k] == Glyph::Sheet) {
                     const int sw = s >= 21 ? 13 : 9, sh = s >= 21 ? 11 : 8;
-                    paintSheet(p, QRect((s - sw) / 2 + off, (s - sh) / 2 + off, sw, sh), hex(0xFFFFFF),
-                               hex(0x2F6FD6), hex(0x1B3F7A));
+                    paintSheet(p, QRect((s - sw) / 2 + off, (s - sh) / 2 + off, sw, sh), hex(0xFFFFFF), hex(0x2F6FD6),
+                               hex(0x1B3F7A));
                 } else if (!look.glyphOnHover || st > 0) {
                     paintGlyph(p, kinds[k], box, st == 0 ? look.glyph : look.glyphHot, look.weight);
                 }
@@ -643,8 +646,7 @@ void titles()
     // Light grey, brushed: fine pinstripes, a white top edge, a dark base line.
     {
         const int h = 23;
-        QImage column = titleColumn(ramp({{0, 0xF4F4F4}, {0.5, 0xDEDEDE}, {1, 0xC2C2C2}}), h, 0,
-                                    {hex(0x8A8A8A)});
+        QImage column = titleColumn(ramp({{0, 0xF4F4F4}, {0.5, 0xDEDEDE}, {1, 0xC2C2C2}}), h, 0, {hex(0x8A8A8A)});
         for (int y = 3; y < h - 1; ++y)
             if (y % 2 == 0)
                 column.setPixel(0, y, scaled(QColor(column.pixel(0, y)), 1.025).rgb());
@@ -663,8 +665,8 @@ void titles()
                     withAlpha(Qt::white, 190), QColor(), 0};
             f[1] = {Ramp{{{0, mix(b, Qt::white, 0.45)}, {0.55, mix(b, Qt::white, 0.12)}, {1, mix(b, Qt::white, 0.55)}}},
                     hex(rim), withAlpha(Qt::white, 200), QColor(), 0};
-            f[2] = {Ramp{{{0, scaled(b, 0.72)}, {0.55, scaled(b, 0.62)}, {1, scaled(b, 0.8)}}},
-                    scaled(hex(rim), 0.8), withAlpha(Qt::white, 110), QColor(), 0};
+            f[2] = {Ramp{{{0, scaled(b, 0.72)}, {0.55, scaled(b, 0.62)}, {1, scaled(b, 0.8)}}}, scaled(hex(rim), 0.8),
+                    withAlpha(Qt::white, 110), QColor(), 0};
             return std::vector<Face>{f[0], f[1], f[2]};
         };
         TitleLook look;
@@ -689,8 +691,12 @@ void titles()
     // Bright blue: a light top band, deep blue below, darker rims at the ends.
     {
         const int h = 29;
-        QImage column = titleColumn(ramp({{0, 0x2A74F0}, {3.0 / 28, 0x62A8FF}, {7.0 / 28, 0x1F7AF8},
-                                          {0.5, 0x0A5CEE}, {0.86, 0x0052E0}, {1, 0x003CBE}}),
+        QImage column = titleColumn(ramp({{0, 0x2A74F0},
+                                          {3.0 / 28, 0x62A8FF},
+                                          {7.0 / 28, 0x1F7AF8},
+                                          {0.5, 0x0A5CEE},
+                                          {0.86, 0x0052E0},
+                                          {1, 0x003CBE}}),
                                     h, 0, {hex(0x002F96)});
         QImage left = spread(column, 35), client = spread(column, 37), right = spread(column, 35);
         for (int y = 3; y < h; ++y) {
@@ -710,8 +716,10 @@ void titles()
         look.face[0] = {ramp({{0, 0x7DABF8}, {1, 0x2A5FDD}}), hex(0xF0F4FF), withAlpha(Qt::white, 90), QColor(), 0};
         look.face[1] = {ramp({{0, 0xA3C6FF}, {1, 0x4C82F2}}), hex(0xFFFFFF), withAlpha(Qt::white, 110), QColor(), 0};
         look.face[2] = {ramp({{0, 0x2452C2}, {1, 0x4E7FE6}}), hex(0xD6E2FF), QColor(), QColor(), 0};
-        look.closeFace[0] = {ramp({{0, 0xEE8A62}, {1, 0xC8401A}}), hex(0xFFF0EA), withAlpha(Qt::white, 80), QColor(), 0};
-        look.closeFace[1] = {ramp({{0, 0xF6A583}, {1, 0xDF5627}}), hex(0xFFFFFF), withAlpha(Qt::white, 100), QColor(), 0};
+        look.closeFace[0] = {ramp({{0, 0xEE8A62}, {1, 0xC8401A}}), hex(0xFFF0EA), withAlpha(Qt::white, 80), QColor(),
+                             0};
+        look.closeFace[1] = {ramp({{0, 0xF6A583}, {1, 0xDF5627}}), hex(0xFFFFFF), withAlpha(Qt::white, 100), QColor(),
+                             0};
         look.closeFace[2] = {ramp({{0, 0xAE3613}, {1, 0xD4643C}}), hex(0xFFDCD0), QColor(), QColor(), 0};
         look.sheetFace = false;
         add("WINXP_TITLEBTN", titleStrip(21, column, 5, false, look), 24, 18);
@@ -719,10 +727,10 @@ void titles()
     // Dark blue: deep navy bands with a lighter rim above, a sheen on the left.
     {
         const int h = 32;
-        QImage column = reduced(titleColumn(ramp({{0, 0x0A1B44}, {0.12, 0x34589E}, {0.45, 0x17346F},
-                                                  {0.6, 0x0E2757}, {1, 0x061432}}),
-                                            h, 0, {hex(0x3A64B8)}),
-                                8);
+        QImage column = reduced(
+            titleColumn(ramp({{0, 0x0A1B44}, {0.12, 0x34589E}, {0.45, 0x17346F}, {0.6, 0x0E2757}, {1, 0x061432}}), h, 0,
+                        {hex(0x3A64B8)}),
+            8);
         QImage left = spread(column, 97), client = spread(column, 98), right = spread(column, 97);
         sheen(left, QRectF(18, 3, 26, 29), -10, withAlpha(hex(0x7FC4FF), 46), 3, h - 2);
         sheen(left, QRectF(50, 3, 8, 29), -10, withAlpha(hex(0x7FC4FF), 30), 3, h - 2);
@@ -746,10 +754,9 @@ void titles()
     // Bright: vivid azure gloss, a lime and orange swoosh across the left piece.
     {
         const int h = 23;
-        QImage column = reduced(titleColumn(ramp({{0, 0x3C9CF0}, {0.47, 0x0A6CC8}, {0.5, 0x0658AE},
-                                                  {1, 0x0A66C0}}),
-                                            h, 0, {hex(0x0A4FB0)}),
-                                10);
+        QImage column = reduced(
+            titleColumn(ramp({{0, 0x3C9CF0}, {0.47, 0x0A6CC8}, {0.5, 0x0658AE}, {1, 0x0A66C0}}), h, 0, {hex(0x0A4FB0)}),
+            10);
         QImage left = spread(column, 441);
         {
             QPainter p(&left);
@@ -781,21 +788,27 @@ void titles()
         look.round = true;
         look.weight = 2;
         look.glyph = look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0x9CD2FF}, {0.35, 0x9CD2FF}, {0.36, 0x2F8CFF}, {1, 0x2F8CFF}}), hex(0x0B4FB8), QColor(), QColor(), 2};
-        look.face[1] = {ramp({{0, 0xC8E6FF}, {0.35, 0xC8E6FF}, {0.36, 0x5AB0FF}, {1, 0x5AB0FF}}), hex(0x0B4FB8), QColor(), QColor(), 2};
-        look.face[2] = {ramp({{0, 0x5A9BEF}, {0.35, 0x5A9BEF}, {0.36, 0x1463D1}, {1, 0x1463D1}}), hex(0x08388A), QColor(), QColor(), 2};
-        look.closeFace[0] = {ramp({{0, 0xFFB08A}, {0.35, 0xFFB08A}, {0.36, 0xFF5A1F}, {1, 0xFF5A1F}}), hex(0x0B4FB8), QColor(), QColor(), 2};
-        look.closeFace[1] = {ramp({{0, 0xFFC9AE}, {0.35, 0xFFC9AE}, {0.36, 0xFF7D4A}, {1, 0xFF7D4A}}), hex(0x0B4FB8), QColor(), QColor(), 2};
-        look.closeFace[2] = {ramp({{0, 0xF08A5E}, {0.35, 0xF08A5E}, {0.36, 0xD63E0A}, {1, 0xD63E0A}}), hex(0x08388A), QColor(), QColor(), 2};
+        look.face[0] = {ramp({{0, 0x9CD2FF}, {0.35, 0x9CD2FF}, {0.36, 0x2F8CFF}, {1, 0x2F8CFF}}), hex(0x0B4FB8),
+                        QColor(), QColor(), 2};
+        look.face[1] = {ramp({{0, 0xC8E6FF}, {0.35, 0xC8E6FF}, {0.36, 0x5AB0FF}, {1, 0x5AB0FF}}), hex(0x0B4FB8),
+                        QColor(), QColor(), 2};
+        look.face[2] = {ramp({{0, 0x5A9BEF}, {0.35, 0x5A9BEF}, {0.36, 0x1463D1}, {1, 0x1463D1}}), hex(0x08388A),
+                        QColor(), QColor(), 2};
+        look.closeFace[0] = {ramp({{0, 0xFFB08A}, {0.35, 0xFFB08A}, {0.36, 0xFF5A1F}, {1, 0xFF5A1F}}), hex(0x0B4FB8),
+                             QColor(), QColor(), 2};
+        look.closeFace[1] = {ramp({{0, 0xFFC9AE}, {0.35, 0xFFC9AE}, {0.36, 0xFF7D4A}, {1, 0xFF7D4A}}), hex(0x0B4FB8),
+                             QColor(), QColor(), 2};
+        look.closeFace[2] = {ramp({{0, 0xF08A5E}, {0.35, 0xF08A5E}, {0.36, 0xD63E0A}, {1, 0xD63E0A}}), hex(0x08388A),
+                             QColor(), QColor(), 2};
         add("PROTEIN_TITLEBTN", titleStrip(19, column, 2, true, look), 4, 18);
     }
     // Glass: light reflective top half, a crisp break, deeper blue below, and
     // slanted reflections on the end pieces.
     {
         const int h = 33;
-        QImage column = titleColumn(ramp({{0, 0x6F9FE0}, {0.12, 0x6496DC}, {0.46, 0x2F67BA}, {0.48, 0x1F4F9A},
-                                          {1, 0x2A63B0}}),
-                                    h, 0, {hex(0x1C3F78)});
+        QImage column =
+            titleColumn(ramp({{0, 0x6F9FE0}, {0.12, 0x6496DC}, {0.46, 0x2F67BA}, {0.48, 0x1F4F9A}, {1, 0x2A63B0}}), h,
+                        0, {hex(0x1C3F78)});
         QImage left = spread(column, 162), client = spread(column, 179), right = spread(column, 101);
         sheen(left, QRectF(36, 3, 30, 29), -12, withAlpha(Qt::white, 44), 3, h - 2);
         sheen(left, QRectF(74, 3, 10, 29), -12, withAlpha(Qt::white, 34), 3, h - 2);
@@ -808,12 +821,18 @@ void titles()
         look.radius = 4;
         look.weight = 2;
         look.glyph = look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0xA9C9F0}, {0.45, 0xA9C9F0}, {0.46, 0x5D8FD6}, {1, 0x5D8FD6}}), hex(0x1F4A8A), QColor(), QColor(), 2};
-        look.face[1] = {ramp({{0, 0xCDE2FA}, {0.45, 0xCDE2FA}, {0.46, 0x7FB0EE}, {1, 0x7FB0EE}}), hex(0x1F4A8A), QColor(), QColor(), 2};
-        look.face[2] = {ramp({{0, 0x7C9FD6}, {0.45, 0x7C9FD6}, {0.46, 0x3F6FB8}, {1, 0x3F6FB8}}), hex(0x1F4A8A), QColor(), QColor(), 2};
-        look.closeFace[0] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xD9503C}, {1, 0xD9503C}}), hex(0x1F4A8A), QColor(), QColor(), 2};
-        look.closeFace[1] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xF06A55}, {1, 0xF06A55}}), hex(0x1F4A8A), QColor(), QColor(), 2};
-        look.closeFace[2] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xB23A28}, {1, 0xB23A28}}), hex(0x1F4A8A), QColor(), QColor(), 2};
+        look.face[0] = {ramp({{0, 0xA9C9F0}, {0.45, 0xA9C9F0}, {0.46, 0x5D8FD6}, {1, 0x5D8FD6}}), hex(0x1F4A8A),
+                        QColor(), QColor(), 2};
+        look.face[1] = {ramp({{0, 0xCDE2FA}, {0.45, 0xCDE2FA}, {0.46, 0x7FB0EE}, {1, 0x7FB0EE}}), hex(0x1F4A8A),
+                        QColor(), QColor(), 2};
+        look.face[2] = {ramp({{0, 0x7C9FD6}, {0.45, 0x7C9FD6}, {0.46, 0x3F6FB8}, {1, 0x3F6FB8}}), hex(0x1F4A8A),
+                        QColor(), QColor(), 2};
+        look.closeFace[0] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xD9503C}, {1, 0xD9503C}}), hex(0x1F4A8A),
+                             QColor(), QColor(), 2};
+        look.closeFace[1] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xF06A55}, {1, 0xF06A55}}), hex(0x1F4A8A),
+                             QColor(), QColor(), 2};
+        look.closeFace[2] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xB23A28}, {1, 0xB23A28}}), hex(0x1F4A8A),
+                             QColor(), QColor(), 2};
         add("BLUEGLASS_TITLEBTN", titleStrip(19, column, 6, true, look), 4, 18);
     }
 }
@@ -829,11 +848,10 @@ void menusAndPatterns()
 
     QImage check = blank(16, 16, Qt::white);
     {
-        static const char *rows[] = {
-            "................", "................", "................", "................",
-            "...........##...", "..........###...", ".........###....", "...##...###.....",
-            "...###.###......", "....#####.......", ".....###........", "......#.........",
-            "................", "................", "................", "................"};
+        static const char *rows[] = {"................", "................", "................", "................",
+                                     "...........##...", "..........###...", ".........###....", "...##...###.....",
+                                     "...###.###......", "....#####.......", ".....###........", "......#.........",
+                                     "................", "................", "................", "................"};
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
                 if (rows[y][x] == '#')
@@ -884,8 +902,8 @@ std::vector<Art> graphiteArts()
         add("RadioButtonImage", radioStrip(13, 13, QRectF(0, 0, 13, 13), round, hex(0xD8D9DB), true), 8, 4);
     }
     const int h = 26;
-    QImage column = titleColumn(ramp({{0, 0x4A4E55}, {0.15, 0x5C6068}, {0.5, 0x3A3D43}, {1, 0x2A2C30}}), h, 0,
-                                {hex(0xF08A24)});
+    QImage column =
+        titleColumn(ramp({{0, 0x4A4E55}, {0.15, 0x5C6068}, {0.5, 0x3A3D43}, {1, 0x2A2C30}}), h, 0, {hex(0xF08A24)});
     QImage left = spread(column, 60), client = spread(column, 40), right = spread(column, 60);
     add("TitleBarLeftImage", left, 8);
     add("TitleBarClientImage", client, 8);
@@ -905,7 +923,7 @@ std::vector<Art> graphiteArts()
         look.sheetFace = false;
         add("TitleBarButtonImage", titleStrip(19, column, 4, true, look), 8, 18);
     }
-    {   // the side border: dark with a light inner line; drawn turned on the right
+    { // the side border: dark with a light inner line; drawn turned on the right
         QImage side = blank(4, 8, hex(0x2A2C30));
         for (int y = 0; y < 8; ++y) {
             side.setPixel(0, y, hex(0x1A1B1E).rgb());
@@ -959,8 +977,14 @@ QByteArray iconFile(const QList<int> &sizes)
 {
     QByteArray out;
     auto put8 = [](QByteArray &o, quint8 v) { o.append(char(v)); };
-    auto put16 = [](QByteArray &o, quint16 v) { o.append(char(v & 0xFF)); o.append(char(v >> 8)); };
-    auto put32 = [](QByteArray &o, quint32 v) { for (int i = 0; i < 4; ++i) o.append(char((v >> (8 * i)) & 0xFF)); };
+    auto put16 = [](QByteArray &o, quint16 v) {
+        o.append(char(v & 0xFF));
+        o.append(char(v >> 8));
+    };
+    auto put32 = [](QByteArray &o, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            o.append(char((v >> (8 * i)) & 0xFF));
+    };
     QList<QByteArray> images;
     for (int s : sizes) {
         const QImage icon = iconImage(s).convertToFormat(QImage::Format_ARGB32);
@@ -1019,7 +1043,10 @@ QImage contactSheet()
 {
     const int zoom = 4, pad = 12, label = 16, width = 1800;
     int x = pad, y = pad, rowH = 0;
-    struct Place { int x, y; };
+    struct Place
+    {
+        int x, y;
+    };
     std::vector<Place> places;
     for (const Art &art : arts) {
         const int w = art.image.width() * zoom, h = art.image.height() * zoom + label;
@@ -1041,7 +1068,8 @@ QImage contactSheet()
     for (size_t i = 0; i < arts.size(); ++i) {
         const Art &art = arts[i];
         const QImage file = QImage::fromData(skinart::encodeBmp(
-            art.image, art.bits, art.bits <= 8 ? skinart::makePalette(art.image, 1 << art.bits, art.keep) : QList<QRgb>{}));
+            art.image, art.bits,
+            art.bits <= 8 ? skinart::makePalette(art.image, 1 << art.bits, art.keep) : QList<QRgb>{}));
         const QRect target(places[i].x, places[i].y + label, file.width() * zoom, file.height() * zoom);
         // Checks show where the key colour is.
         for (int cy = 0; cy < target.height(); cy += 8)
@@ -1093,8 +1121,7 @@ int main(int argc, char **argv)
             const int distinct = int(skinart::distinctColors(art.image).size());
             palette = skinart::makePalette(art.image, 1 << art.bits, art.keep);
             if (distinct > (1 << art.bits))
-                std::printf("%-24s %d colours reduced to %d\n", qPrintable(art.name), distinct,
-                            int(palette.size()));
+                std::printf("%-24s %d colours reduced to %d\n", qPrintable(art.name), distinct, int(palette.size()));
         }
         QFile file(out.filePath(art.name + ".bmp"));
         if (!file.open(QIODevice::WriteOnly) || file.write(skinart::encodeBmp(art.image, art.bits, palette)) < 0) {

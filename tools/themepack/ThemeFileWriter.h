@@ -37,7 +37,8 @@ public:
     bool addFolder(const QString &dir, QString *error);
 
 private:
-    struct Record {
+    struct Record
+    {
         QByteArray name;
         quint8 kind;
         QByteArray data;

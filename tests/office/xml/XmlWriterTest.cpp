@@ -64,7 +64,8 @@ public:
     {
         const QByteArray options = "size=" + QByteArray::number(bytes);
         if (::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
-                    options.constData()) == 0)
+                    options.constData())
+            == 0)
             m_mounted = true;
         else
             m_why = QStringLiteral("cannot mount a tmpfs (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -99,8 +100,7 @@ protected:
     {
         try {
             s_office->terminate();
-        } catch (...) {
-        }
+        } catch (...) {}
         s_process->waitForExit(10000);
         s_office.reset();
         s_process.reset();
@@ -141,7 +141,7 @@ std::unique_ptr<UnoOffice> XmlWriter::s_office;
 struct Golden
 {
     QString source;
-    QString reference;  // under golden/; a .sha256 file holds "hash size" of a big output
+    QString reference; // under golden/; a .sha256 file holds "hash size" of a big output
 };
 
 QList<Golden> goldens()
@@ -157,7 +157,8 @@ QList<Golden> goldens()
 
 QByteArray fingerprint(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + ' ' + QByteArray::number(bytes.size()) + '\n';
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + ' ' + QByteArray::number(bytes.size())
+           + '\n';
 }
 
 TEST_F(XmlWriter, BytesEqualTheReferenceOutputs)
@@ -197,7 +198,8 @@ TEST_F(XmlWriter, MultiSheetWorkbookReadsBackCellByCell)
     EXPECT_TRUE(book.hasProcessingInstruction);
 
     const QString first = QStringLiteral("Prices & \"Q1\" <2024> it's");
-    ASSERT_EQ(book.sheets, QStringList({first, QStringLiteral("Other sheet"), QStringLiteral("Empty"), QStringLiteral("Last")}));
+    ASSERT_EQ(book.sheets,
+              QStringList({first, QStringLiteral("Other sheet"), QStringLiteral("Empty"), QStringLiteral("Last")}));
 
     struct Expected
     {
@@ -277,7 +279,8 @@ TEST_F(XmlWriter, ReplacesALinkAtThePathAndKeepsTheUsualPermissions)
     EXPECT_FALSE(QFileInfo(target).isSymLink());
     EXPECT_EQ(readAll(elsewhere), QByteArray("keep me"));
     EXPECT_EQ(readXmlWorkbook(target).error, QString());
-    struct stat st{};
+    struct stat st
+    {};
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     EXPECT_EQ(entriesOf(m_out.path()), QStringList({QStringLiteral("elsewhere.txt"), QStringLiteral("types.xml")}));
@@ -383,7 +386,8 @@ TEST_F(XmlWriter, UnwritablePathsNameTheReason)
     // An output folder that exists keeps today's wording.
     const QString folder = m_out.filePath(QStringLiteral("folder.xml"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_EQ(write(input(QStringLiteral("types.ods")), folder), QStringLiteral("cannot save %1: %1 is a folder").arg(folder));
+    EXPECT_EQ(write(input(QStringLiteral("types.ods")), folder),
+              QStringLiteral("cannot save %1: %1 is a folder").arg(folder));
 
     ScratchMount readOnly(1 << 20, true);
     if (!readOnly.mounted())
