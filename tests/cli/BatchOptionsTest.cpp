@@ -1,6 +1,6 @@
 #include "cli/BatchOptions.h"
+#include "common/ChildProgram.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -10,23 +10,10 @@ using Request = ParsedArguments::Request;
 
 namespace {
 
-struct Exit
+testsupport::ProgramRun runBatch(const QStringList &arguments)
 {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Exit runBatch(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH), arguments);
-    process.waitForFinished(30000);
-    Exit e;
-    e.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    e.out = QString::fromUtf8(process.readAllStandardOutput());
-    e.err = QString::fromUtf8(process.readAllStandardError());
-    return e;
+    return testsupport::runProgram(QStringList{QStringLiteral(TABULON_BATCH)} + arguments,
+                                   QProcessEnvironment::systemEnvironment(), 30000);
 }
 
 const char *const kValueOptions[] = {"--source", "--out",        "--masks",      "--kind",      "--office",
@@ -123,7 +110,7 @@ TEST(BatchOptions, HelpAndVersionWinOverMissingOptions)
 
 TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
 {
-    const Exit e = runBatch({"--help"});
+    const testsupport::ProgramRun e = runBatch({"--help"});
     EXPECT_EQ(e.status, 0) << qPrintable(e.err);
     EXPECT_TRUE(e.err.isEmpty()) << qPrintable(e.err);
     const QStringList lines = e.out.split('\n');
@@ -146,7 +133,7 @@ TEST(BatchProgram, HelpListsEveryOptionWithADescriptionAndExitsZero)
 
 TEST(BatchProgram, VersionIsTheProjectVersion)
 {
-    const Exit e = runBatch({"--version"});
+    const testsupport::ProgramRun e = runBatch({"--version"});
     EXPECT_EQ(e.status, 0);
     EXPECT_EQ(e.out, "tabulon-batch " TABULON_VERSION "\n");
 }
@@ -157,7 +144,7 @@ TEST(BatchProgram, UnknownOptionsAndStrayWordsExit64WithTheUsage)
     for (const QStringList &arguments :
          {QStringList{"--source", dir.path(), "--out", dir.path(), "--bogus"},
           QStringList{"--source", dir.path(), "--out", dir.path(), "extra"}, QStringList{"-x"}}) {
-        const Exit e = runBatch(arguments);
+        const testsupport::ProgramRun e = runBatch(arguments);
         EXPECT_EQ(e.status, 64) << qPrintable(arguments.join(' '));
         EXPECT_TRUE(e.out.isEmpty()) << qPrintable(e.out);
         EXPECT_TRUE(e.err.startsWith("tabulon-batch: ")) << qPrintable(e.err);

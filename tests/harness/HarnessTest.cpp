@@ -1,11 +1,19 @@
 // The helpers other suites lean on to tell passing from failing: a child
-// run's XML report, the modal-loop script, waiting out a timer's period and
-// restoring the environment. A helper that let a failure through would make
+// run's XML report, a child program's exit and output, the modal-loop
+// script, waiting out a timer's period, restoring the environment and the
+// scratch tmpfs. A helper that let a failure through would make
 // every suite using it pass falsely.
+#include "common/ChildProgram.h"
+#include "common/ScratchMount.h"
 #include "common/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <QDialog>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -139,4 +147,75 @@ TEST(Harness, ScopedEnvironmentPutsBackValuesAndAbsence)
         EXPECT_EQ(qgetenv(name), QByteArray("one"));
     }
     EXPECT_FALSE(qEnvironmentVariableIsSet(name));
+}
+
+TEST(Harness, AChildProgramGivesItsExitCodeOutputAndLines)
+{
+    const ProgramRun run = runProgram({"sh", "-c", "printf 'one\\n\\ntwo\\nlast'; echo told >&2; exit 3"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "one\n\ntwo\nlast");
+    EXPECT_EQ(run.lines, QStringList({"one", "two", "last"})) << "blank lines are left out, a last line is kept";
+    EXPECT_EQ(run.err, "told\n");
+
+    RunningProgram early({"sh", "-c", "exit 5"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return early.process().state() == QProcess::NotRunning; }, 10000));
+    EXPECT_TRUE(early.finish()) << "a child that ended before finish() was asked";
+    EXPECT_EQ(early.status(), 5);
+}
+
+TEST(Harness, AChildThatCrashesHangsOrCannotStartIsNeverASuccess)
+{
+    const ProgramRun crashed = runProgram({"sh", "-c", "kill -SEGV $$"});
+    EXPECT_EQ(crashed.status, -1);
+
+    // Told to print its pid and hang: killed at the limit, and gone after.
+    RunningProgram hung({"sh", "-c", "echo $$; exec sleep 60"});
+    ASSERT_TRUE(hung.waitForLines(1, 10000));
+    const QString pid = hung.lines().first();
+    EXPECT_FALSE(hung.finish(200));
+    EXPECT_TRUE(hung.timedOut());
+    EXPECT_EQ(hung.status(), -1) << "a hung child's exit code would read 0";
+    EXPECT_TRUE(hung.err().contains("did not end within 0.2 s")) << qPrintable(hung.err());
+    EXPECT_FALSE(QFileInfo::exists("/proc/" + pid + "/cmdline")) << "pid " << qPrintable(pid);
+
+    const ProgramRun missing = runProgram({"/nonexistent/program"});
+    EXPECT_EQ(missing.status, -1);
+    EXPECT_TRUE(missing.err.contains("did not start")) << qPrintable(missing.err);
+}
+
+TEST(Harness, LinesOfARunningChildArriveAsTheyAreWritten)
+{
+    QTemporaryDir dir;
+    const QString go = dir.filePath("go");
+    // Two lines, then nothing until the test lets it go on.
+    RunningProgram child(
+        {"sh", "-c", QStringLiteral("printf 'a\\nb\\n'; while [ ! -e '%1' ]; do sleep 0.01; done; echo c").arg(go)});
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.waitForLines(2, 10000));
+    EXPECT_EQ(child.lines(), QStringList({"a", "b"}));
+    EXPECT_FALSE(child.waitForLines(3, 50)) << "no line before it is written";
+    QFile(go).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(child.finish(10000));
+    EXPECT_EQ(child.status(), 0);
+    EXPECT_EQ(child.lines(), QStringList({"a", "b", "c"}));
+    EXPECT_EQ(child.result().out, "a\nb\nc\n");
+}
+
+TEST(Harness, AScratchMountFillsUpAtItsSizeAndGoesAway)
+{
+    QString path;
+    {
+        ScratchMount disk(64 << 10);
+        if (!disk.mounted())
+            GTEST_SKIP() << qPrintable(disk.whyNot());
+        path = disk.path();
+        QFile file(path + "/big");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        EXPECT_LT(file.write(QByteArray(256 << 10, 'x')), qint64(256 << 10)) << "64 KB hold no 256 KB";
+
+        ScratchMount readOnly(64 << 10, true);
+        ASSERT_TRUE(readOnly.mounted()) << qPrintable(readOnly.whyNot());
+        EXPECT_FALSE(QFile(readOnly.path() + "/x").open(QIODevice::WriteOnly));
+    }
+    EXPECT_FALSE(QFileInfo::exists(path)) << "unmounted and removed";
 }

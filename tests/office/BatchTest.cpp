@@ -17,42 +17,8 @@
 #include <csignal>
 
 using namespace officetest;
-
-namespace {
-
-QString copyInput(const QString &name, const QString &target)
-{
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::copy(input(name), target);
-    return target;
-}
-
-struct Result
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
-Result runBatch(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH), arguments);
-    process.waitForFinished(120000);
-    Result r;
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
-}
-
-bool processGone(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
-}
-
-} // namespace
+using testsupport::ProgramRun;
+using testsupport::RunningProgram;
 
 TEST(Batch, WalksTheTreeAndLogsEveryFileAsTheWindowWould)
 {
@@ -65,7 +31,7 @@ TEST(Batch, WalksTheTreeAndLogsEveryFileAsTheWindowWould)
     QFile(src + "/deep/empty.xls").open(QIODevice::WriteOnly);
     const QString locked = copyInput("locked.xls", src + "/deep/locked.xls");
 
-    const Result r = runBatch({"--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "csv"});
+    const ProgramRun r = runBatch({"--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "csv"});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     ASSERT_EQ(r.lines.size(), 4) << qPrintable(r.lines.join('\n'));
     EXPECT_EQ(r.lines.at(0), top + kCsvOfThreeSheetsOk) << "files before subdirectories";
@@ -85,7 +51,7 @@ TEST(Batch, ArgumentsAndAMissingOffice)
     EXPECT_EQ(runBatch({"--source", dir.path(), "--out", dir.path(), "--kind", "pdf"}).status, 64);
     EXPECT_EQ(runBatch({"--source", dir.filePath("none"), "--out", dir.path()}).status, 64);
     EXPECT_EQ(runBatch({"--source", dir.path(), "--out", dir.path(), "--bogus", "1"}).status, 64);
-    const Result r =
+    const ProgramRun r =
         runBatch({"--source", dir.path(), "--out", dir.filePath("out"), "--office", dir.filePath("no-office")});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.trimmed(), QString("Can't Open Excel"));
@@ -100,28 +66,18 @@ TEST(Batch, OfficeKilledDuringTheRunIsReplacedAndTheRestConverts)
     for (int i = 0; i < files; ++i)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i, 2, 10, QLatin1Char('0')));
 
-    QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH),
-                  {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "xml"});
-    ASSERT_TRUE(process.waitForStarted());
-    QStringList lines;
-    auto readLines = [&] {
-        while (process.canReadLine())
-            lines << QString::fromUtf8(process.readLine()).trimmed();
-    };
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            readLines();
-            return lines.size() >= 3;
-        },
-        60000));
-    const QList<pid_t> offices = officeChildrenOf(process.processId());
+    RunningProgram batch(
+        batchCommand({"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "xml"}));
+    ASSERT_TRUE(batch.started());
+    ASSERT_TRUE(batch.waitForLines(3, 60000));
+    const QList<pid_t> offices = officeChildrenOf(batch.processId());
     ASSERT_EQ(offices.size(), 1);
     ::kill(offices.first(), SIGKILL);
 
-    ASSERT_TRUE(process.waitForFinished(120000));
-    readLines();
-    EXPECT_EQ(process.exitCode(), 0);
+    batch.finish(120000);
+    ASSERT_FALSE(batch.timedOut());
+    const QStringList &lines = batch.lines();
+    EXPECT_EQ(batch.status(), 0) << qPrintable(batch.err());
     ASSERT_EQ(lines.size(), files) << qPrintable(lines.join('\n'));
     const QStringList failed = QStringList(lines).filter(QRegularExpression("xlsx(?!OK$)"));
     EXPECT_LE(failed.size(), 1) << "at most the file in progress fails: " << qPrintable(failed.join('\n'));
@@ -138,21 +94,15 @@ TEST(Batch, KillingTheProgramTakesItsOfficeAlong)
     for (int i = 0; i < 8; ++i)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
 
-    QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH),
-                  {"--source", src, "--out", dir.filePath("out"), "--masks", "*.xlsx", "--kind", "xml"});
-    ASSERT_TRUE(process.waitForStarted());
-    QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            offices = officeChildrenOf(process.processId());
-            return !offices.isEmpty();
-        },
-        60000));
+    RunningProgram batch(
+        batchCommand({"--source", src, "--out", dir.filePath("out"), "--masks", "*.xlsx", "--kind", "xml"}));
+    ASSERT_TRUE(batch.started());
+    const QList<pid_t> offices = waitForOfficesOf(batch.processId());
+    ASSERT_FALSE(offices.isEmpty());
     // Killed once the office is at work: the first file's line is out.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return process.canReadLine(); }, 120000));
-    process.kill(); // SIGKILL: no clean-up code of the program runs
-    ASSERT_TRUE(process.waitForFinished(10000));
+    ASSERT_TRUE(batch.waitForLines(1, 120000));
+    batch.process().kill(); // SIGKILL: no clean-up code of the program runs
+    ASSERT_TRUE(batch.process().waitForFinished(10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(offices.first()); }, 10000))
         << "office " << offices.first() << " survived";
     EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
@@ -183,7 +133,7 @@ TEST(BatchOptionsForLargeRuns, KeptTreeSeparatesDirectoriesAndStillReportsARepla
     copyInput("types.xlsx", src + "/d/a.xlsx");
     copyInput("types.xls", src + "/d/e/a.xls");
 
-    const Result r =
+    const ProgramRun r =
         runBatch({"--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind", "html", "--keep-tree"});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(r.lines,
@@ -210,7 +160,7 @@ TEST(BatchOptionsForLargeRuns, JsonLinesGiveEveryFileItsObjectAndTheCountLast)
     const QByteArray raw = QFile::encodeName(src) + "/caf\xe9.xls";
     ASSERT_EQ(::rename(QFile::encodeName(copyInput("types.xls", src + "/tmp.xls")).constData(), raw.constData()), 0);
 
-    const Result r = runBatch({"--source", src, "--out", out, "--kind", "csv", "--log-format", "jsonl"});
+    const ProgramRun r = runBatch({"--source", src, "--out", out, "--kind", "csv", "--log-format", "jsonl"});
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     const QList<QJsonObject> objects = jsonLines(r.lines);
     ASSERT_EQ(objects.size(), 5) << qPrintable(r.lines.join('\n'));
@@ -251,7 +201,7 @@ TEST(BatchOptionsForLargeRuns, CsvOfEverySheetOrOfTheFirstWithTheNote)
     const QString src = dir.filePath("src"), out = dir.filePath("out");
     const QString book = copyInput("types.xls", src + "/types.xls");
 
-    const Result all = runBatch({"--source", src, "--out", out, "--kind", "csv", "--csv-sheets", "all"});
+    const ProgramRun all = runBatch({"--source", src, "--out", out, "--kind", "csv", "--csv-sheets", "all"});
     EXPECT_EQ(all.status, 0) << qPrintable(all.err);
     EXPECT_EQ(all.lines, QStringList({book + "OK"}));
     const QList<QStringList> values = readCsv(out + "/types.Values.csv");
@@ -268,7 +218,7 @@ TEST(BatchOptionsForLargeRuns, CsvOfEverySheetOrOfTheFirstWithTheNote)
     EXPECT_EQ(raw.readLine(), "\"Item\",\"Qty\",\"Price\",\"Total\",\"Date\",\"Paid\"\n")
         << "one sheet is written as the whole workbook's first sheet was: text quoted";
 
-    const Result first = runBatch({"--source", src, "--out", out, "--kind", "csv"});
+    const ProgramRun first = runBatch({"--source", src, "--out", out, "--kind", "csv"});
     EXPECT_EQ(first.lines, QStringList({book + kCsvOfThreeSheetsOk}));
     EXPECT_EQ(readCsv(out + "/types.csv"), values);
     QStringList names = QDir(out).entryList(QDir::Files | QDir::Hidden);
@@ -289,8 +239,8 @@ TEST(BatchOptionsForLargeRuns, SeveralOfficesGiveTheJsonLinesAndKeptTreeOfOne)
     // The outputs named relative to their run's --out, the time left out.
     const auto run = [&](const QString &jobs, QStringList *tree) {
         const QString out = dir.filePath("out" + jobs);
-        const Result r = runBatch({"--jobs", jobs, "--source", src, "--out", out, "--masks", "*.xls,*.xlsx", "--kind",
-                                   "csv", "--csv-sheets", "all", "--keep-tree", "--log-format", "jsonl"});
+        const ProgramRun r = runBatch({"--jobs", jobs, "--source", src, "--out", out, "--masks", "*.xls,*.xlsx",
+                                       "--kind", "csv", "--csv-sheets", "all", "--keep-tree", "--log-format", "jsonl"});
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         QList<QJsonObject> objects = jsonLines(r.lines);
         for (QJsonObject &object : objects) {

@@ -6,6 +6,7 @@
 
 #include "app/ConversionRun.h"
 #include "app/WorkbookConverter.h"
+#include "common/ScratchMount.h"
 #include "common/TestSupport.h"
 #include "platform/office/OfficeBridge.h"
 
@@ -23,94 +24,38 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace officetest;
+using testsupport::ProgramRun;
+using testsupport::RunningProgram;
+using testsupport::ScratchMount;
+
+using testsupport::everythingIn;
+using testsupport::fileBytes;
 
 namespace {
 
-struct Batch
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
-Batch runBatch(const QStringList &arguments, const QStringList &prefix = {})
-{
-    QProcess process;
-    const QStringList command = prefix + QStringList{QStringLiteral(TABULON_BATCH)} + arguments;
-    process.start(command.first(), command.mid(1));
-    process.waitForFinished(180000);
-    Batch r;
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
-}
-
-QString copyInput(const QString &name, const QString &target)
-{
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    EXPECT_TRUE(QFile::copy(input(name), target)) << qPrintable(target);
-    return target;
-}
-
-using testsupport::everythingIn;
-
-using testsupport::fileBytes;
-
-QString countLine(const Batch &r)
+QString countLine(const ProgramRun &r)
 {
     return r.err.split('\n', Qt::SkipEmptyParts).value(0);
 }
-
-// A tmpfs of a few hundred kilobytes, mounted for one test.
-class SmallDisk
-{
-public:
-    explicit SmallDisk(const QString &path) : m_path(path)
-    {
-        if (::geteuid() != 0) {
-            m_why = "mounting a small tmpfs needs root";
-            return;
-        }
-        QDir().mkpath(path);
-        if (::mount("tmpfs", QFile::encodeName(path), "tmpfs", 0, "size=256k") != 0)
-            m_why = QString("mount of a tmpfs failed: %1").arg(strerror(errno));
-        else
-            m_mounted = true;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_path), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString whyNot() const { return m_why; }
-
-private:
-    QString m_path;
-    QString m_why;
-    bool m_mounted = false;
-};
 
 } // namespace
 
 TEST(HostileTree, AFullDiskFailsTheFileWithTheReasonAndLeavesNoPart)
 {
     QTemporaryDir dir;
-    SmallDisk disk(dir.filePath("disk"));
+    ScratchMount disk(256 << 10);
     if (!disk.mounted())
         GTEST_SKIP() << qPrintable(disk.whyNot());
-    const QString src = dir.filePath("src"), out = dir.filePath("disk/out");
+    const QString src = dir.filePath("src"), out = disk.path() + "/out";
     const QString big = copyInput("long.xlsx", src + "/big.xlsx");
     const QString small = copyInput("types.xls", src + "/small.xlsx");
     for (const char *kind : {"html", "csv"}) {
         const QString ext = kind == QString("html") ? "htm" : kind;
-        const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", kind});
+        const ProgramRun r = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", kind});
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         const QString ok = kind == QString("csv") ? kCsvOfThreeSheetsOk : "OK";
         EXPECT_EQ(r.lines, QStringList({big + "cannot save " + out + "/big." + ext + ": disk full", small + ok}))
@@ -136,7 +81,7 @@ TEST(HostileTree, CollisionsAndLinksAtOutputPaths)
     victimFile.close();
     ASSERT_EQ(::symlink(QFile::encodeName(victim), QFile::encodeName(out + "/types.csv")), 0);
 
-    const Batch r = runBatch({"--source", src, "--out", out, "--masks", "*.xls, *.xlsx", "--kind", "csv"});
+    const ProgramRun r = runBatch({"--source", src, "--out", out, "--masks", "*.xls, *.xlsx", "--kind", "csv"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.lines,
               QStringList({first + kCsvOfThreeSheetsOk, second + "OK (replaced the output of " + first
@@ -154,12 +99,12 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
     // Output directory = source directory: the CSV workbook's output is itself.
     const QString src = dir.filePath("src");
     const QString book = copyInput("types.xls", src + "/book.xls");
-    const Batch made = runBatch({"--source", src, "--out", src, "--kind", "csv"});
+    const ProgramRun made = runBatch({"--source", src, "--out", src, "--kind", "csv"});
     ASSERT_EQ(made.lines, QStringList({book + kCsvOfThreeSheetsOk}));
     QFile::remove(book);
     const QString csv = src + "/book.csv";
     const QByteArray before = fileBytes(csv);
-    const Batch same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
+    const ProgramRun same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
     EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv
                                        + " is this workbook itself, which is left as it is"}));
     EXPECT_EQ(countLine(same), "1 files: 0 converted, 1 failed, 0 replaced");
@@ -170,7 +115,7 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
     const QString tree = dir.filePath("tree");
     const QString a = copyInput("types.xls", tree + "/a.xls");
     const QString b = copyInput("types.ods", tree + "/z/b.ods");
-    const Batch below = runBatch({"--source", tree, "--out", tree + "/out", "--masks", "*", "--kind", "html"});
+    const ProgramRun below = runBatch({"--source", tree, "--out", tree + "/out", "--masks", "*", "--kind", "html"});
     EXPECT_EQ(below.lines, QStringList({a + "OK", b + "OK"}));
     EXPECT_EQ(everythingIn(tree + "/out"), QStringList({"a.htm", "b.htm"}));
 }
@@ -196,8 +141,9 @@ TEST(HostileTree, UnreadableEntriesAsAnUnprivilegedUser)
     QDir().mkpath(out);
     ASSERT_EQ(::chown(QFile::encodeName(out), 65534, 65534), 0);
 
-    const Batch r = runBatch({"--source", src, "--out", out, "--kind", "csv"},
-                             {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    const QStringList asNobody = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    const ProgramRun r =
+        testsupport::runProgram(asNobody + batchCommand({"--source", src, "--out", out, "--kind", "csv"}));
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(r.lines, QStringList({open + kCsvOfThreeSheetsOk, secret + "Can't open the workbook: permission denied",
                                     src + "/closed" + "Can't enter the directory: permission denied",
@@ -235,7 +181,7 @@ TEST(HostileTree, NamesPathsAndFilesThatAreNoWorkbooks)
     QFile::copy(input("types.xls"), "lost.xls");
     QDir::setCurrent(saved);
 
-    const Batch r = runBatch({"--source", src, "--out", out, "--kind", "csv"});
+    const ProgramRun r = runBatch({"--source", src, "--out", out, "--kind", "csv"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.lines,
               QStringList({
@@ -258,22 +204,22 @@ TEST(HostileTree, AnOfficeKilledInAStoreLeavesNothingAndTheNextRunConvertsEveryt
     for (int i = 0; i < files; ++i)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
 
-    QProcess process;
-    process.start(QStringLiteral(TABULON_BATCH),
-                  {"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
-    ASSERT_TRUE(process.waitForStarted());
+    RunningProgram batch(
+        batchCommand({"--jobs", "1", "--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"}));
+    ASSERT_TRUE(batch.started());
     // A store is under way when the private folder holds something.
     auto storing = [&] {
         const QStringList all = everythingIn(out);
         return !all.filter(QRegularExpression("^\\.tabulon-tmp-[^/]+/")).isEmpty();
     };
     ASSERT_TRUE(QTest::qWaitFor(storing, 90000));
-    const QList<pid_t> offices = officeChildrenOf(process.processId());
+    const QList<pid_t> offices = officeChildrenOf(batch.processId());
     ASSERT_EQ(offices.size(), 1);
     for (pid_t office : offices)
         ::kill(office, SIGKILL);
-    ASSERT_TRUE(process.waitForFinished(180000));
-    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    batch.finish(180000);
+    ASSERT_FALSE(batch.timedOut());
+    const QStringList lines = batch.lines();
     ASSERT_EQ(lines.size(), files);
     const QStringList failed = lines.filter(QRegularExpression("xlsx(?!OK$)"));
     ASSERT_EQ(failed.size(), 1) << qPrintable(lines.join('\n'));
@@ -288,7 +234,7 @@ TEST(HostileTree, AnOfficeKilledInAStoreLeavesNothingAndTheNextRunConvertsEveryt
 
     // A lock file that an older version left beside the output does not matter either.
     QFile(out + "/.~lock." + killedName + "#").open(QIODevice::WriteOnly);
-    const Batch again = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
+    const ProgramRun again = runBatch({"--source", src, "--out", out, "--masks", "*.xlsx", "--kind", "html"});
     EXPECT_EQ(again.lines.filter(QRegularExpression("xlsxOK$")).size(), files) << qPrintable(again.lines.join('\n'));
     QStringList withLock = QStringList(expected) << ".~lock." + killedName + "#";
     withLock.sort();
@@ -301,7 +247,7 @@ TEST(HostileTree, AnOutputDirectoryThatCannotBeMadeEndsWithStatusOneBeforeTheOff
     QFile(dir.filePath("plain")).open(QIODevice::WriteOnly);
     copyInput("types.xls", dir.filePath("src/a.xls"));
     const QString out = dir.filePath("plain/out");
-    const Batch r = runBatch({"--source", dir.filePath("src"), "--out", out});
+    const ProgramRun r = runBatch({"--source", dir.filePath("src"), "--out", out});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.lines.isEmpty());
     EXPECT_EQ(r.err.trimmed(), "tabulon-batch: cannot make the output directory " + out + ": " + strerror(ENOTDIR));

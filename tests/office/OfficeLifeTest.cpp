@@ -2,6 +2,8 @@
 // end the program, leftovers of killed runs, and the reused profile.
 #include "OfficeTestSupport.h"
 
+#include "common/TestSupport.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -16,6 +18,8 @@
 #include <unistd.h>
 
 using namespace officetest;
+using testsupport::ProgramRun;
+using testsupport::RunningProgram;
 
 namespace {
 
@@ -50,59 +54,10 @@ struct Sandbox
     }
 };
 
-QString copyInput(const QString &name, const QString &target)
-{
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::remove(target);
-    QFile::copy(input(name), target);
-    return target;
-}
-
-struct Result
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
 QStringList batchArguments(const QString &src, const QString &out, const QString &masks, const QString &kind)
 {
     // One office: these cases are about what a run does with its office.
     return {"--jobs", "1", "--source", src, "--out", out, "--masks", masks, "--kind", kind};
-}
-
-Result runBatch(const QStringList &arguments, const QProcessEnvironment &env)
-{
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TABULON_BATCH), arguments);
-    process.waitForFinished(150000);
-    Result r;
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
-}
-
-bool processGone(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
-}
-
-QList<pid_t> officesOf(qint64 parent)
-{
-    QList<pid_t> found;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray s = stat.readAll();
-        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-        if (s.contains("(soffice.bin)") && fields.size() > 1 && fields.at(1).toLongLong() == parent)
-            found << entry.toInt();
-    }
-    return found;
 }
 
 // Whether the process has a handler of its own for this signal.
@@ -174,7 +129,7 @@ TEST(OfficeLife, NonAsciiPathsConvertWithAnyLocale)
     for (const auto &[name, locale] : locales) {
         SCOPED_TRACE(qPrintable(name));
         const QString out = box.root.filePath(QStringLiteral("Ausgabe ü %1").arg(++round));
-        const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment(locale));
+        const ProgramRun r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment(locale));
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         EXPECT_EQ(r.lines, QStringList{workbook + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
         EXPECT_EQ(entriesOf(out), QStringList{"Größe été.csv"});
@@ -188,17 +143,11 @@ TEST(OfficeLife, TheOfficeGetsAUtf8CharacterTypeAndAPrivateTemporaryFolder)
     const QString src = box.root.filePath("src");
     for (int i = 0; i < 6; ++i)
         copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i));
-    QProcess process;
-    process.setProcessEnvironment(box.environment({{"LANG", "xx_YY.UTF-8"}}));
-    process.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("out"), "*.xlsx", "xml"));
-    ASSERT_TRUE(process.waitForStarted());
-    QList<pid_t> offices;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            offices = officesOf(process.processId());
-            return !offices.isEmpty();
-        },
-        60000));
+    RunningProgram batch(batchCommand(batchArguments(src, box.root.filePath("out"), "*.xlsx", "xml")),
+                         box.environment({{"LANG", "xx_YY.UTF-8"}}));
+    ASSERT_TRUE(batch.started());
+    const QList<pid_t> offices = waitForOfficesOf(batch.processId());
+    ASSERT_FALSE(offices.isEmpty());
     const QList<QByteArray> env = environmentOf(offices.first());
     EXPECT_TRUE(env.contains("LC_CTYPE=C.UTF-8"));
     EXPECT_TRUE(env.contains("LANG=xx_YY.UTF-8")) << "only the character type changes";
@@ -208,13 +157,15 @@ TEST(OfficeLife, TheOfficeGetsAUtf8CharacterTypeAndAPrivateTemporaryFolder)
             tmpdir = e.mid(7);
     }
     EXPECT_TRUE(tmpdir.startsWith(
-        QFile::encodeName(box.temp() + "/tabulon-office-" + QString::number(process.processId()) + "-")))
+        QFile::encodeName(box.temp() + "/tabulon-office-" + QString::number(batch.processId()) + "-")))
         << tmpdir.constData();
     EXPECT_TRUE(commandLineOf(offices.first()).contains(QFile::encodeName(box.profiles() + "/0/profile")));
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 0);
+    const qint64 pid = batch.processId();
+    batch.finish(120000);
+    ASSERT_FALSE(batch.timedOut());
+    EXPECT_EQ(batch.status(), 0) << qPrintable(batch.err());
     EXPECT_EQ(entriesOf(box.temp()), QStringList()) << "the private folder goes with the office";
-    EXPECT_EQ(pipesOf(process.processId()), QStringList());
+    EXPECT_EQ(pipesOf(pid), QStringList());
 }
 
 TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
@@ -227,32 +178,22 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
         for (int i = 0; i < files; ++i)
             copyInput("long.xlsx", QStringLiteral("%1/f%2.xlsx").arg(src).arg(i, 2, 10, QLatin1Char('0')));
 
-        QProcess process;
-        process.setProcessEnvironment(box.environment());
-        process.start(QStringLiteral(TABULON_BATCH), batchArguments(src, out, "*.xlsx", "xml"));
-        ASSERT_TRUE(process.waitForStarted());
-        QStringList lines;
-        auto readLines = [&] {
-            while (process.canReadLine())
-                lines << QString::fromUtf8(process.readLine()).trimmed();
-        };
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                readLines();
-                return lines.size() >= 2;
-            },
-            90000));
-        const QList<pid_t> offices = officesOf(process.processId());
+        RunningProgram batch(batchCommand(batchArguments(src, out, "*.xlsx", "xml")), box.environment());
+        ASSERT_TRUE(batch.started());
+        ASSERT_TRUE(batch.waitForLines(2, 90000));
+        const QList<pid_t> offices = officeChildrenOf(batch.processId());
         ASSERT_EQ(offices.size(), 1);
-        ::kill(pid_t(process.processId()), number);
+        const qint64 pid = batch.processId();
+        ::kill(pid_t(pid), number);
 
-        ASSERT_TRUE(process.waitForFinished(30000));
-        readLines();
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "the program cleans up and exits itself";
-        EXPECT_EQ(process.exitCode(), 128 + number);
+        const bool exited = batch.finish(30000);
+        ASSERT_FALSE(batch.timedOut());
+        EXPECT_TRUE(exited) << "the program cleans up and exits itself";
+        EXPECT_EQ(batch.status(), 128 + number);
         EXPECT_TRUE(processGone(offices.first())) << "office " << offices.first() << " survived";
         EXPECT_EQ(entriesOf(box.temp()), QStringList()) << "no private folder is left in TMPDIR";
-        EXPECT_EQ(pipesOf(process.processId()), QStringList());
+        EXPECT_EQ(pipesOf(pid), QStringList());
+        const QStringList &lines = batch.lines();
         EXPECT_LT(lines.size(), files) << "the run stopped instead of going on";
         ASSERT_FALSE(lines.isEmpty());
         if (!lines.last().endsWith("OK")) {
@@ -263,7 +204,7 @@ TEST(OfficeLife, EndingSignalsStopTheRunEndTheOfficeAndLeaveNothing)
         }
         for (const QString &line : lines.mid(0, lines.size() - 1))
             EXPECT_TRUE(line.endsWith("OK")) << qPrintable(line);
-        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QString err = batch.err();
         EXPECT_TRUE(err.contains(QStringLiteral("stopped by signal %1").arg(number))) << qPrintable(err);
         const QStringList written = entriesOf(out);
         for (const QString &name : written)
@@ -297,7 +238,7 @@ TEST(OfficeLife, LeftoversOfEndedRunsGoAtTheNextStartThoseOfLiveOnesStay)
 
     const QString src = box.root.filePath("src");
     copyInput("types.xls", src + "/a.xls");
-    const Result r = runBatch(batchArguments(src, box.root.filePath("out"), "*.xls", "csv"), box.environment());
+    const ProgramRun r = runBatch(batchArguments(src, box.root.filePath("out"), "*.xls", "csv"), box.environment());
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk});
     EXPECT_FALSE(QFileInfo::exists(staleTemp));
@@ -324,7 +265,8 @@ TEST(OfficeLife, TheProfileIsKeptInTheCacheAndReusedAndTheUsersOwnIsUntouched)
 
     const QString src = box.root.filePath("src");
     copyInput("types.xls", src + "/a.xls");
-    const Result first = runBatch(batchArguments(src, box.root.filePath("out1"), "*.xls", "csv"), box.environment());
+    const ProgramRun first =
+        runBatch(batchArguments(src, box.root.filePath("out1"), "*.xls", "csv"), box.environment());
     EXPECT_EQ(first.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(first.err);
     const QString profile = box.profiles() + "/0/profile";
     ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
@@ -332,7 +274,8 @@ TEST(OfficeLife, TheProfileIsKeptInTheCacheAndReusedAndTheUsersOwnIsUntouched)
     ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
     marker.close();
 
-    const Result second = runBatch(batchArguments(src, box.root.filePath("out2"), "*.xls", "csv"), box.environment());
+    const ProgramRun second =
+        runBatch(batchArguments(src, box.root.filePath("out2"), "*.xls", "csv"), box.environment());
     EXPECT_EQ(second.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(second.err);
     EXPECT_TRUE(marker.exists()) << "the second run reused the profile instead of making one";
     EXPECT_EQ(entriesOf(box.profiles()), QStringList{"0"});
@@ -355,7 +298,7 @@ TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
     QList<pid_t> officeA, officeB;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            officeA = officesOf(a.processId());
+            officeA = officeChildrenOf(a.processId());
             return !officeA.isEmpty();
         },
         60000));
@@ -363,7 +306,7 @@ TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
     ASSERT_TRUE(b.waitForStarted());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            officeB = officesOf(b.processId());
+            officeB = officeChildrenOf(b.processId());
             return !officeB.isEmpty();
         },
         60000));
@@ -389,41 +332,31 @@ TEST(OfficeLife, ADamagedCachedProfileIsReplacedAndTheRunConverts)
     const QString src = box.root.filePath("src");
     copyInput("types.xls", src + "/a.xls");
     const QString profile = box.profiles() + "/0/profile";
-    const Result made = runBatch(batchArguments(src, box.root.filePath("out0"), "*.xls", "csv"), box.environment());
+    const ProgramRun made = runBatch(batchArguments(src, box.root.filePath("out0"), "*.xls", "csv"), box.environment());
     ASSERT_EQ(made.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(made.err);
     ASSERT_TRUE(QFileInfo(profile + "/user/registrymodifications.xcu").isFile());
 
+    const auto replaceByFile = [&](const QString &folder) {
+        QDir(profile + "/" + folder).removeRecursively();
+        testsupport::writeFile(profile, folder, "x");
+    };
     const QList<QPair<const char *, std::function<void()>>> damages = {
         {"truncated settings", [&] { QFile::resize(profile + "/user/registrymodifications.xcu", 100); }},
         {"garbage settings",
          [&] {
-             QFile f(profile + "/user/registrymodifications.xcu");
-             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-             f.write("\x01\x02 this is not a settings file");
+             testsupport::writeFile(profile, "user/registrymodifications.xcu", "\x01\x02 this is not a settings file");
          }},
-        {"user folder replaced by a file",
-         [&] {
-             QDir(profile + "/user").removeRecursively();
-             QFile f(profile + "/user");
-             f.open(QIODevice::WriteOnly);
-             f.write("x");
-         }},
+        {"user folder replaced by a file", [&] { replaceByFile("user"); }},
         // Passes every check made before the start; the office itself
         // aborts on it, and only a new profile gets it going again.
-        {"extensions folder replaced by a file",
-         [&] {
-             QDir(profile + "/user/extensions").removeRecursively();
-             QFile f(profile + "/user/extensions");
-             f.open(QIODevice::WriteOnly);
-             f.write("x");
-         }},
+        {"extensions folder replaced by a file", [&] { replaceByFile("user/extensions"); }},
     };
     int round = 0;
     for (const auto &[what, damage] : damages) {
         SCOPED_TRACE(what);
         damage();
         const QString out = box.root.filePath(QStringLiteral("out%1").arg(++round));
-        const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment());
+        const ProgramRun r = runBatch(batchArguments(src, out, "*.xls", "csv"), box.environment());
         EXPECT_EQ(r.status, 0) << qPrintable(r.err);
         EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
         EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);
@@ -466,7 +399,7 @@ TEST(OfficeLife, ACacheThatCannotBeWrittenStillConvertsOnAProfileOfItsOwn)
     const QString src = box.root.filePath("src"), out = box.root.filePath("out");
     copyInput("types.xls", src + "/a.xls");
 
-    const Result r = runBatch(batchArguments(src, out, "*.xls", "csv"), env);
+    const ProgramRun r = runBatch(batchArguments(src, out, "*.xls", "csv"), env);
     EXPECT_EQ(r.status, 0) << qPrintable(r.err);
     EXPECT_EQ(r.lines, QStringList{src + "/a.xls" + kCsvOfThreeSheetsOk}) << qPrintable(r.err);
     EXPECT_EQ(readCsv(out + "/a.csv").size(), 5);

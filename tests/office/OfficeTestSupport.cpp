@@ -2,9 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextDocument>
 #include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -18,6 +22,24 @@ QString inputsDir()
 QString input(const QString &name)
 {
     return QDir(inputsDir()).filePath(name);
+}
+
+QString copyInput(const QString &name, const QString &target)
+{
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile::remove(target);
+    EXPECT_TRUE(QFile::copy(input(name), target)) << qPrintable(target);
+    return target;
+}
+
+QStringList batchCommand(const QStringList &arguments)
+{
+    return QStringList{QStringLiteral(TABULON_BATCH)} + arguments;
+}
+
+testsupport::ProgramRun runBatch(const QStringList &arguments, const QProcessEnvironment &env)
+{
+    return testsupport::runProgram(batchCommand(arguments), env);
 }
 
 namespace {
@@ -57,6 +79,24 @@ QList<pid_t> officeChildrenOf(qint64 parent)
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
         return fields.size() > 1 && fields.at(1).toLongLong() == parent;
     });
+}
+
+QList<pid_t> waitForOfficesOf(qint64 parent, int ms)
+{
+    QList<pid_t> offices;
+    const bool found = QTest::qWaitFor(
+        [&] {
+            offices = officeChildrenOf(parent);
+            return !offices.isEmpty();
+        },
+        ms);
+    return found ? offices : QList<pid_t>();
+}
+
+bool processGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
 }
 
 QList<pid_t> officeProcessesMatching(const QString &text)

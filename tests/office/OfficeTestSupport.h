@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ChildProgram.h"
+
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -14,6 +16,16 @@ namespace officetest {
 // types.xlsx, types.ods, long.xlsx, locked.ods, locked.xls, locked.xlsx).
 QString inputsDir();
 QString input(const QString &name);
+// Copies the input workbook name to target (replacing a file there), making
+// its folders; answers target. A copy that fails fails the case.
+QString copyInput(const QString &name, const QString &target);
+
+// tabulon-batch with these arguments, as a command for testsupport's
+// RunningProgram or runProgram.
+QStringList batchCommand(const QStringList &arguments);
+// Runs tabulon-batch to its end.
+testsupport::ProgramRun runBatch(const QStringList &arguments,
+                                 const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 // What follows the path in the line of a CSV made of one of the three-sheet
 // inputs (types.xls, types.xlsx, types.ods).
@@ -23,6 +35,11 @@ inline const char *const kCsvOfThreeSheetsOk = "OK (the CSV holds only the first
 QList<pid_t> officeChildren();
 // Office processes that are children of the process parent.
 QList<pid_t> officeChildrenOf(qint64 parent);
+// Processes events until parent has an office child, for up to ms; answers
+// its offices, none when there was none in time.
+QList<pid_t> waitForOfficesOf(qint64 parent, int ms = 60000);
+// Whether the process has ended (gone, or a zombie).
+bool processGone(pid_t pid);
 // Office processes whose command line names the given profile or pipe text.
 QList<pid_t> officeProcessesMatching(const QString &text);
 

@@ -1,5 +1,7 @@
 #include "OfficeTestSupport.h"
 
+#include "common/TestSupport.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -16,22 +18,11 @@
 #include <csignal>
 
 using namespace officetest;
+using testsupport::ProgramRun;
+using testsupport::RunningProgram;
+using testsupport::writeFile;
 
 namespace {
-
-void copyInput(const QString &name, const QString &target)
-{
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    ASSERT_TRUE(QFile::copy(input(name), target)) << qPrintable(target);
-}
-
-void writeBytes(const QString &target, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile file(target);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
 
 // A tree with `plain` ordinary workbooks spread over three levels, two that
 // take the names of earlier ones (e/f0.xls after f0.xls, e/f1.xlsx after
@@ -45,8 +36,8 @@ void makeTree(const QString &src, int plain)
     }
     copyInput("types.xlsx", src + "/e/f0.xls");
     copyInput("types.xlsx", src + "/e/f1.xlsx");
-    writeBytes(src + "/d/garbage.xls", QByteArray(3000, '\x07'));
-    writeBytes(src + "/d/e/empty.xls", {});
+    writeFile(src, "d/garbage.xls", QByteArray(3000, '\x07'));
+    writeFile(src, "d/e/empty.xls", {});
     copyInput("locked.xls", src + "/e/locked.xls");
 }
 
@@ -61,54 +52,6 @@ QMap<QString, QByteArray> contents(const QString &dir)
         files.insert(QDir(dir).relativeFilePath(file.fileName()), file.readAll());
     }
     return files;
-}
-
-class Batch
-{
-public:
-    explicit Batch(const QStringList &arguments,
-                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
-    {
-        m_process.setProcessEnvironment(env);
-        m_process.start(QStringLiteral(TABULON_BATCH), arguments);
-    }
-
-    QProcess &process() { return m_process; }
-    // Lines printed so far.
-    const QStringList &lines()
-    {
-        while (m_process.canReadLine())
-            m_lines << QString::fromUtf8(m_process.readLine()).chopped(1);
-        return m_lines;
-    }
-    bool finish()
-    {
-        const bool finished = m_process.waitForFinished(180000);
-        lines();
-        m_err = QString::fromUtf8(m_process.readAllStandardError());
-        return finished && m_process.exitStatus() == QProcess::NormalExit;
-    }
-    int status() const { return m_process.exitCode(); }
-    QString err() const { return m_err; }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
-    QString m_err;
-};
-
-struct Finished
-{
-    int status = -1;
-    QStringList lines;
-    QString err;
-};
-
-Finished runBatch(const QStringList &arguments)
-{
-    Batch batch(arguments);
-    const bool ok = batch.finish();
-    return {ok ? batch.status() : -1, batch.lines(), batch.err()};
 }
 
 QString profileOf(pid_t office)
@@ -152,7 +95,7 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     makeTree(src, 90);
     const QStringList common{"--source", src, "--masks", "*.xls,*.xlsx", "--kind", "csv"};
 
-    const Finished one = runBatch(common + QStringList{"--jobs", "1", "--out", dir.filePath("one")});
+    const ProgramRun one = runBatch(common + QStringList{"--jobs", "1", "--out", dir.filePath("one")});
     ASSERT_EQ(one.status, 0) << qPrintable(one.err);
     ASSERT_EQ(one.lines.size(), 95) << qPrintable(one.lines.join('\n'));
     const auto hasLineStarting = [&one](const QString &start) {
@@ -163,7 +106,7 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     EXPECT_TRUE(hasLineStarting(src + "/e/f1.xlsxOK (replaced the output of " + src + "/d/f1.xls)"));
     EXPECT_EQ(one.lines.filter(QRegularExpression("xlsx?OK")).size(), 92);
 
-    const Finished three = runBatch(common + QStringList{"--jobs", "3", "--out", dir.filePath("three")});
+    const ProgramRun three = runBatch(common + QStringList{"--jobs", "3", "--out", dir.filePath("three")});
     EXPECT_EQ(three.status, 0) << qPrintable(three.err);
     EXPECT_EQ(three.lines, one.lines);
     EXPECT_EQ(three.err, one.err) << "the same count line";
@@ -172,11 +115,11 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     EXPECT_TRUE(contents(dir.filePath("three")) == expected) << "the same outputs, byte for byte";
 
     // Two offices; one is killed while both convert.
-    Batch killed(common + QStringList{"--jobs", "2", "--out", dir.filePath("killed")});
+    RunningProgram killed(batchCommand(common + QStringList{"--jobs", "2", "--out", dir.filePath("killed")}));
     QList<pid_t> offices;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            offices = officeChildrenOf(killed.process().processId());
+            offices = officeChildrenOf(killed.processId());
             return offices.size() == 2 && killed.lines().size() >= 4;
         },
         90000))
@@ -216,7 +159,8 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
     }
     for (const QString &name : afterKill.keys())
         EXPECT_TRUE(expected.contains(name)) << "nothing else is left: " << qPrintable(name);
-    EXPECT_TRUE(officeChildrenOf(killed.process().processId()).isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(offices.first()); }, 5000))
+        << "the office that was not killed ended with the run";
 }
 
 TEST(ParallelBatch, TwoRunsAtOnceWithTwoJobsEachUseFourProfiles)
@@ -230,13 +174,14 @@ TEST(ParallelBatch, TwoRunsAtOnceWithTwoJobsEachUseFourProfiles)
         copyInput("types.xls", QStringLiteral("%1/a/f%2.xls").arg(dir.path()).arg(i));
         copyInput("types.xls", QStringLiteral("%1/b/f%2.xls").arg(dir.path()).arg(i));
     }
-    Batch first({"--jobs", "2", "--source", dir.filePath("a"), "--out", dir.filePath("out-a")}, env);
-    Batch second({"--jobs", "2", "--source", dir.filePath("b"), "--out", dir.filePath("out-b")}, env);
+    RunningProgram first(batchCommand({"--jobs", "2", "--source", dir.filePath("a"), "--out", dir.filePath("out-a")}),
+                         env);
+    RunningProgram second(batchCommand({"--jobs", "2", "--source", dir.filePath("b"), "--out", dir.filePath("out-b")}),
+                          env);
     QStringList profiles;
     const bool fourAtOnce = QTest::qWaitFor(
         [&] {
-            const QList<pid_t> offices =
-                officeChildrenOf(first.process().processId()) + officeChildrenOf(second.process().processId());
+            const QList<pid_t> offices = officeChildrenOf(first.processId()) + officeChildrenOf(second.processId());
             profiles.clear();
             for (pid_t office : offices)
                 profiles << profileOf(office);
@@ -260,22 +205,22 @@ TEST(ParallelBatch, AnEndingSignalEndsEveryOfficeAndLeavesNothing)
     env.insert("TMPDIR", dir.filePath("tmp"));
     for (int i = 0; i < 60; ++i)
         copyInput("types.xls", QStringLiteral("%1/src/f%2.xls").arg(dir.path()).arg(i));
-    Batch batch({"--jobs", "2", "--source", dir.filePath("src"), "--out", dir.filePath("out")}, env);
+    RunningProgram batch(batchCommand({"--jobs", "2", "--source", dir.filePath("src"), "--out", dir.filePath("out")}),
+                         env);
     QList<pid_t> offices;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            offices = officeChildrenOf(batch.process().processId());
+            offices = officeChildrenOf(batch.processId());
             return offices.size() == 2 && !batch.lines().isEmpty();
         },
         90000));
-    ::kill(pid_t(batch.process().processId()), SIGTERM);
+    ::kill(pid_t(batch.processId()), SIGTERM);
     ASSERT_TRUE(batch.finish());
     EXPECT_EQ(batch.status(), 128 + SIGTERM) << qPrintable(batch.err());
     EXPECT_LT(batch.lines().size(), 60) << "the run stopped";
     EXPECT_TRUE(officeProcessesMatching(dir.path()).isEmpty());
     for (pid_t office : offices)
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return !officeChildrenOf(batch.process().processId()).contains(office); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return processGone(office); }, 5000)) << "office " << office << " survived";
     EXPECT_EQ(QDir(dir.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList())
         << "no private folder of either office is left";
@@ -292,12 +237,14 @@ TEST(ParallelBatch, TwoShardsCoverEveryFileExactlyOnce)
     const QString src = dir.filePath("src");
     makeTree(src, 24);
     const QStringList common{"--source", src, "--masks", "*.xls,*.xlsx", "--kind", "csv"};
-    const Finished all = runBatch(common + QStringList{"--out", dir.filePath("all"), "--jobs", "1"});
+    const ProgramRun all = runBatch(common + QStringList{"--out", dir.filePath("all"), "--jobs", "1"});
     ASSERT_EQ(all.status, 0) << qPrintable(all.err);
     ASSERT_EQ(all.lines.size(), 29);
 
-    Batch first(common + QStringList{"--out", dir.filePath("s1"), "--shard", "1/2", "--jobs", "1"});
-    Batch second(common + QStringList{"--out", dir.filePath("s2"), "--shard", "2/2", "--jobs", "2"});
+    RunningProgram first(
+        batchCommand(common + QStringList{"--out", dir.filePath("s1"), "--shard", "1/2", "--jobs", "1"}));
+    RunningProgram second(
+        batchCommand(common + QStringList{"--out", dir.filePath("s2"), "--shard", "2/2", "--jobs", "2"}));
     ASSERT_TRUE(first.finish() && second.finish());
     EXPECT_EQ(first.status(), 0) << qPrintable(first.err());
     EXPECT_EQ(second.status(), 0) << qPrintable(second.err());
@@ -324,9 +271,9 @@ TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntri
     copyInput("types.xls", src + "/sub/b.xls");
     copyInput("types.xlsx", dir.filePath("elsewhere/a.xlsx"));
     const QByteArray list = "sub/b.xls\n" + dir.filePath("elsewhere/a.xlsx").toUtf8() + "\n\nsub/missing.xls\nsub\r\n";
-    writeBytes(dir.filePath("list.txt"), list);
+    writeFile(dir.path(), "list.txt", list);
 
-    const Finished fromFile = runBatch(
+    const ProgramRun fromFile = runBatch(
         {"--source", src, "--out", dir.filePath("o1"), "--kind", "csv", "--files-from", dir.filePath("list.txt")});
     EXPECT_EQ(fromFile.status, 0) << qPrintable(fromFile.err);
     ASSERT_EQ(fromFile.lines.size(), 4) << qPrintable(fromFile.lines.join('\n'));
@@ -354,7 +301,7 @@ TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntri
     EXPECT_EQ(lines, fromFile.lines);
     EXPECT_TRUE(contents(dir.filePath("o2")) == contents(dir.filePath("o1")));
 
-    const Finished noList = runBatch({"--out", dir.filePath("o3"), "--files-from", dir.filePath("no-list")});
+    const ProgramRun noList = runBatch({"--out", dir.filePath("o3"), "--files-from", dir.filePath("no-list")});
     EXPECT_EQ(noList.status, 64);
     EXPECT_TRUE(noList.err.contains(dir.filePath("no-list"))) << qPrintable(noList.err);
     EXPECT_FALSE(QFile::exists(dir.filePath("o3"))) << "nothing is made for a list that cannot be read";

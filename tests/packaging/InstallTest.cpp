@@ -1,3 +1,4 @@
+#include "common/ChildProgram.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 
@@ -5,34 +6,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+using testsupport::ProgramRun;
+
 namespace {
 
-struct Ran
+ProgramRun runProgram(const QString &program, const QStringList &arguments)
 {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Ran runProgram(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(120000);
-    Ran r;
-    r.status = process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart
-                   ? process.exitCode()
-                   : -1;
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
+    return testsupport::runProgram(QStringList{program} + arguments, QProcessEnvironment::systemEnvironment(), 120000);
 }
 
 // One installation into a temporary prefix, shared by the tests below.
@@ -42,7 +28,7 @@ protected:
     static void SetUpTestSuite()
     {
         prefix = new QTemporaryDir;
-        install = new Ran(
+        install = new ProgramRun(
             runProgram(QStringLiteral(TABULON_CMAKE), {"--install", TABULON_BUILD_DIR, "--prefix", prefix->path()}));
     }
     static void TearDownTestSuite()
@@ -54,11 +40,11 @@ protected:
     static QString path(const QString &relative) { return prefix->filePath(relative); }
 
     static QTemporaryDir *prefix;
-    static Ran *install;
+    static ProgramRun *install;
 };
 
 QTemporaryDir *Installed::prefix = nullptr;
-Ran *Installed::install = nullptr;
+ProgramRun *Installed::install = nullptr;
 
 QString unzipped(const QString &file)
 {
@@ -74,7 +60,7 @@ TEST_F(Installed, ProgramsRunFromThePrefixOutsideTheBuildTree)
         EXPECT_TRUE(info.isFile() && info.isExecutable()) << program;
     }
     // The office libraries are found through the installed program's run path.
-    const Ran version = runProgram(path("bin/tabulon-batch"), {"--version"});
+    const ProgramRun version = runProgram(path("bin/tabulon-batch"), {"--version"});
     EXPECT_EQ(version.status, 0) << qPrintable(version.err);
     EXPECT_EQ(version.out.trimmed(), "tabulon-batch " TABULON_VERSION);
 }
@@ -85,7 +71,7 @@ TEST_F(Installed, DesktopEntryValidatesAndStartsTheInstalledProgramWithItsIcon)
     ASSERT_TRUE(QFile::exists(entry));
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
     ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate (desktop-file-utils) is needed";
-    const Ran validated = runProgram(validator, {entry});
+    const ProgramRun validated = runProgram(validator, {entry});
     EXPECT_EQ(validated.status, 0) << qPrintable(validated.out + validated.err);
     EXPECT_TRUE(validated.out.isEmpty() && validated.err.isEmpty()) << qPrintable(validated.out + validated.err);
 
@@ -126,7 +112,7 @@ TEST_F(Installed, ManualPageDocumentsEveryOptionOfTheProgram)
     EXPECT_TRUE(roff.contains("Tabulon " TABULON_VERSION)) << "the version is filled in";
     EXPECT_FALSE(roff.contains('@'));
 
-    const Ran help = runProgram(path("bin/tabulon-batch"), {"--help"});
+    const ProgramRun help = runProgram(path("bin/tabulon-batch"), {"--help"});
     const QRegularExpression option("^\\s+(?:-\\w, )?--([a-z-]+)", QRegularExpression::MultilineOption);
     int options = 0;
     for (auto it = option.globalMatch(help.out); it.hasNext(); ++options) {
@@ -141,7 +127,7 @@ TEST_F(Installed, ManualPageDocumentsEveryOptionOfTheProgram)
     // man renders it without complaints about the markup.
     const QString man = QStandardPaths::findExecutable("man");
     if (!man.isEmpty()) {
-        const Ran rendered = runProgram(man, {"--warnings", "-E", "UTF-8", "-l", page});
+        const ProgramRun rendered = runProgram(man, {"--warnings", "-E", "UTF-8", "-l", page});
         EXPECT_EQ(rendered.status, 0);
         EXPECT_TRUE(rendered.err.isEmpty()) << qPrintable(rendered.err);
         EXPECT_TRUE(rendered.out.contains("EXIT STATUS"));

@@ -5,6 +5,7 @@
 // TABULON_XML_WRITE_GOLDEN=1 and review the diff.
 #include "OfficeTestSupport.h"
 
+#include "common/ScratchMount.h"
 #include "platform/FileSystem.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/OutputFile.h"
@@ -25,7 +26,6 @@
 #include <cstring>
 #include <memory>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +37,7 @@ void PrintTo(const QString &text, std::ostream *out)
 
 using namespace platform::office;
 using namespace officetest;
+using testsupport::ScratchMount;
 
 namespace {
 
@@ -55,36 +56,6 @@ QStringList entriesOf(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
-
-// A small tmpfs mounted for one test; unavailable unless the tests may mount.
-class ScratchMount
-{
-public:
-    ScratchMount(qint64 bytes, bool readOnly = false)
-    {
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        if (::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
-                    options.constData())
-            == 0)
-            m_mounted = true;
-        else
-            m_why = QStringLiteral("cannot mount a tmpfs (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    ~ScratchMount()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-
-    bool mounted() const { return m_mounted; }
-    QString why() const { return m_why; }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-    QString m_why;
-};
 
 class XmlWriter : public ::testing::Test
 {
@@ -299,7 +270,7 @@ TEST_F(XmlWriter, AFullDiskIsAnErrorAndLeavesNothingBehind)
         SCOPED_TRACE(testing::Message() << "tmpfs of " << room << " bytes");
         ScratchMount disk(room);
         if (!disk.mounted())
-            GTEST_SKIP() << disk.why().toStdString();
+            GTEST_SKIP() << disk.whyNot().toStdString();
         const QString target = disk.path() + QStringLiteral("/out/long.xml");
         EXPECT_EQ(write(input(QStringLiteral("long.xlsx")), target),
                   QStringLiteral("cannot save %1: disk full").arg(target));
@@ -328,7 +299,7 @@ TEST_F(XmlWriter, NeedsLittleMoreRoomThanTheFileItself)
     // is copied: far less than twice the size is enough.
     ScratchMount disk(size + (2 << 20));
     if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+        GTEST_SKIP() << disk.whyNot().toStdString();
     ASSERT_LT(size + (2 << 20), 2 * size);
     const QString target = disk.path() + QStringLiteral("/long.xml");
     ASSERT_EQ(write(input(QStringLiteral("long.xlsx")), target), QString());
@@ -342,7 +313,7 @@ TEST(OutputFile, ACopyThatDoesNotFitFailsAndLeavesNothing)
 {
     ScratchMount disk(1 << 20);
     if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+        GTEST_SKIP() << disk.whyNot().toStdString();
     const QString target = disk.path() + QStringLiteral("/out.xml");
     auto body = std::make_unique<OutputFile>();
     ASSERT_TRUE(body->openScratch(disk.path()));
@@ -391,7 +362,7 @@ TEST_F(XmlWriter, UnwritablePathsNameTheReason)
 
     ScratchMount readOnly(1 << 20, true);
     if (!readOnly.mounted())
-        GTEST_SKIP() << readOnly.why().toStdString();
+        GTEST_SKIP() << readOnly.whyNot().toStdString();
     const QString target = readOnly.path() + QStringLiteral("/types.xml");
     EXPECT_EQ(write(input(QStringLiteral("types.ods")), target),
               QStringLiteral("cannot save %1: read-only file system").arg(target));
