@@ -88,19 +88,16 @@ TEST(BaseName, EndsAtTheFirstDotAfterLeadingDots)
 
 TEST(Masks, MatchLikeTheShellWithoutRegardToCase)
 {
-    using platform::matchesMask;
-    EXPECT_TRUE(matchesMask("Book1.XLS", "*.xls"));
-    EXPECT_FALSE(matchesMask("Book1.xlsx", "*.xls"));
-    EXPECT_TRUE(matchesMask("a.b.xls", "*.xls"));
-    EXPECT_TRUE(matchesMask("b1.xls", "b?.xls"));
-    EXPECT_FALSE(matchesMask("b12.xls", "b?.xls"));
-    EXPECT_TRUE(matchesMask("README", "*.*"));
-    EXPECT_TRUE(matchesMask("x", "*"));
-    EXPECT_FALSE(matchesMask("x.xls", ""));
-    EXPECT_FALSE(matchesMask("x.xls", " *.xls"));
-    EXPECT_TRUE(matchesMask(" x.xls", " *.xls"));
-    EXPECT_FALSE(matchesMask("x.xls", "sub/*.xls"));
-    EXPECT_TRUE(matchesMask("ÄRGER.XLS", "är*.xls"));
+    using Case = std::pair<const char *, const char *>; // name, mask
+    const Case matching[] = {{"Book1.XLS", "*.xls"},  {"a.b.xls", "*.xls"}, {"b1.xls", "b?.xls"},
+                             {"README", "*.*"},       {"x", "*"},           {" x.xls", " *.xls"},
+                             {"ÄRGER.XLS", "är*.xls"}};
+    const Case other[] = {
+        {"Book1.xlsx", "*.xls"}, {"b12.xls", "b?.xls"}, {"x.xls", ""}, {"x.xls", " *.xls"}, {"x.xls", "sub/*.xls"}};
+    for (const auto &[name, mask] : matching)
+        EXPECT_TRUE(platform::matchesMask(name, mask)) << name << " ~ " << mask;
+    for (const auto &[name, mask] : other)
+        EXPECT_FALSE(platform::matchesMask(name, mask)) << name << " ~ " << mask;
 }
 
 TEST_F(RunTest, WalksFilesBeforeSubdirectoriesDepthFirst)

@@ -62,7 +62,34 @@ struct Window
     {
         return form->findChild<T *>(QLatin1String(name));
     }
+    // Points the run at the source folder, with the outputs going to out.
+    void aim(const QString &source, const QString &out)
+    {
+        get<QLineEdit>("ePath")->setText(out);
+        get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source);
+    }
     std::unique_ptr<TFMain> form;
+};
+
+// A window on the fake converter whose run goes from a source folder that
+// holds a.xls to an empty output folder.
+class WindowRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        writeFile(source.path(), "a.xls");
+        w.aim(source.path(), out.path());
+    }
+    bool showWindow()
+    {
+        w.form->show();
+        return QTest::qWaitForWindowExposed(w.form.get());
+    }
+
+    QTemporaryDir source, out;
+    FakeConverter *fake = nullptr;
+    Window w{&fake};
 };
 
 } // namespace
@@ -175,17 +202,11 @@ TEST(MainWindow, ChoosingADriveShowsItInTheTree)
     EXPECT_EQ(tree->drive(), drives->itemData(last).toString());
 }
 
-TEST(MainWindow, ARunThroughTheWindowLogsEveryFile)
+TEST_F(WindowRun, ARunThroughTheWindowLogsEveryFile)
 {
-    QTemporaryDir source, out;
-    writeFile(source.path(), "a.xls");
     writeFile(source.path(), "sub/b.xls");
     writeFile(source.path(), "sub/c.txt");
-    FakeConverter *fake = nullptr;
-    Window w(&fake);
     w.get<QPlainTextEdit>("Memo1")->setPlainText("old line");
-    w.get<QLineEdit>("ePath")->setText(out.path());
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
     w.get<QWidget>("vexRadioButton2")->setProperty("Checked", true);
     bool disabledDuringRun = false;
     QStringList countsDuringRun;
@@ -248,17 +269,11 @@ TEST(MainWindow, EmptyOutputDirectoryIsReported)
     EXPECT_TRUE(fake->calls.isEmpty());
 }
 
-TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
+TEST_F(WindowRun, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
 {
-    QTemporaryDir source, out;
-    for (const char *name : {"a.xls", "b.xls", "c.xls"})
+    for (const char *name : {"b.xls", "c.xls"})
         writeFile(source.path(), name);
-    FakeConverter *fake = nullptr;
-    Window w(&fake);
-    w.get<QLineEdit>("ePath")->setText(out.path());
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
-    w.form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    ASSERT_TRUE(showWindow());
     fake->onOpen = [&](const QString &path) {
         if (path.endsWith("a.xls"))
             QTimer::singleShot(0, w.form.get(), &QWidget::close);
@@ -270,14 +285,8 @@ TEST(MainWindow, ClosingDuringARunStopsAfterTheCurrentFileAndCloses)
     EXPECT_TRUE(waitFor([&] { return !w.form->isVisible(); }));
 }
 
-TEST(MainWindow, TheApplicationGetsReadyWhenTheWindowIsShownAndIsDismissedOnlyWhenItCloses)
+TEST_F(WindowRun, TheApplicationGetsReadyWhenTheWindowIsShownAndIsDismissedOnlyWhenItCloses)
 {
-    QTemporaryDir source, out;
-    writeFile(source.path(), "a.xls");
-    FakeConverter *fake = nullptr;
-    Window w(&fake);
-    w.get<QLineEdit>("ePath")->setText(out.path());
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
     EXPECT_EQ(fake->prepared, 0);
     w.form->show();
     EXPECT_EQ(fake->prepared, 1);
@@ -302,16 +311,9 @@ TEST(MainWindow, TheApplicationGetsReadyWhenTheWindowIsShownAndIsDismissedOnlyWh
     EXPECT_EQ(fake->callsBeforeDismiss.mid(fake->callsBeforeDismiss.size() - 2), QStringList({"quit", "release"}));
 }
 
-TEST(MainWindow, TheStartOfTheApplicationCannotBeEnteredTwice)
+TEST_F(WindowRun, TheStartOfTheApplicationCannotBeEnteredTwice)
 {
-    QTemporaryDir source, out;
-    writeFile(source.path(), "a.xls");
-    FakeConverter *fake = nullptr;
-    Window w(&fake);
-    w.get<QLineEdit>("ePath")->setText(out.path());
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
-    w.form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    ASSERT_TRUE(showWindow());
     auto *start = w.get<QWidget>("vexButton2");
     bool disabledWhileStarting = false;
     // The start yields to the message loop, as a real one does for seconds:
@@ -329,16 +331,9 @@ TEST(MainWindow, TheStartOfTheApplicationCannotBeEnteredTwice)
     EXPECT_TRUE(start->isEnabled());
 }
 
-TEST(MainWindow, ClosingWhileTheApplicationStartsCancelsTheStartAndCloses)
+TEST_F(WindowRun, ClosingWhileTheApplicationStartsCancelsTheStartAndCloses)
 {
-    QTemporaryDir source, out;
-    writeFile(source.path(), "a.xls");
-    FakeConverter *fake = nullptr;
-    Window w(&fake);
-    w.get<QLineEdit>("ePath")->setText(out.path());
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
-    w.form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+    ASSERT_TRUE(showWindow());
     MessageCatcher messages;
     fake->onStart = [&] { w.form->close(); };
     w.form->vexButton2Click(nullptr);
@@ -357,8 +352,7 @@ TEST(MainWindow, ARelativeOutputDirectoryIsTakenFromWhereTheProgramStarted)
     QDir::setCurrent(home.path());
     Window w;
     QDir::setCurrent(elsewhere.path());
-    w.get<QLineEdit>("ePath")->setText("rel");
-    w.get<TDirectoryListBox>("DirectoryListBox1")->setDirectory(source.path());
+    w.aim(source.path(), "rel");
     w.form->vexButton2Click(nullptr);
     w.form->vexButton2Click(nullptr);
     QDir::setCurrent(saved);

@@ -21,75 +21,68 @@ using namespace officetest;
 
 namespace {
 
-struct OfficeWindow
+// The window on the real office, its run going from a source folder that
+// holds types.xls to an output folder that does not exist yet.
+class WindowStart : public ::testing::Test
 {
-    OfficeWindow(const QString &source, const QString &out)
+protected:
+    void SetUp() override
     {
+        copyInput("types.xls", src + "/types.xls");
         platform::office::registerExcelApplication();
         form = std::make_unique<TFMain>();
         form->findChild<QLineEdit *>("ePath")->setText(out);
-        form->findChild<TDirectoryListBox *>("DirectoryListBox1")->setDirectory(source);
+        form->findChild<TDirectoryListBox *>("DirectoryListBox1")->setDirectory(src);
         form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
     QWidget *startButton() const { return form->findChild<QWidget *>("vexButton2"); }
     QString log() const { return form->findChild<QPlainTextEdit *>("Memo1")->toPlainText(); }
 
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src"), out = dir.filePath("out");
     std::unique_ptr<TFMain> form;
 };
 
 } // namespace
 
-TEST(WindowStart, ClicksDuringTheOfficeStartStartNothing)
+TEST_F(WindowStart, ClicksDuringTheOfficeStartStartNothing)
 {
-    QTemporaryDir dir;
-    const QString src = dir.filePath("src"), out = dir.filePath("out");
-    QDir().mkpath(src);
-    ASSERT_TRUE(QFile::copy(input("types.xls"), src + "/types.xls"));
-    OfficeWindow w(src, out);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
-
     int clicksDuringStart = 0;
     bool enabledDuringStart = false;
     QTimer clicker;
     QObject::connect(&clicker, &QTimer::timeout, [&] {
-        if (officeChildren().isEmpty() || !w.log().isEmpty())
+        if (officeChildren().isEmpty() || !log().isEmpty())
             return;
         ++clicksDuringStart;
-        enabledDuringStart |= w.startButton()->isEnabled();
-        QTest::mouseClick(w.startButton(), Qt::LeftButton);
-        w.form->vexButton2Click(nullptr); // even a direct call is refused
+        enabledDuringStart |= startButton()->isEnabled();
+        QTest::mouseClick(startButton(), Qt::LeftButton);
+        form->vexButton2Click(nullptr); // even a direct call is refused
     });
     clicker.start(20);
-    QTest::mouseClick(w.startButton(), Qt::LeftButton); // returns when the run is over
+    QTest::mouseClick(startButton(), Qt::LeftButton); // returns when the run is over
     clicker.stop();
 
     EXPECT_GE(clicksDuringStart, 1);
     EXPECT_FALSE(enabledDuringStart);
-    EXPECT_EQ(w.log(), src + "/types.xlsOK");
-    EXPECT_TRUE(w.startButton()->isEnabled());
+    EXPECT_EQ(log(), src + "/types.xlsOK");
+    EXPECT_TRUE(startButton()->isEnabled());
     EXPECT_TRUE(officeChildren().isEmpty());
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"types.htm"}));
 }
 
-TEST(WindowStart, ClosingDuringTheOfficeStartEndsTheOfficeAndConvertsNothing)
+TEST_F(WindowStart, ClosingDuringTheOfficeStartEndsTheOfficeAndConvertsNothing)
 {
-    QTemporaryDir dir;
-    const QString src = dir.filePath("src"), out = dir.filePath("out");
-    QDir().mkpath(src);
-    ASSERT_TRUE(QFile::copy(input("types.xls"), src + "/types.xls"));
-    OfficeWindow w(src, out);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
-
     QElapsedTimer sinceClose;
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (officeChildren().isEmpty() || sinceClose.isValid())
             return;
         sinceClose.start();
-        w.form->close();
+        form->close();
     });
     closer.start(10);
-    QTest::mouseClick(w.startButton(), Qt::LeftButton);
+    QTest::mouseClick(startButton(), Qt::LeftButton);
     closer.stop();
     const qint64 afterClose = sinceClose.isValid() ? sinceClose.elapsed() : -1;
 
@@ -97,7 +90,7 @@ TEST(WindowStart, ClosingDuringTheOfficeStartEndsTheOfficeAndConvertsNothing)
     // The office's start alone takes seconds: returning this soon means it was cancelled.
     EXPECT_LT(afterClose, 1500);
     EXPECT_TRUE(officeChildren().isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.form->isVisible(); }, 2000));
-    EXPECT_TRUE(w.log().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
+    EXPECT_TRUE(log().isEmpty());
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
