@@ -5,7 +5,6 @@
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemeFile.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -24,11 +23,7 @@ QByteArray bmp(int w, int h, QRgb fill)
     image.fill(fill);
     for (int x = 0; x < w; ++x)
         image.setPixel(x, 0, qRgb(x % 256, 1, 2)); // columns tell frames apart
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return themepack::bmpFile(image);
 }
 
 QByteArray themeBytes(int buttonTop, bool transparent = true)
@@ -68,68 +63,62 @@ void rewrite(const QString &path, const QByteArray &bytes)
 // by the frame interface.
 namespace fake {
 
-class TvexForm : public QWidget, public vex::TvexSkinnedFrame
+// A widget with a FileTheme that counts how often it was assigned.
+class ThemeHolder : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+public:
+    using QWidget::QWidget;
+    TvexFileTheme *FileTheme() const { return m_theme; }
+    void setFileTheme(TvexFileTheme *t)
+    {
+        m_theme.set(t);
+        themeAssigned();
+        ++assignments;
+    }
+    int assignments = 0;
+
+protected:
+    virtual void themeAssigned() {}
+
+    TvexFileThemeLink m_theme{this, {}};
+};
+
+class TvexForm : public ThemeHolder, public vex::TvexSkinnedFrame
 {
     Q_OBJECT
     Q_INTERFACES(vex::TvexSkinnedFrame)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
 public:
-    using QWidget::QWidget;
-    TvexFileTheme *FileTheme() const { return m_theme; }
-    void setFileTheme(TvexFileTheme *t)
-    {
-        m_theme.set(t);
-        ++assignments;
-    }
+    using ThemeHolder::ThemeHolder;
     TvexUIStyle UIStyle() const { return TvexUIStyle::FromThemeFile; }
     void setUIStyle(TvexUIStyle) {}
     TvexUIStyle frameStyle() const override { return UIStyle(); }
-    int assignments = 0;
-
-private:
-    TvexFileThemeLink m_theme{this, {}};
 };
 
 // A control that re-applies its style when its FileTheme is assigned.
-class TvexThemedButton : public QWidget
+class TvexThemedButton : public ThemeHolder
 {
     Q_OBJECT
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
 public:
-    using QWidget::QWidget;
-    TvexFileTheme *FileTheme() const { return m_theme; }
-    void setFileTheme(TvexFileTheme *t)
-    {
-        m_theme.set(t);
-        transparent = ThemeBool(m_theme, TvexUIStyle::FromThemeFile, ButtonTransparentBool);
-        face = ThemeImageFrame(m_theme, TvexUIStyle::FromThemeFile, ButtonImage, 1, 3);
-        ++assignments;
-    }
+    using ThemeHolder::ThemeHolder;
     bool transparent = false;
     QImage face;
-    int assignments = 0;
 
 private:
-    TvexFileThemeLink m_theme{this, {}};
+    void themeAssigned() override
+    {
+        transparent = ThemeBool(m_theme, TvexUIStyle::FromThemeFile, ButtonTransparentBool);
+        face = ThemeImageFrame(m_theme, TvexUIStyle::FromThemeFile, ButtonImage, 1, 3);
+    }
 };
 
-class PlainThemed : public QWidget // no "Tvex" prefix: not re-applied
+class PlainThemed : public ThemeHolder // no "Tvex" prefix: not re-applied
 {
     Q_OBJECT
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
 public:
-    using QWidget::QWidget;
-    TvexFileTheme *FileTheme() const { return m_theme; }
-    void setFileTheme(TvexFileTheme *t)
-    {
-        m_theme.set(t);
-        ++assignments;
-    }
-    int assignments = 0;
-
-private:
-    TvexFileThemeLink m_theme{this, {}};
+    using ThemeHolder::ThemeHolder;
 };
 
 class FrameChangeCounter : public QObject

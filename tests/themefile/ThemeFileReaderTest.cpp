@@ -46,11 +46,7 @@ QByteArray tinyBmp()
     QImage image(2, 1, QImage::Format_RGB32);
     image.setPixel(0, 0, qRgb(10, 20, 30));
     image.setPixel(1, 0, qRgb(255, 0, 255));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return themepack::bmpFile(image);
 }
 
 } // namespace

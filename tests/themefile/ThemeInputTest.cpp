@@ -9,7 +9,6 @@
 #include "skin/VEXThemeFile.h"
 #include "skin/VEXTitleBar.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,20 +20,11 @@ using themepack::ThemeFileWriter;
 
 namespace {
 
-QByteArray bmpOf(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
-
 QByteArray bmp(int w, int h, QRgb fill)
 {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(fill);
-    return bmpOf(image);
+    return themepack::bmpFile(image);
 }
 
 // A theme folder of one file, written by the theme writer.
@@ -158,7 +148,7 @@ TEST(ThemeInput, UndecodableAndOversizedPicturesGiveTheBlankButtonFace)
     QImage wide(ThemeSizeLimit + 1, 3, QImage::Format_RGB32);
     wide.fill(qRgb(200, 10, 10));
     const QByteArray garbage = QByteArray("BM") + QByteArray(200, '\x5A');
-    for (const QByteArray &picture : {garbage, QByteArray(64, '\x01'), bmpOf(wide)}) {
+    for (const QByteArray &picture : {garbage, QByteArray(64, '\x01'), themepack::bmpFile(wide)}) {
         SCOPED_TRACE(picture.left(2).toStdString());
         ThemeFileWriter w;
         w.addImage("ButtonImage", picture);

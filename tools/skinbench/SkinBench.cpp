@@ -8,7 +8,6 @@
 #include "skin/VEXMgr.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -45,11 +44,7 @@ QByteArray bmp(int w, int h)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             image.setPixel(x, y, qRgb(x % 256, y % 256, 128));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return themepack::bmpFile(image);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ThemeFileWriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +26,15 @@ constexpr int HeaderSize = 24;
 constexpr int RecordSize = 77;
 
 } // namespace
+
+QByteArray bmpFile(const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "BMP");
+    return bytes;
+}
 
 void ThemeFileWriter::add(const QString &name, quint8 kind, const QByteArray &data)
 {

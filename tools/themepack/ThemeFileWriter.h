@@ -4,10 +4,14 @@
 // then the chain of 77-byte directory records and the record that ends it.
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QString>
 
 namespace themepack {
+
+// The picture as the bytes of a BMP file, the form theme files hold images in.
+QByteArray bmpFile(const QImage &picture);
 
 class ThemeFileWriter
 {
