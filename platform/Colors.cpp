@@ -3,58 +3,33 @@
 #include <QApplication>
 #include <QPalette>
 
+#include <iterator>
+
 namespace platform {
 
-static QColor paletteColor(int index)
+namespace {
+
+// The palette role that stands for each system colour, by index. The
+// inactive caption, its text and grey text are the disabled window text;
+// every other colour is taken from the active group.
+constexpr QPalette::ColorRole kSystemColorRoles[] = {
+    QPalette::Mid,    QPalette::Dark,   QPalette::Highlight,  QPalette::WindowText,  QPalette::Window,
+    QPalette::Base,   QPalette::Shadow, QPalette::WindowText, QPalette::Text,        QPalette::HighlightedText,
+    QPalette::Window, QPalette::Window, QPalette::Dark,       QPalette::Highlight,   QPalette::HighlightedText,
+    QPalette::Button, QPalette::Dark,   QPalette::WindowText, QPalette::ButtonText,  QPalette::WindowText,
+    QPalette::Light,  QPalette::Shadow, QPalette::Midlight,   QPalette::ToolTipText, QPalette::ToolTipBase};
+static_assert(std::size(kSystemColorRoles) == COLOR_INFOBK + 1, "one role for each system colour");
+
+QColor paletteColor(int index)
 {
-    const QPalette pal = QApplication::palette();
-    switch (index) {
-    case COLOR_SCROLLBAR:
-        return pal.color(QPalette::Active, QPalette::Mid);
-    case COLOR_BACKGROUND:
-    case COLOR_APPWORKSPACE:
-        return pal.color(QPalette::Active, QPalette::Dark);
-    case COLOR_ACTIVECAPTION:
-    case COLOR_HIGHLIGHT:
-        return pal.color(QPalette::Active, QPalette::Highlight);
-    case COLOR_INACTIVECAPTION:
-    case COLOR_INACTIVECAPTIONTEXT:
-    case COLOR_GRAYTEXT:
-        return pal.color(QPalette::Disabled, QPalette::WindowText);
-    case COLOR_MENU:
-    case COLOR_ACTIVEBORDER:
-    case COLOR_INACTIVEBORDER:
-        return pal.color(QPalette::Active, QPalette::Window);
-    case COLOR_WINDOW:
-        return pal.color(QPalette::Active, QPalette::Base);
-    case COLOR_WINDOWFRAME:
-    case COLOR_3DDKSHADOW:
-        return pal.color(QPalette::Active, QPalette::Shadow);
-    case COLOR_MENUTEXT:
-        return pal.color(QPalette::Active, QPalette::WindowText);
-    case COLOR_WINDOWTEXT:
-        return pal.color(QPalette::Active, QPalette::Text);
-    case COLOR_CAPTIONTEXT:
-    case COLOR_HIGHLIGHTTEXT:
-        return pal.color(QPalette::Active, QPalette::HighlightedText);
-    case COLOR_BTNFACE:
-        return pal.color(QPalette::Active, QPalette::Button);
-    case COLOR_BTNSHADOW:
-        return pal.color(QPalette::Active, QPalette::Dark);
-    case COLOR_BTNTEXT:
-        return pal.color(QPalette::Active, QPalette::ButtonText);
-    case COLOR_BTNHIGHLIGHT:
-        return pal.color(QPalette::Active, QPalette::Light);
-    case COLOR_3DLIGHT:
-        return pal.color(QPalette::Active, QPalette::Midlight);
-    case COLOR_INFOTEXT:
-        return pal.color(QPalette::Active, QPalette::ToolTipText);
-    case COLOR_INFOBK:
-        return pal.color(QPalette::Active, QPalette::ToolTipBase);
-    default:
+    if (index < 0 || index >= int(std::size(kSystemColorRoles)))
         return QColor(0, 0, 0);
-    }
+    const bool disabled =
+        index == COLOR_INACTIVECAPTION || index == COLOR_INACTIVECAPTIONTEXT || index == COLOR_GRAYTEXT;
+    return QApplication::palette().color(disabled ? QPalette::Disabled : QPalette::Active, kSystemColorRoles[index]);
 }
+
+} // namespace
 
 TColor systemColorRGB(int index)
 {

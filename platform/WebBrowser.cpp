@@ -8,98 +8,98 @@
 
 namespace {
 
-// "Document" -> "body" -> "Scroll": the part of the document object model the
-// program uses, on top of the browser widget.
-class BodyObject : public platform::AutomationObject
+bool is(const QString &name, const char *expected)
+{
+    return name.compare(QLatin1String(expected), Qt::CaseInsensitive) == 0;
+}
+
+// A part of the object model that the program reaches through the browser.
+// Whatever a part does not name is an unknown name, as for any late-bound
+// server; the parts hold the browser weakly, since scripts may keep them.
+class BrowserPart : public platform::AutomationObject
 {
 public:
-    explicit BodyObject(TWebBrowser *browser) : m_browser(browser) {}
+    explicit BrowserPart(TWebBrowser *browser) : m_browser(browser) {}
+
+    QVariant property(const QString &name) override { throw unknownName(name); }
+    void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
+    QVariant invoke(const QString &method, const QVariantList &) override { throw unknownName(method); }
+
+protected:
+    static platform::AutomationError unknownName(const QString &name)
+    {
+        return platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+    }
+
+    QPointer<TWebBrowser> m_browser;
+};
+
+// "Document" -> "body" -> "Scroll": the part of the document object model the
+// program uses, on top of the browser widget.
+class BodyObject : public BrowserPart
+{
+public:
+    using BrowserPart::BrowserPart;
 
     QVariant property(const QString &name) override
     {
-        if (name.compare(QLatin1String("Scroll"), Qt::CaseInsensitive) == 0 && m_browser)
+        if (is(name, "Scroll") && m_browser)
             return m_browser->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff ? QStringLiteral("no")
                                                                                   : QStringLiteral("auto");
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+        throw unknownName(name);
     }
 
     void setProperty(const QString &name, const QVariant &value) override
     {
-        if (name.compare(QLatin1String("Scroll"), Qt::CaseInsensitive) != 0)
-            throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+        if (!is(name, "Scroll"))
+            throw unknownName(name);
         if (!m_browser)
             return;
-        const bool off = value.toString().compare(QLatin1String("no"), Qt::CaseInsensitive) == 0;
+        const bool off = is(value.toString(), "no");
         const Qt::ScrollBarPolicy policy = off ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
         m_browser->setVerticalScrollBarPolicy(policy);
         m_browser->setHorizontalScrollBarPolicy(policy);
     }
-
-    QVariant invoke(const QString &method, const QVariantList &) override
-    {
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(method));
-    }
-
-private:
-    QPointer<TWebBrowser> m_browser;
 };
 
-class DocumentObject : public platform::AutomationObject
+class DocumentObject : public BrowserPart
 {
 public:
-    explicit DocumentObject(TWebBrowser *browser) : m_browser(browser) {}
+    using BrowserPart::BrowserPart;
 
     QVariant property(const QString &name) override
     {
-        if (name.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0)
+        if (is(name, "body"))
             return platform::toVariant(std::make_shared<BodyObject>(m_browser));
-        if (name.compare(QLatin1String("title"), Qt::CaseInsensitive) == 0 && m_browser)
+        if (is(name, "title") && m_browser)
             return m_browser->documentTitle();
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+        throw unknownName(name);
     }
-    void setProperty(const QString &name, const QVariant &) override
-    {
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
-    }
-    QVariant invoke(const QString &method, const QVariantList &) override
-    {
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(method));
-    }
-
-private:
-    QPointer<TWebBrowser> m_browser;
 };
 
-class BrowserObject : public platform::AutomationObject
+class BrowserObject : public BrowserPart
 {
 public:
-    explicit BrowserObject(TWebBrowser *browser) : m_browser(browser) {}
+    using BrowserPart::BrowserPart;
 
     QVariant property(const QString &name) override
     {
         if (!m_browser)
             throw platform::AutomationError(QStringLiteral("The browser is gone"));
-        if (name.compare(QLatin1String("Document"), Qt::CaseInsensitive) == 0)
+        if (is(name, "Document"))
             return platform::toVariant(std::make_shared<DocumentObject>(m_browser));
-        if (name.compare(QLatin1String("Busy"), Qt::CaseInsensitive) == 0)
+        if (is(name, "Busy"))
             return m_browser->isBusy();
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
-    }
-    void setProperty(const QString &name, const QVariant &) override
-    {
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(name));
+        throw unknownName(name);
     }
     QVariant invoke(const QString &method, const QVariantList &args) override
     {
-        if (m_browser && method.compare(QLatin1String("Navigate"), Qt::CaseInsensitive) == 0 && !args.isEmpty()) {
+        if (m_browser && is(method, "Navigate") && !args.isEmpty()) {
             m_browser->Navigate(args.first().toString());
             return {};
         }
-        throw platform::AutomationError(QStringLiteral("Unknown name: %1").arg(method));
+        throw unknownName(method);
     }
-
-private:
-    QPointer<TWebBrowser> m_browser;
 };
 
 } // namespace

@@ -12,15 +12,15 @@ using namespace platform;
 
 namespace {
 
-// The message of the AutomationError that call throws, or "(no error)".
-QString errorOf(const std::function<void()> &call)
+// Expects call to be refused with an AutomationError that says message.
+void expectRefused(const std::function<void()> &call, const QString &message)
 {
     try {
         call();
+        ADD_FAILURE() << "not refused; expected: " << qPrintable(message);
     } catch (const AutomationError &e) {
-        return e.message();
+        EXPECT_EQ(e.message(), message);
     }
-    return QStringLiteral("(no error)");
 }
 
 AutomationRef part(const AutomationRef &parent, const char *name)
@@ -54,15 +54,15 @@ TEST(WebBrowserModel, NamesAPartDoesNotHaveAreRefusedByName)
     const AutomationRef body = part(document, "body");
     EXPECT_EQ(application->property("busy").toBool(), browser.isBusy());
 
-    EXPECT_EQ(errorOf([&] { application->property("Width"); }), "Unknown name: Width");
-    EXPECT_EQ(errorOf([&] { application->setProperty("Busy", true); }), "Unknown name: Busy");
-    EXPECT_EQ(errorOf([&] { application->invoke("Navigate"); }), "Unknown name: Navigate") << "needs its address";
-    EXPECT_EQ(errorOf([&] { document->property("forms"); }), "Unknown name: forms");
-    EXPECT_EQ(errorOf([&] { document->setProperty("title", "x"); }), "Unknown name: title");
-    EXPECT_EQ(errorOf([&] { document->invoke("write", {"x"}); }), "Unknown name: write");
-    EXPECT_EQ(errorOf([&] { body->property("innerHTML"); }), "Unknown name: innerHTML");
-    EXPECT_EQ(errorOf([&] { body->setProperty("bgColor", "red"); }), "Unknown name: bgColor");
-    EXPECT_EQ(errorOf([&] { body->invoke("click"); }), "Unknown name: click");
+    expectRefused([&] { application->property("Width"); }, "Unknown name: Width");
+    expectRefused([&] { application->setProperty("Busy", true); }, "Unknown name: Busy");
+    expectRefused([&] { application->invoke("Navigate"); }, "Unknown name: Navigate"); // needs its address
+    expectRefused([&] { document->property("forms"); }, "Unknown name: forms");
+    expectRefused([&] { document->setProperty("title", "x"); }, "Unknown name: title");
+    expectRefused([&] { document->invoke("write", {"x"}); }, "Unknown name: write");
+    expectRefused([&] { body->property("innerHTML"); }, "Unknown name: innerHTML");
+    expectRefused([&] { body->setProperty("bgColor", "red"); }, "Unknown name: bgColor");
+    expectRefused([&] { body->invoke("click"); }, "Unknown name: click");
 }
 
 TEST(WebBrowserModel, PartsKeptPastTheBrowserAnswerWithoutTouchingIt)
@@ -72,8 +72,8 @@ TEST(WebBrowserModel, PartsKeptPastTheBrowserAnswerWithoutTouchingIt)
     const AutomationRef body = part(part(application, "Document"), "body");
     browser.reset();
 
-    EXPECT_EQ(errorOf([&] { application->property("Document"); }), "The browser is gone");
-    EXPECT_EQ(errorOf([&] { application->invoke("Navigate", {"about:blank"}); }), "Unknown name: Navigate");
-    EXPECT_EQ(errorOf([&] { body->setProperty("Scroll", "no"); }), "(no error)") << "nothing left to change";
-    EXPECT_EQ(errorOf([&] { body->property("Scroll"); }), "Unknown name: Scroll");
+    expectRefused([&] { application->property("Document"); }, "The browser is gone");
+    expectRefused([&] { application->invoke("Navigate", {"about:blank"}); }, "Unknown name: Navigate");
+    EXPECT_NO_THROW(body->setProperty("Scroll", "no")) << "nothing left to change";
+    expectRefused([&] { body->property("Scroll"); }, "Unknown name: Scroll");
 }
