@@ -24,17 +24,41 @@ struct OptionEntry
     QString (*apply)(const QString &value, Options &options);
 };
 
+// Stores the value as given in a text field of Options.
+template <QString Options::*field>
+QString store(const QString &value, Options &options)
+{
+    options.*field = value;
+    return {};
+}
+
+// One of the words an option takes, with what it stands for.
+template <typename T>
+struct Choice
+{
+    const char *word;
+    T value;
+};
+
+// Sets field to what word stands for among choices; an unknown word gets the
+// error text unknown, with the word for its %1.
+template <typename T, std::size_t N>
+QString choose(const QString &word, const Choice<T> (&choices)[N], T &field, const QString &unknown)
+{
+    for (const Choice<T> &choice : choices) {
+        if (word == QLatin1String(choice.word)) {
+            field = choice.value;
+            return {};
+        }
+    }
+    return unknown.arg(word);
+}
+
 QString applyKind(const QString &value, Options &options)
 {
-    if (value == QLatin1String("html"))
-        options.kind = OutputKind::Html;
-    else if (value == QLatin1String("csv"))
-        options.kind = OutputKind::Csv;
-    else if (value == QLatin1String("xml"))
-        options.kind = OutputKind::Xml;
-    else
-        return QStringLiteral("unknown kind \"%1\" (html, csv or xml)").arg(value);
-    return {};
+    static const Choice<OutputKind> kinds[] = {
+        {"html", OutputKind::Html}, {"csv", OutputKind::Csv}, {"xml", OutputKind::Xml}};
+    return choose(value, kinds, options.kind, QStringLiteral("unknown kind \"%1\" (html, csv or xml)"));
 }
 
 QString applyJobs(const QString &value, Options &options)
@@ -62,54 +86,25 @@ QString applyShard(const QString &value, Options &options)
 
 QString applyLogFormat(const QString &value, Options &options)
 {
-    if (value == QLatin1String("text"))
-        options.logFormat = LogFormat::Text;
-    else if (value == QLatin1String("jsonl"))
-        options.logFormat = LogFormat::JsonLines;
-    else
-        return QStringLiteral("unknown log format \"%1\" (text or jsonl)").arg(value);
-    return {};
+    static const Choice<LogFormat> formats[] = {{"text", LogFormat::Text}, {"jsonl", LogFormat::JsonLines}};
+    return choose(value, formats, options.logFormat, QStringLiteral("unknown log format \"%1\" (text or jsonl)"));
 }
 
 QString applyCsvSheets(const QString &value, Options &options)
 {
-    if (value == QLatin1String("first"))
-        options.csvAllSheets = false;
-    else if (value == QLatin1String("all"))
-        options.csvAllSheets = true;
-    else
-        return QStringLiteral("unknown --csv-sheets value \"%1\" (first or all)").arg(value);
-    return {};
+    static const Choice<bool> which[] = {{"first", false}, {"all", true}};
+    return choose(value, which, options.csvAllSheets,
+                  QStringLiteral("unknown --csv-sheets value \"%1\" (first or all)"));
 }
 
 const OptionEntry kOptions[] = {
-    {"source", "DIR", "Directory to walk, subdirectories included.", true,
-     [](const QString &v, Options &o) {
-         o.source = v;
-         return QString();
-     }},
-    {"out", "DIR", "Directory for the output files (made if missing).", true,
-     [](const QString &v, Options &o) {
-         o.out = v;
-         return QString();
-     }},
-    {"masks", "MASKS", "Comma-separated file masks (default \"*.xls\").", false,
-     [](const QString &v, Options &o) {
-         o.masks = v;
-         return QString();
-     }},
+    {"source", "DIR", "Directory to walk, subdirectories included.", true, store<&Options::source>},
+    {"out", "DIR", "Directory for the output files (made if missing).", true, store<&Options::out>},
+    {"masks", "MASKS", "Comma-separated file masks (default \"*.xls\").", false, store<&Options::masks>},
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
-    {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false,
-     [](const QString &v, Options &o) {
-         o.office = v;
-         return QString();
-     }},
+    {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false, store<&Options::office>},
     {"jobs", "N", "Offices at once (default: cores, ~300 MB each).", false, applyJobs},
-    {"files-from", "FILE", "Convert the files listed in FILE (- for stdin).", false,
-     [](const QString &v, Options &o) {
-         o.filesFrom = v;
-         return QString();
-     }},
+    {"files-from", "FILE", "Convert the files listed in FILE (- for stdin).", false, store<&Options::filesFrom>},
     {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false, applyShard},
     {"keep-tree", nullptr, "Mirror the source's directories under --out.", false,
      [](const QString &, Options &o) {
