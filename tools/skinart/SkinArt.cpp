@@ -22,6 +22,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -300,16 +301,22 @@ Ramp ramp(std::initializer_list<std::pair<double, quint32>> stops)
     return r;
 }
 
+// A glossy face: four colours from top to bottom, the second giving way to
+// the third between split.first and split.second, under a white gloss of
+// the given alpha.
+Face glossy(const std::array<quint32, 4> &tones, std::pair<double, double> split, quint32 border, int glossAlpha)
+{
+    return {ramp({{0, tones[0]}, {split.first, tones[1]}, {split.second, tones[2]}, {1, tones[3]}}), hex(border),
+            withAlpha(Qt::white, glossAlpha), QColor(), 0};
+}
+
 void buttons()
 {
     { // light grey aqua pill, blue when hot and pressed; ends keyed out
         const Face f[3] = {
-            {ramp({{0, 0xFDFDFD}, {0.5, 0xE9E9E9}, {0.52, 0xD9D9D9}, {1, 0xF4F4F4}}), hex(0x8C8C8C),
-             withAlpha(Qt::white, 170), QColor(), 0},
-            {ramp({{0, 0xE3EFFC}, {0.5, 0xBCD7F6}, {0.52, 0x9FC5F2}, {1, 0xD6E8FC}}), hex(0x5C88C4),
-             withAlpha(Qt::white, 170), QColor(), 0},
-            {ramp({{0, 0xA9CBF3}, {0.5, 0x7BB0EC}, {0.52, 0x5E98E2}, {1, 0x9FCAF4}}), hex(0x3A6AAE),
-             withAlpha(Qt::white, 120), QColor(), 0},
+            glossy({0xFDFDFD, 0xE9E9E9, 0xD9D9D9, 0xF4F4F4}, {0.5, 0.52}, 0x8C8C8C, 170),
+            glossy({0xE3EFFC, 0xBCD7F6, 0x9FC5F2, 0xD6E8FC}, {0.5, 0.52}, 0x5C88C4, 170),
+            glossy({0xA9CBF3, 0x7BB0EC, 0x5E98E2, 0x9FCAF4}, {0.5, 0.52}, 0x3A6AAE, 120),
         };
         add("MACOS_BUTTON", buttonStrip(84, 23, 11, f, true, hex(0xE7E7E7)), 8, 3);
     }
@@ -331,23 +338,18 @@ void buttons()
     }
     { // glossy white with a vivid blue rim; bright orange when hot, blue pressed
         const Face f[3] = {
-            {ramp({{0, 0xFFFFFF}, {0.5, 0xEEF2FA}, {0.52, 0xDCE4F5}, {1, 0xF6F9FF}}), hex(0x3A56D8),
-             withAlpha(Qt::white, 200), QColor(), 0},
-            {ramp({{0, 0xFFF6E0}, {0.5, 0xFFE2A6}, {0.52, 0xFFCB6A}, {1, 0xFFEFC4}}), hex(0xF07800),
-             withAlpha(Qt::white, 200), QColor(), 0},
-            {ramp({{0, 0xC0CEF2}, {0.5, 0xA8BCEC}, {0.52, 0x93AAE6}, {1, 0xBCCDF2}}), hex(0x2630A8),
-             withAlpha(Qt::white, 110), QColor(), 0},
+            glossy({0xFFFFFF, 0xEEF2FA, 0xDCE4F5, 0xF6F9FF}, {0.5, 0.52}, 0x3A56D8, 200),
+            glossy({0xFFF6E0, 0xFFE2A6, 0xFFCB6A, 0xFFEFC4}, {0.5, 0.52}, 0xF07800, 200),
+            glossy({0xC0CEF2, 0xA8BCEC, 0x93AAE6, 0xBCCDF2}, {0.5, 0.52}, 0x2630A8, 110),
         };
         add("PROTEIN_BUTTON", buttonStrip(74, 21, 4, f, false, hex(0xFBFBFB)), 8, 3);
     }
     { // blue glass pill with a bright reflection; ends keyed out
         const Face f[3] = {
-            {ramp({{0, 0xD3E6FA}, {0.48, 0xA9CBEF}, {0.5, 0x84B1E5}, {1, 0xC2DDF7}}), hex(0x4C7FBF),
-             withAlpha(Qt::white, 150), QColor(), 0},
+            glossy({0xD3E6FA, 0xA9CBEF, 0x84B1E5, 0xC2DDF7}, {0.48, 0.5}, 0x4C7FBF, 150),
             {ramp({{0, 0xE2F3FF}, {0.48, 0xBCE0FF}, {0.5, 0x92CDFF}, {1, 0xD6F0FF}}), hex(0x2F8FE6),
              withAlpha(Qt::white, 170), withAlpha(Qt::white, 170), 0},
-            {ramp({{0, 0x92B9E8}, {0.48, 0x6F9FDC}, {0.5, 0x5289D0}, {1, 0x8AB5E8}}), hex(0x2D5A99),
-             withAlpha(Qt::white, 90), QColor(), 0},
+            glossy({0x92B9E8, 0x6F9FDC, 0x5289D0, 0x8AB5E8}, {0.48, 0.5}, 0x2D5A99, 90),
         };
         add("BLUEGLASS_BUTTON", buttonStrip(77, 27, 13, f, true, hex(0xE7E7E7)), 8, 3);
     }
@@ -440,10 +442,8 @@ void checks()
 {
     const Face greyOff{ramp({{0, 0xF8F8F8}, {1, 0xE8E8E8}}), hex(0xBDBDBD), QColor(), QColor(), 0};
     {
-        MarkLook m{{ramp({{0, 0xA9CBF3}, {0.5, 0x7BB0EC}, {0.52, 0x5E98E2}, {1, 0x9FCAF4}}), hex(0x3A6AAE),
-                    withAlpha(Qt::white, 140), QColor(), 0},
-                   {ramp({{0, 0xFFFFFF}, {0.5, 0xF0F0F0}, {0.52, 0xE2E2E2}, {1, 0xF6F6F6}}), hex(0x8C8C8C),
-                    withAlpha(Qt::white, 160), QColor(), 0},
+        MarkLook m{glossy({0xA9CBF3, 0x7BB0EC, 0x5E98E2, 0x9FCAF4}, {0.5, 0.52}, 0x3A6AAE, 140),
+                   glossy({0xFFFFFF, 0xF0F0F0, 0xE2E2E2, 0xF6F6F6}, {0.5, 0.52}, 0x8C8C8C, 160),
                    {ramp({{0, 0xE4ECF6}, {1, 0xD6E0EC}}), hex(0xB4C2D4), QColor(), QColor(), 0},
                    greyOff,
                    hex(0x111111),
@@ -552,6 +552,29 @@ struct TitleLook
     bool perKind = false;  // help/max/min have their own faces
     bool sheetFace = true; // control box drawn on a face (else bare icon)
 };
+
+// The colours of a banded two-tone face: the top one down to the split, the
+// bottom one below it, and the border.
+struct TwoTone
+{
+    quint32 top, bottom, border;
+};
+using TwoToneSet = std::array<TwoTone, 3>; // normal, hot, pressed
+
+// Gives the buttons and the close button of look banded two-tone faces whose
+// colour changes from top to bottom between split.first and split.second.
+void setTwoToneFaces(TitleLook &look, std::pair<double, double> split, const TwoToneSet &buttons,
+                     const TwoToneSet &close)
+{
+    const auto face = [split](const TwoTone &t) {
+        return Face{ramp({{0, t.top}, {split.first, t.top}, {split.second, t.bottom}, {1, t.bottom}}), hex(t.border),
+                    QColor(), QColor(), 2};
+    };
+    for (int i = 0; i < 3; ++i) {
+        look.face[i] = face(buttons[size_t(i)]);
+        look.closeFace[i] = face(close[size_t(i)]);
+    }
+}
 
 // 18 frames: control box, help, maximise, restore, minimise, close; each
 // normal, hot, pressed.
@@ -788,18 +811,10 @@ void titles()
         look.round = true;
         look.weight = 2;
         look.glyph = look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0x9CD2FF}, {0.35, 0x9CD2FF}, {0.36, 0x2F8CFF}, {1, 0x2F8CFF}}), hex(0x0B4FB8),
-                        QColor(), QColor(), 2};
-        look.face[1] = {ramp({{0, 0xC8E6FF}, {0.35, 0xC8E6FF}, {0.36, 0x5AB0FF}, {1, 0x5AB0FF}}), hex(0x0B4FB8),
-                        QColor(), QColor(), 2};
-        look.face[2] = {ramp({{0, 0x5A9BEF}, {0.35, 0x5A9BEF}, {0.36, 0x1463D1}, {1, 0x1463D1}}), hex(0x08388A),
-                        QColor(), QColor(), 2};
-        look.closeFace[0] = {ramp({{0, 0xFFB08A}, {0.35, 0xFFB08A}, {0.36, 0xFF5A1F}, {1, 0xFF5A1F}}), hex(0x0B4FB8),
-                             QColor(), QColor(), 2};
-        look.closeFace[1] = {ramp({{0, 0xFFC9AE}, {0.35, 0xFFC9AE}, {0.36, 0xFF7D4A}, {1, 0xFF7D4A}}), hex(0x0B4FB8),
-                             QColor(), QColor(), 2};
-        look.closeFace[2] = {ramp({{0, 0xF08A5E}, {0.35, 0xF08A5E}, {0.36, 0xD63E0A}, {1, 0xD63E0A}}), hex(0x08388A),
-                             QColor(), QColor(), 2};
+        setTwoToneFaces(
+            look, {0.35, 0.36},
+            {{{0x9CD2FF, 0x2F8CFF, 0x0B4FB8}, {0xC8E6FF, 0x5AB0FF, 0x0B4FB8}, {0x5A9BEF, 0x1463D1, 0x08388A}}},
+            {{{0xFFB08A, 0xFF5A1F, 0x0B4FB8}, {0xFFC9AE, 0xFF7D4A, 0x0B4FB8}, {0xF08A5E, 0xD63E0A, 0x08388A}}});
         add("PROTEIN_TITLEBTN", titleStrip(19, column, 2, true, look), 4, 18);
     }
     // Glass: light reflective top half, a crisp break, deeper blue below, and
@@ -821,18 +836,10 @@ void titles()
         look.radius = 4;
         look.weight = 2;
         look.glyph = look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0xA9C9F0}, {0.45, 0xA9C9F0}, {0.46, 0x5D8FD6}, {1, 0x5D8FD6}}), hex(0x1F4A8A),
-                        QColor(), QColor(), 2};
-        look.face[1] = {ramp({{0, 0xCDE2FA}, {0.45, 0xCDE2FA}, {0.46, 0x7FB0EE}, {1, 0x7FB0EE}}), hex(0x1F4A8A),
-                        QColor(), QColor(), 2};
-        look.face[2] = {ramp({{0, 0x7C9FD6}, {0.45, 0x7C9FD6}, {0.46, 0x3F6FB8}, {1, 0x3F6FB8}}), hex(0x1F4A8A),
-                        QColor(), QColor(), 2};
-        look.closeFace[0] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xD9503C}, {1, 0xD9503C}}), hex(0x1F4A8A),
-                             QColor(), QColor(), 2};
-        look.closeFace[1] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xF06A55}, {1, 0xF06A55}}), hex(0x1F4A8A),
-                             QColor(), QColor(), 2};
-        look.closeFace[2] = {ramp({{0, 0xF2B0A4}, {0.45, 0xF2B0A4}, {0.46, 0xB23A28}, {1, 0xB23A28}}), hex(0x1F4A8A),
-                             QColor(), QColor(), 2};
+        setTwoToneFaces(
+            look, {0.45, 0.46},
+            {{{0xA9C9F0, 0x5D8FD6, 0x1F4A8A}, {0xCDE2FA, 0x7FB0EE, 0x1F4A8A}, {0x7C9FD6, 0x3F6FB8, 0x1F4A8A}}},
+            {{{0xF2B0A4, 0xD9503C, 0x1F4A8A}, {0xF2B0A4, 0xF06A55, 0x1F4A8A}, {0xF2B0A4, 0xB23A28, 0x1F4A8A}}});
         add("BLUEGLASS_TITLEBTN", titleStrip(19, column, 6, true, look), 4, 18);
     }
 }
@@ -884,10 +891,8 @@ std::vector<Art> graphiteArts()
         // Light graphite faces: the caption is drawn in the form's font
         // colour, which is dark.
         const Face f[3] = {
-            {ramp({{0, 0xF2F3F4}, {0.5, 0xDCDEE1}, {0.52, 0xD0D2D6}, {1, 0xE2E4E7}}), hex(0x3A3D43),
-             withAlpha(Qt::white, 120), QColor(), 0},
-            {ramp({{0, 0xFFF6EC}, {0.5, 0xF6E6D4}, {0.52, 0xEDD9C2}, {1, 0xF8EBDC}}), hex(0xF08A24),
-             withAlpha(Qt::white, 120), QColor(), 0},
+            glossy({0xF2F3F4, 0xDCDEE1, 0xD0D2D6, 0xE2E4E7}, {0.5, 0.52}, 0x3A3D43, 120),
+            glossy({0xFFF6EC, 0xF6E6D4, 0xEDD9C2, 0xF8EBDC}, {0.5, 0.52}, 0xF08A24, 120),
             {ramp({{0, 0xB8BBC0}, {0.5, 0xC4C7CB}, {1, 0xCFD2D6}}), hex(0x3A3D43), QColor(), QColor(), 0},
         };
         add("ButtonImage", buttonStrip(72, 23, 5, f, true, hex(0xD8D9DB)), 8, 3);
