@@ -26,10 +26,7 @@ namespace {
 
 beans::PropertyValue prop(const char *name, const uno::Any &value)
 {
-    beans::PropertyValue p;
-    p.Name = rtl::OUString::createFromAscii(name);
-    p.Value = value;
-    return p;
+    return beans::PropertyValue(rtl::OUString::createFromAscii(name), 0, value, beans::PropertyState_DIRECT_VALUE);
 }
 
 void store(const UnoOffice::Document &document, const QString &path, const char *filter, const char *password = nullptr)
