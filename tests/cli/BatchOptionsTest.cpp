@@ -95,6 +95,23 @@ TEST(BatchOptions, BadArgumentsAreErrorsThatNameTheirCause)
     }
 }
 
+TEST(BatchOptions, AnUnknownWordNamesItselfAndTheWordsThatAreKnown)
+{
+    QTemporaryDir dir;
+    const QStringList good{"--source", dir.path(), "--out", dir.path()};
+    const std::pair<QStringList, QString> cases[] = {
+        {{"--kind", "pdf"}, R"(unknown kind "pdf" (html, csv or xml))"},
+        {{"--kind", "HTML"}, R"(unknown kind "HTML" (html, csv or xml))"},
+        {{"--log-format", "json"}, R"(unknown log format "json" (text or jsonl))"},
+        {{"--csv-sheets", "2"}, R"(unknown --csv-sheets value "2" (first or all))"},
+    };
+    for (const auto &[words, error] : cases) {
+        const ParsedArguments parsed = batch::parseArguments(good + words);
+        EXPECT_EQ(parsed.request, Request::Error) << qPrintable(words.join(' '));
+        EXPECT_TRUE(parsed.text.contains(error)) << qPrintable(parsed.text);
+    }
+}
+
 TEST(BatchOptions, HelpAndVersionWinOverMissingOptions)
 {
     for (const QStringList &arguments :
