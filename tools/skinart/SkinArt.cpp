@@ -301,6 +301,13 @@ Ramp ramp(std::initializer_list<std::pair<double, quint32>> stops)
     return r;
 }
 
+// A plain face: a ramp from the top colour to the bottom one inside a border,
+// banded in levels when levels > 0.
+Face plain(quint32 top, quint32 bottom, quint32 border, int levels = 0)
+{
+    return {ramp({{0, top}, {1, bottom}}), hex(border), QColor(), QColor(), levels};
+}
+
 // A glossy face: four colours from top to bottom, the second giving way to
 // the third between split.first and split.second, under a white gloss of
 // the given alpha.
@@ -332,7 +339,7 @@ void buttons()
         const Face f[3] = {
             {ramp({{0, 0xF4F8FE}, {1, 0xB4C7E4}}), hex(0x0F2D66), QColor(), hex(0xFFFFFF), 4},
             {ramp({{0, 0xFFFFFF}, {1, 0xC8DBF5}}), hex(0x0F2D66), QColor(), hex(0x48A8FF), 4},
-            {ramp({{0, 0x94ADD5}, {1, 0xC8D7EE}}), hex(0x0F2D66), QColor(), QColor(), 4},
+            plain(0x94ADD5, 0xC8D7EE, 0x0F2D66, 4),
         };
         add("DEEPBLUE_BUTTON", buttonStrip(74, 21, 2, f, false, hex(0xE8E8E8)), 4, 3);
     }
@@ -440,11 +447,11 @@ QImage radioStrip(int fw, int fh, const QRectF &circle, const MarkLook &look, QC
 
 void checks()
 {
-    const Face greyOff{ramp({{0, 0xF8F8F8}, {1, 0xE8E8E8}}), hex(0xBDBDBD), QColor(), QColor(), 0};
+    const Face greyOff = plain(0xF8F8F8, 0xE8E8E8, 0xBDBDBD);
     {
         MarkLook m{glossy({0xA9CBF3, 0x7BB0EC, 0x5E98E2, 0x9FCAF4}, {0.5, 0.52}, 0x3A6AAE, 140),
                    glossy({0xFFFFFF, 0xF0F0F0, 0xE2E2E2, 0xF6F6F6}, {0.5, 0.52}, 0x8C8C8C, 160),
-                   {ramp({{0, 0xE4ECF6}, {1, 0xD6E0EC}}), hex(0xB4C2D4), QColor(), QColor(), 0},
+                   plain(0xE4ECF6, 0xD6E0EC, 0xB4C2D4),
                    greyOff,
                    hex(0x111111),
                    hex(0x9A9A9A)};
@@ -452,10 +459,10 @@ void checks()
         add("MACOS_RADIOBUTTON", radioStrip(16, 17, QRectF(1, 1, 14, 14), m, hex(0xE7E7E7), true), 8, 4);
     }
     {
-        MarkLook m{{ramp({{0, 0xDCDCD7}, {1, 0xFFFFFF}}), hex(0x1C5180), QColor(), QColor(), 0},
-                   {ramp({{0, 0xDCDCD7}, {1, 0xFFFFFF}}), hex(0x1C5180), QColor(), QColor(), 0},
-                   {ramp({{0, 0xFFFFFF}, {1, 0xFFFFFF}}), hex(0xCAC8BB), QColor(), QColor(), 0},
-                   {ramp({{0, 0xFFFFFF}, {1, 0xFFFFFF}}), hex(0xCAC8BB), QColor(), QColor(), 0},
+        MarkLook m{plain(0xDCDCD7, 0xFFFFFF, 0x1C5180),
+                   plain(0xDCDCD7, 0xFFFFFF, 0x1C5180),
+                   plain(0xFFFFFF, 0xFFFFFF, 0xCAC8BB),
+                   plain(0xFFFFFF, 0xFFFFFF, 0xCAC8BB),
                    hex(0x21A121),
                    hex(0xCAC8BB)};
         add("WINXP_CHECKBOX", checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xEFEBDE), false), 8, 4);
@@ -474,7 +481,7 @@ void checks()
                            {"BLUEGLASS", 0x4C7FBF, 0xE6F1FC, 0x9CC2EA, 0x1E4F8F, 0xE7E7E7}};
     for (const Small &s : small) {
         const Face on{ramp({{0, s.top}, {1, s.bottom}}), hex(s.border), QColor(), QColor(), 3};
-        const Face off{ramp({{0, 0xF6F6F6}, {1, 0xF6F6F6}}), hex(0xA8AEB8), QColor(), QColor(), 1};
+        const Face off = plain(0xF6F6F6, 0xF6F6F6, 0xA8AEB8, 1);
         MarkLook m{on, on, off, off, hex(s.mark), hex(0xA8AEB8)};
         add(QString("%1_CHECKBOX").arg(s.style), checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xFFFFFF), false),
             4, 4);
@@ -552,6 +559,25 @@ struct TitleLook
     bool perKind = false;  // help/max/min have their own faces
     bool sheetFace = true; // control box drawn on a face (else bare icon)
 };
+
+// Bold white glyphs on faces of the given corner radius, the look of most
+// title bars.
+TitleLook whiteGlyphs(qreal radius)
+{
+    TitleLook look;
+    look.radius = radius;
+    look.weight = 2;
+    look.glyph = look.glyphHot = Qt::white;
+    return look;
+}
+
+// The left, middle and right pieces of a title bar, as 8-bit pictures.
+void addTitlePieces(const QString &style, const QImage &left, const QImage &client, const QImage &right)
+{
+    add(style + "_TITLE_LEFT", left, 8);
+    add(style + "_TITLE_CLIENT", client, 8);
+    add(style + "_TITLE_RIGHT", right, 8);
+}
 
 // The colours of a banded two-tone face: the top one down to the split, the
 // bottom one below it, and the border.
@@ -677,9 +703,7 @@ void titles()
         // The three pieces are the same column spread: no rim lines, since the
         // pieces reach under the frame's borders and a rim would show inside.
         QImage left = spread(column, 48), client = spread(column, 49), right = spread(column, 48);
-        add("MACOS_TITLE_LEFT", left, 8);
-        add("MACOS_TITLE_CLIENT", client, 8);
-        add("MACOS_TITLE_RIGHT", right, 8);
+        addTitlePieces("MACOS", left, client, right);
 
         auto sphere = [](quint32 base, quint32 rim) {
             Face f[3];
@@ -728,22 +752,17 @@ void titles()
             right.setPixel(31, y, mix(QColor(right.pixel(31, y)), hex(0x001E9A), 0.55).rgb());
             right.setPixel(30, y, mix(QColor(right.pixel(30, y)), hex(0x6FB0FF), 0.25).rgb());
         }
-        add("WINXP_TITLE_LEFT", left, 8);
-        add("WINXP_TITLE_CLIENT", client, 8);
-        add("WINXP_TITLE_RIGHT", right, 8);
+        addTitlePieces("WINXP", left, client, right);
 
-        TitleLook look;
-        look.radius = 3;
-        look.weight = 2;
-        look.glyph = look.glyphHot = Qt::white;
+        TitleLook look = whiteGlyphs(3);
         look.face[0] = {ramp({{0, 0x7DABF8}, {1, 0x2A5FDD}}), hex(0xF0F4FF), withAlpha(Qt::white, 90), QColor(), 0};
         look.face[1] = {ramp({{0, 0xA3C6FF}, {1, 0x4C82F2}}), hex(0xFFFFFF), withAlpha(Qt::white, 110), QColor(), 0};
-        look.face[2] = {ramp({{0, 0x2452C2}, {1, 0x4E7FE6}}), hex(0xD6E2FF), QColor(), QColor(), 0};
+        look.face[2] = plain(0x2452C2, 0x4E7FE6, 0xD6E2FF);
         look.closeFace[0] = {ramp({{0, 0xEE8A62}, {1, 0xC8401A}}), hex(0xFFF0EA), withAlpha(Qt::white, 80), QColor(),
                              0};
         look.closeFace[1] = {ramp({{0, 0xF6A583}, {1, 0xDF5627}}), hex(0xFFFFFF), withAlpha(Qt::white, 100), QColor(),
                              0};
-        look.closeFace[2] = {ramp({{0, 0xAE3613}, {1, 0xD4643C}}), hex(0xFFDCD0), QColor(), QColor(), 0};
+        look.closeFace[2] = plain(0xAE3613, 0xD4643C, 0xFFDCD0);
         look.sheetFace = false;
         add("WINXP_TITLEBTN", titleStrip(21, column, 5, false, look), 24, 18);
     }
@@ -761,16 +780,13 @@ void titles()
         add("DEEPBLUE_TITLE_CLIENT", client, 4, 1, colorsOf(column));
         add("DEEPBLUE_TITLE_RIGHT", right, 8);
 
-        TitleLook look;
-        look.radius = 2;
-        look.weight = 2;
-        look.glyph = look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0x24448A}, {1, 0x24448A}}), hex(0x6F8FCF), QColor(), QColor(), 1};
-        look.face[1] = {ramp({{0, 0x3A62B4}, {1, 0x3A62B4}}), hex(0xA9C4F2), QColor(), QColor(), 1};
-        look.face[2] = {ramp({{0, 0x122A5C}, {1, 0x122A5C}}), hex(0x6F8FCF), QColor(), QColor(), 1};
+        TitleLook look = whiteGlyphs(2);
+        look.face[0] = plain(0x24448A, 0x24448A, 0x6F8FCF, 1);
+        look.face[1] = plain(0x3A62B4, 0x3A62B4, 0xA9C4F2, 1);
+        look.face[2] = plain(0x122A5C, 0x122A5C, 0x6F8FCF, 1);
         look.closeFace[0] = look.face[0];
-        look.closeFace[1] = {ramp({{0, 0xC43434}, {1, 0xC43434}}), hex(0xF08A8A), QColor(), QColor(), 1};
-        look.closeFace[2] = {ramp({{0, 0x7E1818}, {1, 0x7E1818}}), hex(0xF08A8A), QColor(), QColor(), 1};
+        look.closeFace[1] = plain(0xC43434, 0xC43434, 0xF08A8A, 1);
+        look.closeFace[2] = plain(0x7E1818, 0x7E1818, 0xF08A8A, 1);
         QList<QRgb> keep = colorsOf(column);
         add("DEEPBLUE_TITLEBTN", titleStrip(19, column, 2, false, look), 4, 18, keep);
     }
@@ -807,10 +823,8 @@ void titles()
         add("PROTEIN_TITLE_CLIENT", column, 4, 1, colorsOf(column));
         add("PROTEIN_TITLE_RIGHT", column, 8);
 
-        TitleLook look;
+        TitleLook look = whiteGlyphs(3);
         look.round = true;
-        look.weight = 2;
-        look.glyph = look.glyphHot = Qt::white;
         setTwoToneFaces(
             look, {0.35, 0.36},
             {{{0x9CD2FF, 0x2F8CFF, 0x0B4FB8}, {0xC8E6FF, 0x5AB0FF, 0x0B4FB8}, {0x5A9BEF, 0x1463D1, 0x08388A}}},
@@ -828,14 +842,9 @@ void titles()
         sheen(left, QRectF(36, 3, 30, 29), -12, withAlpha(Qt::white, 44), 3, h - 2);
         sheen(left, QRectF(74, 3, 10, 29), -12, withAlpha(Qt::white, 34), 3, h - 2);
         sheen(right, QRectF(58, 3, 12, 29), -12, withAlpha(Qt::white, 30), 3, h - 2);
-        add("BLUEGLASS_TITLE_LEFT", left, 8);
-        add("BLUEGLASS_TITLE_CLIENT", client, 8);
-        add("BLUEGLASS_TITLE_RIGHT", right, 8);
+        addTitlePieces("BLUEGLASS", left, client, right);
 
-        TitleLook look;
-        look.radius = 4;
-        look.weight = 2;
-        look.glyph = look.glyphHot = Qt::white;
+        TitleLook look = whiteGlyphs(4);
         setTwoToneFaces(
             look, {0.45, 0.46},
             {{{0xA9C9F0, 0x5D8FD6, 0x1F4A8A}, {0xCDE2FA, 0x7FB0EE, 0x1F4A8A}, {0x7C9FD6, 0x3F6FB8, 0x1F4A8A}}},
@@ -898,8 +907,8 @@ std::vector<Art> graphiteArts()
         add("ButtonImage", buttonStrip(72, 23, 5, f, true, hex(0xD8D9DB)), 8, 3);
     }
     {
-        const Face on{ramp({{0, 0x5A5E66}, {1, 0x3C4046}}), hex(0x1E2024), QColor(), QColor(), 3};
-        const Face off{ramp({{0, 0xC8C9CC}, {1, 0xC8C9CC}}), hex(0x9A9CA0), QColor(), QColor(), 1};
+        const Face on = plain(0x5A5E66, 0x3C4046, 0x1E2024, 3);
+        const Face off = plain(0xC8C9CC, 0xC8C9CC, 0x9A9CA0, 1);
         MarkLook m{on, on, off, off, hex(0xF08A24), hex(0x9A9CA0)};
         add("CheckBoxImage", checkStrip(13, 13, QRectF(0, 0, 13, 13), 0, m, hex(0xD8D9DB), false), 8, 4);
         MarkLook round = m;
@@ -919,12 +928,12 @@ std::vector<Art> graphiteArts()
         look.weight = 2;
         look.glyph = hex(0xE8E8E8);
         look.glyphHot = Qt::white;
-        look.face[0] = {ramp({{0, 0x5C6068}, {1, 0x44474D}}), hex(0x1E2024), QColor(), QColor(), 0};
-        look.face[1] = {ramp({{0, 0x70747C}, {1, 0x55595F}}), hex(0xF08A24), QColor(), QColor(), 0};
-        look.face[2] = {ramp({{0, 0x303236}, {1, 0x3C3F44}}), hex(0xF08A24), QColor(), QColor(), 0};
+        look.face[0] = plain(0x5C6068, 0x44474D, 0x1E2024);
+        look.face[1] = plain(0x70747C, 0x55595F, 0xF08A24);
+        look.face[2] = plain(0x303236, 0x3C3F44, 0xF08A24);
         look.closeFace[0] = look.face[0];
-        look.closeFace[1] = {ramp({{0, 0xF49A44}, {1, 0xD8701A}}), hex(0x8A4208), QColor(), QColor(), 0};
-        look.closeFace[2] = {ramp({{0, 0xB85A12}, {1, 0xD07020}}), hex(0x8A4208), QColor(), QColor(), 0};
+        look.closeFace[1] = plain(0xF49A44, 0xD8701A, 0x8A4208);
+        look.closeFace[2] = plain(0xB85A12, 0xD07020, 0x8A4208);
         look.sheetFace = false;
         add("TitleBarButtonImage", titleStrip(19, column, 4, true, look), 8, 18);
     }
