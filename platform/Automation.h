@@ -7,20 +7,17 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
+
+#include "platform/TextError.h"
 
 namespace platform {
 
 // An error raised by a late-bound call. The message is what a user sees in
 // the log, so servers put their own description of the failure in it.
-class AutomationError : public std::runtime_error
+class AutomationError : public TextError
 {
 public:
-    explicit AutomationError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    using TextError::TextError;
 };
 
 // An object reached only through calls by name: properties read and written,

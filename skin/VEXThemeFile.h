@@ -10,21 +10,18 @@
 #include <QString>
 
 #include <memory>
-#include <stdexcept>
 #include <vector>
+
+#include "platform/TextError.h"
 
 namespace vex {
 
 // An error while reading or assigning a theme file. The message is meant for
 // the user.
-class ThemeFileError : public std::runtime_error
+class ThemeFileError : public platform::TextError
 {
 public:
-    explicit ThemeFileError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    using TextError::TextError;
 };
 
 // Layout constants of the format.

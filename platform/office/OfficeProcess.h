@@ -5,21 +5,18 @@
 
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 
 #include <sys/types.h>
+
+#include "platform/TextError.h"
 
 namespace platform::office {
 
 // A failure of the office or of the bridge, with the text the log shows.
-class OfficeFailure : public std::runtime_error
+class OfficeFailure : public TextError
 {
 public:
-    explicit OfficeFailure(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    using TextError::TextError;
 };
 
 class ProfileSlot;
