@@ -30,10 +30,8 @@ TEST(SheetFileNames, LongNamesAreCutOnACharacterAndEmptyOnesGetTheirNumber)
 TEST(SheetFileNames, SheetsWhoseSafeNamesMeetStayApart)
 {
     const QString longName(kMaxSheetPartBytes + 20, 'y');
-    const QStringList parts = sheetFileNameParts({"a/b", "a_b",
-                                                  "a\x01"
-                                                  "b",
-                                                  "a_b~2", longName, longName + "z"});
+    const QString controlChar = QStringLiteral("a") + QChar(0x01) + QStringLiteral("b");
+    const QStringList parts = sheetFileNameParts({"a/b", "a_b", controlChar, "a_b~2", longName, longName + "z"});
     EXPECT_EQ(parts.mid(0, 4), QStringList({"a_b", "a_b~2", "a_b~3", "a_b~2~2"}));
     EXPECT_EQ(QSet<QString>(parts.begin(), parts.end()).size(), parts.size()) << qPrintable(parts.join(' '));
     EXPECT_EQ(parts.at(5), QString(kMaxSheetPartBytes - 2, 'y') + "~2") << "the number fits within the bound";

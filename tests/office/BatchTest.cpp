@@ -247,7 +247,7 @@ TEST(BatchOptionsForLargeRuns, SeveralOfficesGiveTheJsonLinesAndKeptTreeOfOne)
             EXPECT_EQ(object.contains("seconds"), !object.contains("files")) << qPrintable(r.lines.join('\n'));
             object.remove("seconds");
             QJsonArray outputs;
-            for (const QJsonValue &output : object.value("outputs").toArray())
+            for (const QJsonValue output : object.value("outputs").toArray())
                 outputs.append(output.toString().replace(out, "OUT"));
             if (object.contains("outputs"))
                 object["outputs"] = outputs;
