@@ -1,5 +1,6 @@
 #include "ControlTestKit.h"
 #include "StandInFrame.h"
+#include "common/TestSupport.h"
 
 #include "platform/FormLoader.h"
 #include "skin/VEXButton.h"
@@ -13,6 +14,7 @@
 #include <QMetaProperty>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -208,4 +210,30 @@ TEST(SkinClasses, OneRegistrationLoadsEveryStoredName)
     EXPECT_EQ(button->Caption(), QStringLiteral("Go"));
     EXPECT_EQ(button->UIStyle(), TvexUIStyle::Protein);
     EXPECT_EQ(menu->actions().size(), 1);
+}
+
+// A theme file that is no theme makes the file theme's setter throw while the
+// form is loaded; the program learns of it as a form error at that line.
+TEST(SkinClasses, ThemeThatCannotBeLoadedIsAFormErrorAtItsLine)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString notATheme = testsupport::writeFile(dir.path(), QStringLiteral("plain.theme"), "just text");
+    platform::FormLoader loader;
+    registerSkinClasses(loader);
+    QWidget root;
+    const QByteArray text = "object Root : QWidget {\n"
+                            "    object vexFileTheme1 : TvexFileTheme {\n"
+                            "        ThemeFile = \""
+                            + notATheme.toUtf8()
+                            + "\"\n"
+                              "    }\n"
+                              "}\n";
+    try {
+        loader.loadFromText(&root, text, QString());
+        ADD_FAILURE() << "a file that is no theme was accepted";
+    } catch (const platform::FormError &error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("line 3: vexFileTheme1.ThemeFile: Invalid skin file for Velkano!"));
+    }
 }
