@@ -3,6 +3,7 @@
 #include "platform/Align.h"
 #include "platform/MainForm.h"
 #include "platform/WindowEvents.h"
+#include "skin/VEXFormBand.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
@@ -68,7 +69,9 @@ void TvexForm::takeOver(QWidget *host)
     host->setMinimumSize(125, 50);
     setMinimumSize(125, 50);
 
+    m_band = new TvexFormBand(this);
     m_titleBar = new TvexTitleBar(this);
+    m_band->setRow(TvexFormBand::TitleBarRow, m_titleBar);
     connect(m_titleBar, &TvexTitleBar::OnCustomBtnsClick, this, &TvexForm::OnTitleBarCustomBtnsClick);
     connect(m_titleBar, &TvexTitleBar::OnHelpBtnClick, this, &TvexForm::OnTitleBarHelpBtnClick);
 
@@ -388,7 +391,6 @@ void TvexForm::setTitleBarVisible(bool visible)
     if (!m_titleBar || visible == TitleBarVisible())
         return;
     m_titleBar->setVisible(visible);
-    m_titleBar->move(m_titleBar->x(), 0);
     PaintFrame();
 }
 
@@ -504,22 +506,6 @@ int TvexForm::VisibleTitleBarHeight() const
 
 // ---------------------------------------------------------------------------
 // Own events
-
-void TvexForm::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    keepTitleBarOnTop();
-}
-
-void TvexForm::keepTitleBarOnTop()
-{
-    if (!m_titleBar || isDestroying())
-        return;
-    // Aligned anew from above every stored top, so that it stays the first
-    // of the top-aligned children.
-    m_titleBar->move(m_titleBar->x(), -1);
-    platform::setAlign(m_titleBar, platform::alTop);
-}
 
 void TvexForm::mousePressEvent(QMouseEvent *event)
 {

@@ -5,12 +5,14 @@
 //
 // The form it is created on (its parent, which must be a top-level widget or
 // an MDI sub-window) is the host. The frame fills the host's contents
-// rectangle, owns the title bar at its top and draws the thin non-client
-// band around it; a frame agent (VEXFrameAgent.h) does the window's side:
-// it makes the host frameless, keeps the band as the host's contents
-// margins, gives the host a sizing band along its edges, shapes it with the
-// frame's mask, fits a maximised host to the work area, opens the window
-// menu on Alt+Space and offers key presses to the frame's menu as shortcuts.
+// rectangle, owns the title bar and the menu bar across its top (its
+// children aligned to its edges stack under them, VEXFormBand.h) and draws
+// the thin non-client band around it; a frame agent (VEXFrameAgent.h) does
+// the window's side: it makes the host frameless, keeps the band as the
+// host's contents margins, gives the host a sizing band along its edges,
+// shapes it with the frame's mask, fits a maximised host to the work area,
+// opens the window menu on Alt+Space and offers key presses to the frame's
+// menu as shortcuts.
 //
 // Only the first frame on a host takes it over; a second one, or one whose
 // parent is no form, is a plain panel. Deleting the frame, or moving it to
@@ -42,6 +44,7 @@ class QPainter;
 
 namespace vex {
 
+class TvexFormBand;
 class TvexMenuBar;
 class TvexMenuBarButton;
 
@@ -218,7 +221,6 @@ signals:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -241,7 +243,6 @@ private:
     void mdiSizeChanged();
     void keepCaptionBitsCleared();
     void fileThemeRemoved();
-    void keepTitleBarOnTop();
     // Clears a TvexMainMenu's link to this frame.
     void forgetMenu();
 
@@ -255,6 +256,9 @@ private:
     platform::TColor hostColor() const;
 
     QPointer<QWidget> m_host;
+    // Places the title bar and the menu bar; the frame's layout while it
+    // holds a host.
+    TvexFormBand *m_band = nullptr;
     TvexTitleBar *m_titleBar = nullptr;
     QPointer<QWidget> m_menuBar; // made by the menu-bar code; none until then
     std::unique_ptr<FrameAgent> m_agent;

@@ -336,8 +336,9 @@ class TvexTitleBar : public QWidget, public platform::Component
     Q_PROPERTY(int RoundCornerBottom READ RoundCornerBottom WRITE setRoundCornerBottom)
 
 public:
-    // Top-aligned in owner, with the default buttons (control box, close,
-    // maximise, minimise) and the look of the style of owner's frame.
+    // Top-aligned in owner (a skinned frame places it in its band instead),
+    // with the default buttons (control box, close, maximise, minimise) and
+    // the look of the style of owner's frame.
     Q_INVOKABLE explicit TvexTitleBar(QWidget *owner = nullptr);
     ~TvexTitleBar() override;
 
