@@ -56,12 +56,6 @@ void TvexCustomButton::setAutoSize(bool value)
     update();
 }
 
-void TvexCustomButton::setFocusedRectMargin(int value)
-{
-    m_focusedRectMargin = value;
-    update();
-}
-
 void TvexCustomButton::setDefault(bool value)
 {
     m_default = value;
@@ -427,18 +421,6 @@ void TvexButton::ActionChanged()
         m_glyph = icon.pixmap(size).toImage();
     }
     m_glyphFromAction = !m_glyph.isNull();
-    update();
-}
-
-void TvexButton::setLayout(TButtonLayout layout)
-{
-    m_layout = layout;
-    update();
-}
-
-void TvexButton::setSpacing(int spacing)
-{
-    m_spacing = spacing;
     update();
 }
 

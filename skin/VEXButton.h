@@ -5,6 +5,7 @@
 #include "platform/ComponentLink.h"
 #include "skin/VEXControl.h"
 #include "skin/VEXMgr.h"
+#include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 
 #include <QAction>
@@ -38,7 +39,7 @@ public:
     void setAutoSize(bool value);
 
     int FocusedRectMargin() const { return m_focusedRectMargin; }
-    void setFocusedRectMargin(int value);
+    void setFocusedRectMargin(int value) { StoreAndRepaint(this, m_focusedRectMargin, value); }
 
     // Period of OnMouseContinuouslyDown while the left button is held; 0 or
     // less never ticks.
@@ -191,10 +192,10 @@ public:
     void setGlyph(const QImage &glyph);
 
     TButtonLayout Layout() const { return m_layout; }
-    void setLayout(TButtonLayout layout);
+    void setLayout(TButtonLayout layout) { StoreAndRepaint(this, m_layout, layout); }
 
     int Spacing() const { return m_spacing; }
-    void setSpacing(int spacing);
+    void setSpacing(int spacing) { StoreAndRepaint(this, m_spacing, spacing); }
 
     // Where the glyph and the caption beside it go, for the glyph, caption,
     // font, layout, spacing and size the button has now.
@@ -266,10 +267,10 @@ public:
     platform::TColor Color() const;
     void setColor(platform::TColor color);
     bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool value);
+    void setParentColor(bool value) { StoreAndRepaint(this, m_parentColor, value); }
 
     TBiDiMode BiDiMode() const { return m_biDiMode; }
-    void setBiDiMode(TBiDiMode mode);
+    void setBiDiMode(TBiDiMode mode) { StoreAndRepaint(this, m_biDiMode, mode); }
 
     // A click: toggles (a radio button: checks) as a release inside would.
     void Click() override;

@@ -57,18 +57,6 @@ void TvexCheckBox::setColor(platform::TColor color)
     update();
 }
 
-void TvexCheckBox::setParentColor(bool value)
-{
-    m_parentColor = value;
-    update();
-}
-
-void TvexCheckBox::setBiDiMode(TBiDiMode mode)
-{
-    m_biDiMode = mode;
-    update();
-}
-
 void TvexCheckBox::Click()
 {
     Toggle();

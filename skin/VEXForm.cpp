@@ -363,12 +363,6 @@ bool TvexForm::TitleBarCustom() const
     return m_titleBar && m_titleBar->Custom();
 }
 
-void TvexForm::setTitleBarCustom(bool custom)
-{
-    if (m_titleBar)
-        m_titleBar->setCustom(custom);
-}
-
 void TvexForm::setBorderColor(TColor color)
 {
     m_borderColor = color;
@@ -436,21 +430,9 @@ TvexTitleBarButtons *TvexForm::TitleBarButtons() const
     return m_titleBar ? m_titleBar->Buttons() : m_spareButtons;
 }
 
-void TvexForm::setTitleBarButtons(TvexTitleBarButtons *buttons)
-{
-    if (m_titleBar)
-        m_titleBar->setButtons(buttons);
-}
-
 TvexTitleBarSections *TvexForm::TitleBarSections() const
 {
     return m_titleBar ? m_titleBar->Sections() : m_spareSections;
-}
-
-void TvexForm::setTitleBarSections(TvexTitleBarSections *sections)
-{
-    if (m_titleBar)
-        m_titleBar->setSections(sections);
 }
 
 bool TvexForm::TitleBarDrawAppIcon() const
@@ -458,44 +440,19 @@ bool TvexForm::TitleBarDrawAppIcon() const
     return m_titleBar && m_titleBar->DrawAppIcon();
 }
 
-void TvexForm::setTitleBarDrawAppIcon(bool draw)
-{
-    if (m_titleBar)
-        m_titleBar->setDrawAppIcon(draw);
-}
-
 QFont TvexForm::CaptionFont() const
 {
     return m_titleBar ? m_titleBar->font() : font();
 }
 
-void TvexForm::setCaptionFont(const QFont &font)
+int TvexForm::shownCorner(int (TvexTitleBar::*radius)() const) const
 {
-    if (m_titleBar)
-        m_titleBar->setFont(font);
+    return TitleBarVisible() ? (m_titleBar->*radius)() : 0;
 }
 
-int TvexForm::RoundCorner() const
+void TvexForm::setCorner(void (TvexTitleBar::*setRadius)(int), int radius)
 {
-    return TitleBarVisible() ? m_titleBar->RoundCorner() : 0;
-}
-
-void TvexForm::setRoundCorner(int radius)
-{
-    if (m_titleBar)
-        m_titleBar->setRoundCorner(radius);
-    UpdateRegion();
-}
-
-int TvexForm::RoundCornerBottom() const
-{
-    return TitleBarVisible() ? m_titleBar->RoundCornerBottom() : 0;
-}
-
-void TvexForm::setRoundCornerBottom(int radius)
-{
-    if (m_titleBar)
-        m_titleBar->setRoundCornerBottom(radius);
+    toTitleBar(setRadius, radius);
     UpdateRegion();
 }
 

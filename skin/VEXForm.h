@@ -83,7 +83,7 @@ public:
     // -- published properties
 
     bool TitleBarCustom() const;
-    void setTitleBarCustom(bool custom);
+    void setTitleBarCustom(bool custom) { toTitleBar(&TvexTitleBar::setCustom, custom); }
     TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Re-applies UIStyle when the theme differs from the one held.
     void setFileTheme(TvexFileTheme *theme);
@@ -117,14 +117,14 @@ public:
     // message box.
     void setFormPanel(QWidget *panel);
     TvexTitleBarButtons *TitleBarButtons() const;
-    void setTitleBarButtons(TvexTitleBarButtons *buttons);
+    void setTitleBarButtons(TvexTitleBarButtons *buttons) { toTitleBar(&TvexTitleBar::setButtons, buttons); }
     TvexTitleBarSections *TitleBarSections() const;
-    void setTitleBarSections(TvexTitleBarSections *sections);
+    void setTitleBarSections(TvexTitleBarSections *sections) { toTitleBar(&TvexTitleBar::setSections, sections); }
     bool TitleBarDrawAppIcon() const;
-    void setTitleBarDrawAppIcon(bool draw);
+    void setTitleBarDrawAppIcon(bool draw) { toTitleBar(&TvexTitleBar::setDrawAppIcon, draw); }
     // The caption font (the title bar's).
     QFont CaptionFont() const;
-    void setCaptionFont(const QFont &font);
+    void setCaptionFont(const QFont &font) { toTitleBar(&TvexTitleBar::setFont, font); }
     // The main menu: a QMenu whose actions are the top-level items (a
     // TvexMainMenu, or a plain QMenu drawn in the frame's style), shown in
     // the frame's menu bar.
@@ -136,10 +136,10 @@ public:
     void setMenuBarHeight(int height);
     // Radii of the window's top and bottom corners; both read 0 while the
     // title bar is hidden.
-    int RoundCorner() const;
-    void setRoundCorner(int radius);
-    int RoundCornerBottom() const;
-    void setRoundCornerBottom(int radius);
+    int RoundCorner() const { return shownCorner(&TvexTitleBar::RoundCorner); }
+    void setRoundCorner(int radius) { setCorner(&TvexTitleBar::setRoundCorner, radius); }
+    int RoundCornerBottom() const { return shownCorner(&TvexTitleBar::RoundCornerBottom); }
+    void setRoundCornerBottom(int radius) { setCorner(&TvexTitleBar::setRoundCornerBottom, radius); }
     QMenu *PopupMenu() const { return m_popupMenu; }
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
     QString Version() const { return QStringLiteral("5.8"); }
@@ -229,6 +229,18 @@ protected:
 private:
     void takeOver(QWidget *host);
     void release();
+
+    // The title bar holds what the frame publishes of it; a frame without
+    // one drops what is set.
+    template <typename Setter, typename Value>
+    void toTitleBar(Setter setter, const Value &value)
+    {
+        if (m_titleBar)
+            (m_titleBar->*setter)(value);
+    }
+    // The corner radii live on the title bar and shape the window.
+    int shownCorner(int (TvexTitleBar::*radius)() const) const;
+    void setCorner(void (TvexTitleBar::*setRadius)(int), int radius);
 
     // What the agent asks of the frame.
     QMargins frameMargins() const override { return NonClientMargins(); }

@@ -89,6 +89,15 @@ void UncheckGroupMates(const Objects &candidates, const T *keep, SameGroup sameG
     }
 }
 
+// What most property setters of the skinned widgets do: store the value, then
+// repaint the widget.
+template <typename T>
+void StoreAndRepaint(QWidget *widget, T &field, const T &value)
+{
+    field = value;
+    widget->update();
+}
+
 // Turns bitmap by half a turn in place.
 void Rotate180(QImage &bitmap);
 

@@ -22,6 +22,7 @@
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
+#include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 
 #include <QEvent>
@@ -364,21 +365,21 @@ public:
     TvexTitleBarButtons *Buttons() const { return m_buttons; }
     void setButtons(TvexTitleBarButtons *buttons);
     int ButtonInterval() const { return m_buttonInterval; }
-    void setButtonInterval(int interval) { repaintWith(m_buttonInterval, interval); }
+    void setButtonInterval(int interval) { StoreAndRepaint(this, m_buttonInterval, interval); }
     QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption) { repaintWith(m_caption, caption); }
+    void setCaption(const QString &caption) { StoreAndRepaint(this, m_caption, caption); }
     // Font is the widget's own font (QWidget::setFont), the caption font;
     // its colour is FontColor.
     platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color) { repaintWith(m_fontColor, color); }
+    void setFontColor(platform::TColor color) { StoreAndRepaint(this, m_fontColor, color); }
     bool FormActive() const { return m_formActive; }
-    void setFormActive(bool active) { repaintWith(m_formActive, active); }
+    void setFormActive(bool active) { StoreAndRepaint(this, m_formActive, active); }
     int LeftBtnXOffset() const { return m_leftBtnXOffset; }
-    void setLeftBtnXOffset(int offset) { repaintWith(m_leftBtnXOffset, offset); }
+    void setLeftBtnXOffset(int offset) { StoreAndRepaint(this, m_leftBtnXOffset, offset); }
     int RightBtnXOffset() const { return m_rightBtnXOffset; }
-    void setRightBtnXOffset(int offset) { repaintWith(m_rightBtnXOffset, offset); }
+    void setRightBtnXOffset(int offset) { StoreAndRepaint(this, m_rightBtnXOffset, offset); }
     bool DrawAppIcon() const { return m_drawAppIcon; }
-    void setDrawAppIcon(bool draw) { repaintWith(m_drawAppIcon, draw); }
+    void setDrawAppIcon(bool draw) { StoreAndRepaint(this, m_drawAppIcon, draw); }
     // Stored only; the frame reads them.
     int RoundCorner() const { return m_roundCorner; }
     void setRoundCorner(int radius) { m_roundCorner = radius; }
@@ -455,12 +456,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    template <typename T>
-    void repaintWith(T &field, const T &value)
-    {
-        field = value;
-        update();
-    }
     void applyStyle();
     void loadLook(bool themeMode);
     std::optional<QPoint> cursorInBar() const;
