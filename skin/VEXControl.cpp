@@ -1,7 +1,9 @@
 #include "skin/VEXControl.h"
 
+#include "skin/VEXButtonParts.h"
 #include "skin/VEXPublic.h"
 
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
@@ -190,6 +192,34 @@ void TvexControl::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange)
         update();
+}
+
+// ---------------------------------------------------------------------------
+// TvexKeyedControl
+
+void TvexKeyedControl::keyPressEvent(QKeyEvent *event)
+{
+    QPointer<TvexKeyedControl> self(this);
+    emit OnKeyDown(this, event->key(), event->modifiers());
+    if (self)
+        KeyPressed(event);
+}
+
+void TvexKeyedControl::keyReleaseEvent(QKeyEvent *event)
+{
+    QPointer<TvexKeyedControl> self(this);
+    emit OnKeyUp(this, event->key(), event->modifiers());
+    if (!self)
+        return;
+    if (!event->isAutoRepeat() && buttonparts::isPushKey(event->key()) && hasFocus() && isEnabled()
+        && PushKeyClicks()) {
+        event->accept();
+        PushKeyReleased();
+        update();
+        Click();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 } // namespace vex
