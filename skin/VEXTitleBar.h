@@ -72,10 +72,32 @@ class TvexTitleBarSections;
 // by item, and every change repainting the bar.
 void RepaintTitleBar(TvexTitleBar *bar);
 
+// The collections as a form description fills them.
+class TvexTitleBarItemList : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE QObject *add() { return addItem(); }
+    Q_INVOKABLE void clear() { clearItems(); }
+
+protected:
+    // Owned by parent, else by bar; bar may be null for a collection that
+    // only serves as a source to copy.
+    TvexTitleBarItemList(TvexTitleBar *bar, QObject *parent);
+
+    virtual QObject *addItem() = 0;
+    virtual void clearItems() = 0;
+};
+
 template <typename Collection, typename Item>
-class TvexTitleBarCollection
+class TvexTitleBarCollection : public TvexTitleBarItemList
 {
 public:
+    explicit TvexTitleBarCollection(TvexTitleBar *bar, QObject *parent = nullptr)
+        : TvexTitleBarItemList(bar, parent), m_bar(bar)
+    {}
+
     TvexTitleBar *Bar() const { return m_bar; }
 
     Item *Add()
@@ -111,14 +133,14 @@ public:
     void Changed() { RepaintTitleBar(m_bar); }
 
 protected:
-    explicit TvexTitleBarCollection(TvexTitleBar *bar) : m_bar(bar) {}
-    ~TvexTitleBarCollection()
+    ~TvexTitleBarCollection() override
     {
         m_dying = true;
         qDeleteAll(std::exchange(m_items, {}));
     }
 
-    void clearItems()
+    QObject *addItem() override { return Add(); }
+    void clearItems() override
     {
         qDeleteAll(std::exchange(m_items, {}));
         Changed();
@@ -209,16 +231,12 @@ private:
     QImage m_picMouseDown;
 };
 
-class TvexTitleBarButtons : public QObject, public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
+class TvexTitleBarButtons : public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
 {
     Q_OBJECT
 
 public:
-    // bar may be null for a collection that only serves as a source to copy.
-    explicit TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent = nullptr);
-
-    Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear() { clearItems(); }
+    using TvexTitleBarCollection::TvexTitleBarCollection;
 };
 
 class TvexTitleBarSection : public QObject
@@ -266,15 +284,12 @@ private:
     bool m_stretch = false;
 };
 
-class TvexTitleBarSections : public QObject, public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
+class TvexTitleBarSections : public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
 {
     Q_OBJECT
 
 public:
-    explicit TvexTitleBarSections(TvexTitleBar *bar, QObject *parent = nullptr);
-
-    Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear() { clearItems(); }
+    using TvexTitleBarCollection::TvexTitleBarCollection;
 };
 
 // The window menu of a title bar: minimise, maximise/restore, a separator and
