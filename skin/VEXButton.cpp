@@ -51,9 +51,7 @@ TvexCustomButton::~TvexCustomButton()
 
 void TvexCustomButton::setAutoSize(bool value)
 {
-    m_autoSize = value;
-    ApplyAutoSize();
-    update();
+    StoreAndRepaint(this, m_autoSize, value, [this] { ApplyAutoSize(); });
 }
 
 void TvexCustomButton::setDefault(bool value)

@@ -40,9 +40,7 @@ void TvexCheckBox::setChecked(bool value)
 
 void TvexCheckBox::setAutoSize(bool value)
 {
-    m_autoSize = value;
-    fitToContents();
-    update();
+    StoreAndRepaint(this, m_autoSize, value, [this] { fitToContents(); });
 }
 
 platform::TColor TvexCheckBox::Color() const

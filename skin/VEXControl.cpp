@@ -51,9 +51,7 @@ void TvexControl::setCaption(const QString &caption)
 
 void TvexControl::setUIStyle(TvexUIStyle style)
 {
-    m_uiStyle = style;
-    UIStyleChanged();
-    update();
+    StoreAndRepaint(this, m_uiStyle, style, [this] { UIStyleChanged(); });
 }
 
 void TvexControl::setFileTheme(TvexFileTheme *theme)
@@ -64,9 +62,7 @@ void TvexControl::setFileTheme(TvexFileTheme *theme)
 
 void TvexControl::setTransparent(bool value)
 {
-    m_transparent = value;
-    TransparentChanged();
-    update();
+    StoreAndRepaint(this, m_transparent, value, [this] { TransparentChanged(); });
 }
 
 void TvexControl::setTabStop(bool value)
