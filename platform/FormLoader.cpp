@@ -14,6 +14,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <exception>
+
 namespace platform {
 
 void FormLoader::registerClass(const QString &className, Factory factory)
@@ -145,6 +147,7 @@ public:
 
     void run()
     {
+        const int line = m_tok.line;
         expectIdent("object");
         const QString name = takeIdent();
         expectPunct(":");
@@ -152,7 +155,7 @@ public:
         if (!m_root->inherits(className.toLatin1().constData()) && m_root->metaObject()->className() != className)
             fail(QStringLiteral("the root object is not a %1").arg(className));
         m_root->setObjectName(name);
-        adopt(m_root);
+        adopt(m_root, line);
         readBody(m_root);
         if (m_tok.kind != Token::End)
             fail(QStringLiteral("text after the end of the root object"));
@@ -276,6 +279,7 @@ private:
 
     void readChild(QObject *parent)
     {
+        const int line = m_tok.line;
         advance();
         const QString name = takeIdent();
         expectPunct(":");
@@ -283,17 +287,18 @@ private:
         const auto factory = m_loader.m_factories.constFind(className);
         if (factory == m_loader.m_factories.constEnd())
             fail(QStringLiteral("class %1 is not registered").arg(className));
-        QObject *child = (*factory)(parent);
+        QObject *child = nullptr;
+        guarded(line, name, [&] { child = (*factory)(parent); });
         if (!child)
             fail(QStringLiteral("class %1 could not be created").arg(className));
         child->setObjectName(name);
-        adopt(child);
+        adopt(child, line);
         readBody(child);
     }
 
-    void adopt(QObject *object)
+    void adopt(QObject *object, int line)
     {
-        m_created.append(object);
+        m_created.append({object, line});
         if (Component *c = asComponent(object))
             c->beginLoading();
     }
@@ -304,7 +309,36 @@ private:
         throw FormError(QStringLiteral("line %1: %2").arg(line).arg(what));
     }
 
+    // Setters, constructors and loaded() run the components' own code, which
+    // may throw anything (a theme file that cannot be read, a value out of
+    // range). Callers of the loader catch FormError only, so such an error
+    // becomes one that names the line and what was being applied there.
+    template <typename Apply>
+    static void guarded(int line, const QString &what, Apply &&apply)
+    {
+        try {
+            apply();
+        } catch (const FormError &) {
+            throw;
+        } catch (const std::exception &error) {
+            failAt(line, QStringLiteral("%1: %2").arg(what, QString::fromUtf8(error.what())));
+        } catch (...) {
+            failAt(line, QStringLiteral("%1: an error of unknown kind").arg(what));
+        }
+    }
+
+    static QString nameOf(const QObject *object)
+    {
+        const QString name = object->objectName();
+        return name.isEmpty() ? QLatin1String(object->metaObject()->className()) : name;
+    }
+
     void assign(QObject *object, const QString &name, const Value &value, int line)
+    {
+        guarded(line, nameOf(object) + QLatin1Char('.') + name, [&] { assignProperty(object, name, value, line); });
+    }
+
+    void assignProperty(QObject *object, const QString &name, const Value &value, int line)
     {
         const QMetaObject *meta = object->metaObject();
         const int index = meta->indexOfProperty(name.toLatin1().constData());
@@ -413,30 +447,9 @@ private:
             m_fixups.append({object, property, v.text, line});
             return;
         } else {
-            switch (type.id()) {
-            case QMetaType::Bool:
-                value = toBool(v, line);
-                break;
-            case QMetaType::QString:
-                value = toText(v, line);
-                break;
-            case QMetaType::QFont:
-                value = toFont(v, line);
-                break;
-            case QMetaType::QImage:
-                value = toImage(v, line);
-                break;
-            case QMetaType::QPixmap:
-                value = QPixmap::fromImage(toImage(v, line));
-                break;
-            case QMetaType::QIcon:
-                value = QIcon(QPixmap::fromImage(toImage(v, line)));
-                break;
-            default:
-                value = toNumber(v, line);
-                if (!value.convert(type))
-                    failAt(line, QStringLiteral("cannot store a number in %1").arg(QLatin1String(property.name())));
-            }
+            value = toVariant(type, v, line);
+            if (!value.isValid())
+                failAt(line, QStringLiteral("cannot store a number in %1").arg(QLatin1String(property.name())));
         }
         if (!property.write(object, value))
             failAt(line, QStringLiteral("%1 refused the value").arg(QLatin1String(property.name())));
@@ -461,6 +474,29 @@ private:
     }
 
     // -- conversions
+    // The value as a property of type takes it; invalid when a number does
+    // not convert to type.
+    QVariant toVariant(const QMetaType &type, const Value &v, int line) const
+    {
+        switch (type.id()) {
+        case QMetaType::Bool:
+            return toBool(v, line);
+        case QMetaType::QString:
+            return toText(v, line);
+        case QMetaType::QFont:
+            return toFont(v, line);
+        case QMetaType::QImage:
+            return toImage(v, line);
+        case QMetaType::QPixmap:
+            return QPixmap::fromImage(toImage(v, line));
+        case QMetaType::QIcon:
+            return QIcon(QPixmap::fromImage(toImage(v, line)));
+        default:
+            QVariant number = toNumber(v, line);
+            return number.convert(type) ? number : QVariant();
+        }
+    }
+
     qint64 toNumber(const Value &v, int line) const
     {
         if (v.kind == Value::Int)
@@ -535,20 +571,23 @@ private:
     {
         for (const Fixup &f : std::as_const(m_fixups)) {
             QObject *target = m_root->objectName() == f.target ? m_root : nullptr;
-            for (QObject *o : std::as_const(m_created)) {
-                if (!target && o->objectName() == f.target)
-                    target = o;
+            for (const Created &created : std::as_const(m_created)) {
+                if (!target && created.object->objectName() == f.target)
+                    target = created.object;
             }
             if (!target)
                 failAt(f.line, QStringLiteral("no object named %1").arg(f.target));
             QVariant value = QVariant::fromValue(target);
-            if (!value.convert(f.property.metaType()) || !f.property.write(f.object, value))
+            bool written = false;
+            guarded(f.line, nameOf(f.object) + QLatin1Char('.') + QLatin1String(f.property.name()),
+                    [&] { written = value.convert(f.property.metaType()) && f.property.write(f.object, value); });
+            if (!written)
                 failAt(f.line, QStringLiteral("%1 cannot refer to %2").arg(QLatin1String(f.property.name()), f.target));
         }
         applyTabOrders();
-        for (QObject *o : std::as_const(m_created)) {
-            if (Component *c = asComponent(o))
-                c->loaded();
+        for (const Created &created : std::as_const(m_created)) {
+            if (Component *c = asComponent(created.object))
+                guarded(created.line, nameOf(created.object), [c] { c->loaded(); });
         }
     }
 
@@ -570,7 +609,14 @@ private:
     Lexer m_lexer;
     QString m_baseDir;
     Token m_tok;
-    QObjectList m_created;
+    // Every object the description made or filled, with the line that
+    // declares it, in creation order.
+    struct Created
+    {
+        QObject *object;
+        int line;
+    };
+    QList<Created> m_created;
     QList<Fixup> m_fixups;
     QList<QPair<QWidget *, int>> m_tabOrders;
 };

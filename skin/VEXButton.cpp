@@ -32,7 +32,7 @@ void storeModalResult(QWidget *form, int result)
 // TvexCustomButton
 
 TvexCustomButton::TvexCustomButton(QWidget *parent)
-    : TvexControl(parent), m_action(this, &QAction::changed, [this] { ActionChanged(); })
+    : TvexKeyedControl(parent), m_action(this, &QAction::changed, [this] { ActionChanged(); })
 {
     setMouseTracking(true);
     m_activeDefault = m_default;
@@ -51,15 +51,7 @@ TvexCustomButton::~TvexCustomButton()
 
 void TvexCustomButton::setAutoSize(bool value)
 {
-    m_autoSize = value;
-    ApplyAutoSize();
-    update();
-}
-
-void TvexCustomButton::setFocusedRectMargin(int value)
-{
-    m_focusedRectMargin = value;
-    update();
+    StoreAndRepaint(this, m_autoSize, value, [this] { ApplyAutoSize(); });
 }
 
 void TvexCustomButton::setDefault(bool value)
@@ -81,7 +73,7 @@ void TvexCustomButton::Click()
     if (QAction *action = m_action)
         action->trigger();
     if (self)
-        TvexControl::Click();
+        TvexKeyedControl::Click();
 }
 
 void TvexCustomButton::ApplyAutoSize()
@@ -231,7 +223,7 @@ bool TvexCustomButton::event(QEvent *event)
 {
     if (event->type() == QEvent::ParentChange)
         watchForm();
-    return TvexControl::event(event);
+    return TvexKeyedControl::event(event);
 }
 
 void TvexCustomButton::pointerEntered()
@@ -293,13 +285,13 @@ void TvexCustomButton::mousePressEvent(QMouseEvent *event)
             setFocus(Qt::MouseFocusReason);
         update();
     }
-    TvexControl::mousePressEvent(event);
+    TvexKeyedControl::mousePressEvent(event);
 }
 
 void TvexCustomButton::mouseMoveEvent(QMouseEvent *event)
 {
     QPointer<TvexCustomButton> self(this);
-    TvexControl::mouseMoveEvent(event);
+    TvexKeyedControl::mouseMoveEvent(event);
     if (!self)
         return;
     const QPoint p = event->position().toPoint();
@@ -317,13 +309,10 @@ void TvexCustomButton::mouseMoveEvent(QMouseEvent *event)
     }
 }
 
-void TvexCustomButton::keyPressEvent(QKeyEvent *event)
+void TvexCustomButton::KeyPressed(QKeyEvent *event)
 {
     QPointer<TvexCustomButton> self(this);
     const int key = event->key();
-    emit OnKeyDown(this, key, event->modifiers());
-    if (!self)
-        return;
     if (isDialogKey(key)) {
         // The form sees Enter and Escape before the focused button does.
         event->accept();
@@ -347,26 +336,9 @@ void TvexCustomButton::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
 }
 
-void TvexCustomButton::keyReleaseEvent(QKeyEvent *event)
-{
-    QPointer<TvexCustomButton> self(this);
-    const int key = event->key();
-    emit OnKeyUp(this, key, event->modifiers());
-    if (!self)
-        return;
-    if (!event->isAutoRepeat() && isPushKey(key) && hasFocus() && m_pressed && isEnabled()) {
-        event->accept();
-        m_pressed = false;
-        update();
-        Click();
-        return;
-    }
-    QWidget::keyReleaseEvent(event);
-}
-
 void TvexCustomButton::changeEvent(QEvent *event)
 {
-    TvexControl::changeEvent(event);
+    TvexKeyedControl::changeEvent(event);
     switch (event->type()) {
     case QEvent::EnabledChange:
         // A disabled button takes no more input, so a held press ends here
@@ -427,18 +399,6 @@ void TvexButton::ActionChanged()
         m_glyph = icon.pixmap(size).toImage();
     }
     m_glyphFromAction = !m_glyph.isNull();
-    update();
-}
-
-void TvexButton::setLayout(TButtonLayout layout)
-{
-    m_layout = layout;
-    update();
-}
-
-void TvexButton::setSpacing(int spacing)
-{
-    m_spacing = spacing;
     update();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/ComponentLink.h"
 #include "skin/VEXControl.h"
 #include "skin/VEXMgr.h"
+#include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 
 #include <QAction>
@@ -25,7 +26,7 @@ namespace vex {
 // mouse over, pressed). This class holds the state machine, the keyboard and
 // mouse handling and the frame choice; TvexButton adds the stretched face,
 // the glyph and the published surface.
-class TvexCustomButton : public TvexControl
+class TvexCustomButton : public TvexKeyedControl
 {
     Q_OBJECT
 
@@ -38,7 +39,7 @@ public:
     void setAutoSize(bool value);
 
     int FocusedRectMargin() const { return m_focusedRectMargin; }
-    void setFocusedRectMargin(int value);
+    void setFocusedRectMargin(int value) { StoreAndRepaint(this, m_focusedRectMargin, value); }
 
     // Period of OnMouseContinuouslyDown while the left button is held; 0 or
     // less never ticks.
@@ -84,9 +85,6 @@ signals:
     void OnMouseEnter(QObject *Sender);
     void OnMouseExit(QObject *Sender);
     void OnMouseContinuouslyDown(QObject *Sender);
-    void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
-    void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
-    void OnKeyPress(QObject *Sender, const QString &Key);
 
 protected:
     virtual void ApplyAutoSize();
@@ -123,8 +121,10 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
+    void KeyPressed(QKeyEvent *event) override;
+    // A push key pressed on the button holds it down until released.
+    bool PushKeyClicks() const override { return m_pressed; }
+    void PushKeyReleased() override { m_pressed = false; }
     void changeEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
@@ -162,8 +162,6 @@ private:
 class TvexButton : public TvexCustomButton
 {
     Q_OBJECT
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
     Q_PROPERTY(vex::TvexButton::TButtonLayout Layout READ Layout WRITE setLayout)
@@ -191,10 +189,10 @@ public:
     void setGlyph(const QImage &glyph);
 
     TButtonLayout Layout() const { return m_layout; }
-    void setLayout(TButtonLayout layout);
+    void setLayout(TButtonLayout layout) { StoreAndRepaint(this, m_layout, layout); }
 
     int Spacing() const { return m_spacing; }
-    void setSpacing(int spacing);
+    void setSpacing(int spacing) { StoreAndRepaint(this, m_spacing, spacing); }
 
     // Where the glyph and the caption beside it go, for the glyph, caption,
     // font, layout, spacing and size the button has now.
@@ -228,13 +226,11 @@ private:
 // A two-state check box drawn from the four-frame "CheckBoxImage" strip
 // (checked, unchecked, checked disabled, unchecked disabled) followed by its
 // caption on one line.
-class TvexCheckBox : public TvexControl
+class TvexCheckBox : public TvexKeyedControl
 {
     Q_OBJECT
     Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
     Q_PROPERTY(vex::TvexCheckBox::TCheckBoxState State READ State WRITE setState)
-    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
-    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
     Q_PROPERTY(int Color READ Color WRITE setColor)
     Q_PROPERTY(bool ParentColor READ ParentColor WRITE setParentColor)
@@ -266,10 +262,10 @@ public:
     platform::TColor Color() const;
     void setColor(platform::TColor color);
     bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool value);
+    void setParentColor(bool value) { StoreAndRepaint(this, m_parentColor, value); }
 
     TBiDiMode BiDiMode() const { return m_biDiMode; }
-    void setBiDiMode(TBiDiMode mode);
+    void setBiDiMode(TBiDiMode mode) { StoreAndRepaint(this, m_biDiMode, mode); }
 
     // A click: toggles (a radio button: checks) as a release inside would.
     void Click() override;
@@ -280,9 +276,6 @@ public:
 
 signals:
     void OnDblClick(QObject *Sender);
-    void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
-    void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
-    void OnKeyPress(QObject *Sender, const QString &Key);
 
 protected:
     virtual bool FocusVisible() const;
@@ -291,7 +284,6 @@ protected:
     virtual void CheckedChanged();
     virtual void BeforeToggle() {}
     virtual void Toggle();
-    virtual bool KeyToggles() const { return true; }
 
     // The state frame (1..4) for the current state, keyed when transparent.
     QImage statePicture() const;
@@ -304,8 +296,7 @@ protected:
     void MnemonicPressed() override;
 
     void mousePressEvent(QMouseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
+    void KeyPressed(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -338,7 +329,8 @@ protected:
     int PictureKey() const override { return RadioButtonImage; }
     void CheckedChanged() override;
     void Toggle() override;
-    bool KeyToggles() const override { return false; }
+    // Space and Enter do not check a radio button.
+    bool PushKeyClicks() const override { return false; }
 
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 

@@ -21,7 +21,7 @@ using namespace buttonparts;
 // ---------------------------------------------------------------------------
 // TvexCheckBox
 
-TvexCheckBox::TvexCheckBox(QWidget *parent) : TvexControl(parent)
+TvexCheckBox::TvexCheckBox(QWidget *parent) : TvexKeyedControl(parent)
 {
     setMouseTracking(true);
     resize(93, 17);
@@ -40,9 +40,7 @@ void TvexCheckBox::setChecked(bool value)
 
 void TvexCheckBox::setAutoSize(bool value)
 {
-    m_autoSize = value;
-    fitToContents();
-    update();
+    StoreAndRepaint(this, m_autoSize, value, [this] { fitToContents(); });
 }
 
 platform::TColor TvexCheckBox::Color() const
@@ -54,18 +52,6 @@ void TvexCheckBox::setColor(platform::TColor color)
 {
     m_color = color;
     m_parentColor = false;
-    update();
-}
-
-void TvexCheckBox::setParentColor(bool value)
-{
-    m_parentColor = value;
-    update();
-}
-
-void TvexCheckBox::setBiDiMode(TBiDiMode mode)
-{
-    m_biDiMode = mode;
     update();
 }
 
@@ -187,17 +173,16 @@ void TvexCheckBox::PaintFace(QPainter &canvas)
 void TvexCheckBox::mousePressEvent(QMouseEvent *event)
 {
     QPointer<TvexCheckBox> self(this);
-    TvexControl::mousePressEvent(event);
+    TvexKeyedControl::mousePressEvent(event);
     // Clicks focus the control even without TabStop, after its handlers ran.
     if (self && event->button() == Qt::LeftButton && isEnabled() && isVisible())
         setFocus(Qt::MouseFocusReason);
 }
 
-void TvexCheckBox::keyPressEvent(QKeyEvent *event)
+void TvexCheckBox::KeyPressed(QKeyEvent *event)
 {
     QPointer<TvexCheckBox> self(this);
-    emit OnKeyDown(this, event->key(), event->modifiers());
-    if (self && !event->text().isEmpty() && !isDialogKey(event->key()))
+    if (!event->text().isEmpty() && !isDialogKey(event->key()))
         emit OnKeyPress(this, event->text());
     if (!self)
         return;
@@ -209,31 +194,16 @@ void TvexCheckBox::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-void TvexCheckBox::keyReleaseEvent(QKeyEvent *event)
-{
-    QPointer<TvexCheckBox> self(this);
-    emit OnKeyUp(this, event->key(), event->modifiers());
-    if (!self)
-        return;
-    if (!event->isAutoRepeat() && KeyToggles() && isPushKey(event->key()) && hasFocus() && isEnabled()) {
-        event->accept();
-        update();
-        Click();
-        return;
-    }
-    QWidget::keyReleaseEvent(event);
-}
-
 void TvexCheckBox::changeEvent(QEvent *event)
 {
-    TvexControl::changeEvent(event);
+    TvexKeyedControl::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         fitToContents();
 }
 
 void TvexCheckBox::resizeEvent(QResizeEvent *event)
 {
-    TvexControl::resizeEvent(event);
+    TvexKeyedControl::resizeEvent(event);
     // A size that AutoSize does not allow is fitted again at once.
     fitToContents();
 }

@@ -1,7 +1,9 @@
 #include "skin/VEXControl.h"
 
+#include "skin/VEXButtonParts.h"
 #include "skin/VEXPublic.h"
 
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,9 +51,7 @@ void TvexControl::setCaption(const QString &caption)
 
 void TvexControl::setUIStyle(TvexUIStyle style)
 {
-    m_uiStyle = style;
-    UIStyleChanged();
-    update();
+    StoreAndRepaint(this, m_uiStyle, style, [this] { UIStyleChanged(); });
 }
 
 void TvexControl::setFileTheme(TvexFileTheme *theme)
@@ -62,9 +62,7 @@ void TvexControl::setFileTheme(TvexFileTheme *theme)
 
 void TvexControl::setTransparent(bool value)
 {
-    m_transparent = value;
-    TransparentChanged();
-    update();
+    StoreAndRepaint(this, m_transparent, value, [this] { TransparentChanged(); });
 }
 
 void TvexControl::setTabStop(bool value)
@@ -190,6 +188,34 @@ void TvexControl::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange)
         update();
+}
+
+// ---------------------------------------------------------------------------
+// TvexKeyedControl
+
+void TvexKeyedControl::keyPressEvent(QKeyEvent *event)
+{
+    QPointer<TvexKeyedControl> self(this);
+    emit OnKeyDown(this, event->key(), event->modifiers());
+    if (self)
+        KeyPressed(event);
+}
+
+void TvexKeyedControl::keyReleaseEvent(QKeyEvent *event)
+{
+    QPointer<TvexKeyedControl> self(this);
+    emit OnKeyUp(this, event->key(), event->modifiers());
+    if (!self)
+        return;
+    if (!event->isAutoRepeat() && buttonparts::isPushKey(event->key()) && hasFocus() && isEnabled()
+        && PushKeyClicks()) {
+        event->accept();
+        PushKeyReleased();
+        update();
+        Click();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 } // namespace vex

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QPainter;
 
 namespace vex {
@@ -133,6 +134,37 @@ private:
     bool m_clickArmed = false;
     int m_mnemonicId = 0;
     TvexPopupHint m_popupHint;
+};
+
+// A skinned control that takes the keyboard and has a style of its own to
+// publish: the push button, the check box and the radio button. Every key
+// press and release is reported before the control acts on it; releasing
+// Space or Enter while the control has the focus clicks it.
+class TvexKeyedControl : public TvexControl
+{
+    Q_OBJECT
+    Q_PROPERTY(vex::TvexUIStyle UIStyle READ UIStyle WRITE setUIStyle)
+    Q_PROPERTY(vex::TvexFileTheme *FileTheme READ FileTheme WRITE setFileTheme)
+
+public:
+    using TvexControl::TvexControl;
+
+signals:
+    void OnKeyDown(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyUp(QObject *Sender, int Key, Qt::KeyboardModifiers Shift);
+    void OnKeyPress(QObject *Sender, const QString &Key);
+
+protected:
+    // What the control does with a key press, after OnKeyDown (and only
+    // while the control is still there).
+    virtual void KeyPressed(QKeyEvent *event) = 0;
+    // Whether releasing Space or Enter clicks the control now; and what
+    // changes just before that click.
+    virtual bool PushKeyClicks() const { return true; }
+    virtual void PushKeyReleased() {}
+
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 };
 
 } // namespace vex

@@ -3,6 +3,7 @@
 #include "platform/Align.h"
 #include "platform/MainForm.h"
 #include "platform/WindowEvents.h"
+#include "skin/VEXFormBand.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
@@ -68,7 +69,9 @@ void TvexForm::takeOver(QWidget *host)
     host->setMinimumSize(125, 50);
     setMinimumSize(125, 50);
 
+    m_band = new TvexFormBand(this);
     m_titleBar = new TvexTitleBar(this);
+    m_band->setRow(TvexFormBand::TitleBarRow, m_titleBar);
     connect(m_titleBar, &TvexTitleBar::OnCustomBtnsClick, this, &TvexForm::OnTitleBarCustomBtnsClick);
     connect(m_titleBar, &TvexTitleBar::OnHelpBtnClick, this, &TvexForm::OnTitleBarHelpBtnClick);
 
@@ -360,12 +363,6 @@ bool TvexForm::TitleBarCustom() const
     return m_titleBar && m_titleBar->Custom();
 }
 
-void TvexForm::setTitleBarCustom(bool custom)
-{
-    if (m_titleBar)
-        m_titleBar->setCustom(custom);
-}
-
 void TvexForm::setBorderColor(TColor color)
 {
     m_borderColor = color;
@@ -388,7 +385,6 @@ void TvexForm::setTitleBarVisible(bool visible)
     if (!m_titleBar || visible == TitleBarVisible())
         return;
     m_titleBar->setVisible(visible);
-    m_titleBar->move(m_titleBar->x(), 0);
     PaintFrame();
 }
 
@@ -434,21 +430,9 @@ TvexTitleBarButtons *TvexForm::TitleBarButtons() const
     return m_titleBar ? m_titleBar->Buttons() : m_spareButtons;
 }
 
-void TvexForm::setTitleBarButtons(TvexTitleBarButtons *buttons)
-{
-    if (m_titleBar)
-        m_titleBar->setButtons(buttons);
-}
-
 TvexTitleBarSections *TvexForm::TitleBarSections() const
 {
     return m_titleBar ? m_titleBar->Sections() : m_spareSections;
-}
-
-void TvexForm::setTitleBarSections(TvexTitleBarSections *sections)
-{
-    if (m_titleBar)
-        m_titleBar->setSections(sections);
 }
 
 bool TvexForm::TitleBarDrawAppIcon() const
@@ -456,44 +440,19 @@ bool TvexForm::TitleBarDrawAppIcon() const
     return m_titleBar && m_titleBar->DrawAppIcon();
 }
 
-void TvexForm::setTitleBarDrawAppIcon(bool draw)
-{
-    if (m_titleBar)
-        m_titleBar->setDrawAppIcon(draw);
-}
-
 QFont TvexForm::CaptionFont() const
 {
     return m_titleBar ? m_titleBar->font() : font();
 }
 
-void TvexForm::setCaptionFont(const QFont &font)
+int TvexForm::shownCorner(int (TvexTitleBar::*radius)() const) const
 {
-    if (m_titleBar)
-        m_titleBar->setFont(font);
+    return TitleBarVisible() ? (m_titleBar->*radius)() : 0;
 }
 
-int TvexForm::RoundCorner() const
+void TvexForm::setCorner(void (TvexTitleBar::*setRadius)(int), int radius)
 {
-    return TitleBarVisible() ? m_titleBar->RoundCorner() : 0;
-}
-
-void TvexForm::setRoundCorner(int radius)
-{
-    if (m_titleBar)
-        m_titleBar->setRoundCorner(radius);
-    UpdateRegion();
-}
-
-int TvexForm::RoundCornerBottom() const
-{
-    return TitleBarVisible() ? m_titleBar->RoundCornerBottom() : 0;
-}
-
-void TvexForm::setRoundCornerBottom(int radius)
-{
-    if (m_titleBar)
-        m_titleBar->setRoundCornerBottom(radius);
+    toTitleBar(setRadius, radius);
     UpdateRegion();
 }
 
@@ -504,22 +463,6 @@ int TvexForm::VisibleTitleBarHeight() const
 
 // ---------------------------------------------------------------------------
 // Own events
-
-void TvexForm::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    keepTitleBarOnTop();
-}
-
-void TvexForm::keepTitleBarOnTop()
-{
-    if (!m_titleBar || isDestroying())
-        return;
-    // Aligned anew from above every stored top, so that it stays the first
-    // of the top-aligned children.
-    m_titleBar->move(m_titleBar->x(), -1);
-    platform::setAlign(m_titleBar, platform::alTop);
-}
 
 void TvexForm::mousePressEvent(QMouseEvent *event)
 {

@@ -5,12 +5,14 @@
 //
 // The form it is created on (its parent, which must be a top-level widget or
 // an MDI sub-window) is the host. The frame fills the host's contents
-// rectangle, owns the title bar at its top and draws the thin non-client
-// band around it; a frame agent (VEXFrameAgent.h) does the window's side:
-// it makes the host frameless, keeps the band as the host's contents
-// margins, gives the host a sizing band along its edges, shapes it with the
-// frame's mask, fits a maximised host to the work area, opens the window
-// menu on Alt+Space and offers key presses to the frame's menu as shortcuts.
+// rectangle, owns the title bar and the menu bar across its top (its
+// children aligned to its edges stack under them, VEXFormBand.h) and draws
+// the thin non-client band around it; a frame agent (VEXFrameAgent.h) does
+// the window's side: it makes the host frameless, keeps the band as the
+// host's contents margins, gives the host a sizing band along its edges,
+// shapes it with the frame's mask, fits a maximised host to the work area,
+// opens the window menu on Alt+Space and offers key presses to the frame's
+// menu as shortcuts.
 //
 // Only the first frame on a host takes it over; a second one, or one whose
 // parent is no form, is a plain panel. Deleting the frame, or moving it to
@@ -42,6 +44,7 @@ class QPainter;
 
 namespace vex {
 
+class TvexFormBand;
 class TvexMenuBar;
 class TvexMenuBarButton;
 
@@ -80,7 +83,7 @@ public:
     // -- published properties
 
     bool TitleBarCustom() const;
-    void setTitleBarCustom(bool custom);
+    void setTitleBarCustom(bool custom) { toTitleBar(&TvexTitleBar::setCustom, custom); }
     TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Re-applies UIStyle when the theme differs from the one held.
     void setFileTheme(TvexFileTheme *theme);
@@ -114,14 +117,14 @@ public:
     // message box.
     void setFormPanel(QWidget *panel);
     TvexTitleBarButtons *TitleBarButtons() const;
-    void setTitleBarButtons(TvexTitleBarButtons *buttons);
+    void setTitleBarButtons(TvexTitleBarButtons *buttons) { toTitleBar(&TvexTitleBar::setButtons, buttons); }
     TvexTitleBarSections *TitleBarSections() const;
-    void setTitleBarSections(TvexTitleBarSections *sections);
+    void setTitleBarSections(TvexTitleBarSections *sections) { toTitleBar(&TvexTitleBar::setSections, sections); }
     bool TitleBarDrawAppIcon() const;
-    void setTitleBarDrawAppIcon(bool draw);
+    void setTitleBarDrawAppIcon(bool draw) { toTitleBar(&TvexTitleBar::setDrawAppIcon, draw); }
     // The caption font (the title bar's).
     QFont CaptionFont() const;
-    void setCaptionFont(const QFont &font);
+    void setCaptionFont(const QFont &font) { toTitleBar(&TvexTitleBar::setFont, font); }
     // The main menu: a QMenu whose actions are the top-level items (a
     // TvexMainMenu, or a plain QMenu drawn in the frame's style), shown in
     // the frame's menu bar.
@@ -133,10 +136,10 @@ public:
     void setMenuBarHeight(int height);
     // Radii of the window's top and bottom corners; both read 0 while the
     // title bar is hidden.
-    int RoundCorner() const;
-    void setRoundCorner(int radius);
-    int RoundCornerBottom() const;
-    void setRoundCornerBottom(int radius);
+    int RoundCorner() const { return shownCorner(&TvexTitleBar::RoundCorner); }
+    void setRoundCorner(int radius) { setCorner(&TvexTitleBar::setRoundCorner, radius); }
+    int RoundCornerBottom() const { return shownCorner(&TvexTitleBar::RoundCornerBottom); }
+    void setRoundCornerBottom(int radius) { setCorner(&TvexTitleBar::setRoundCornerBottom, radius); }
     QMenu *PopupMenu() const { return m_popupMenu; }
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
     QString Version() const { return QStringLiteral("5.8"); }
@@ -218,7 +221,6 @@ signals:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -227,6 +229,18 @@ protected:
 private:
     void takeOver(QWidget *host);
     void release();
+
+    // The title bar holds what the frame publishes of it; a frame without
+    // one drops what is set.
+    template <typename Setter, typename Value>
+    void toTitleBar(Setter setter, const Value &value)
+    {
+        if (m_titleBar)
+            (m_titleBar->*setter)(value);
+    }
+    // The corner radii live on the title bar and shape the window.
+    int shownCorner(int (TvexTitleBar::*radius)() const) const;
+    void setCorner(void (TvexTitleBar::*setRadius)(int), int radius);
 
     // What the agent asks of the frame.
     QMargins frameMargins() const override { return NonClientMargins(); }
@@ -241,7 +255,6 @@ private:
     void mdiSizeChanged();
     void keepCaptionBitsCleared();
     void fileThemeRemoved();
-    void keepTitleBarOnTop();
     // Clears a TvexMainMenu's link to this frame.
     void forgetMenu();
 
@@ -255,6 +268,9 @@ private:
     platform::TColor hostColor() const;
 
     QPointer<QWidget> m_host;
+    // Places the title bar and the menu bar; the frame's layout while it
+    // holds a host.
+    TvexFormBand *m_band = nullptr;
     TvexTitleBar *m_titleBar = nullptr;
     QPointer<QWidget> m_menuBar; // made by the menu-bar code; none until then
     std::unique_ptr<FrameAgent> m_agent;

@@ -3,9 +3,9 @@
 
 #include "skin/VEXFormMenuBar.h"
 
-#include "platform/Align.h"
 #include "platform/SystemMetrics.h"
 #include "skin/VEXForm.h"
+#include "skin/VEXFormBand.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
 
@@ -148,10 +148,8 @@ void TvexForm::CreateMenuBar()
     bar->setButtonHeight(m_menuBarHeight);
     bar->setColor(m_menuBarColor);
     m_menuBar = bar;
-    bar->move(0, 0);
-    platform::setAlign(bar, platform::alTop);
+    m_band->setRow(TvexFormBand::MenuBarRow, bar);
     bar->show();
-    keepTitleBarOnTop();
 }
 
 void TvexForm::DropMenuBar()
@@ -539,17 +537,13 @@ void TvexMenuBarButton::Open()
         m_item->trigger();
         return;
     }
-    const QPointer<TvexMenuBarButton> self(this);
-    const QPointer<TvexMenuBar> bar(m_bar);
-    const QPointer<QMenu> open(sub);
-    if (bar)
-        bar->dropDownOpening(this, sub);
-    setDown(true);
-    showMenu(); // returns when the drop-down has closed
-    if (self)
-        setDown(false);
-    if (bar)
-        bar->dropDownClosed(self, open);
+    dropDown(sub, [this] {
+        const QPointer<TvexMenuBarButton> self(this);
+        setDown(true);
+        showMenu();
+        if (self)
+            setDown(false);
+    });
 }
 
 void TvexMenuBarButton::mousePressEvent(QMouseEvent *event)
@@ -559,12 +553,17 @@ void TvexMenuBarButton::mousePressEvent(QMouseEvent *event)
         QToolButton::mousePressEvent(event);
         return;
     }
+    dropDown(sub, [this, event] { QToolButton::mousePressEvent(event); });
+}
+
+void TvexMenuBarButton::dropDown(QMenu *sub, const std::function<void()> &show)
+{
     const QPointer<TvexMenuBarButton> self(this);
     const QPointer<TvexMenuBar> bar(m_bar);
     const QPointer<QMenu> open(sub);
     if (bar)
         bar->dropDownOpening(this, sub);
-    QToolButton::mousePressEvent(event); // returns when the drop-down has closed
+    show();
     if (bar)
         bar->dropDownClosed(self, open);
 }

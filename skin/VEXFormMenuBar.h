@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -111,6 +112,10 @@ protected:
 private:
     // Gives the button the item's current sub-menu to drop down.
     QMenu *syncDropDown();
+    // Tells the bar that sub drops down from this button, runs show (which
+    // returns once the drop-down has closed), then tells the bar it closed;
+    // the button, the bar and sub may all be gone by then.
+    void dropDown(QMenu *sub, const std::function<void()> &show);
 
     QPointer<QAction> m_item;
     TvexMenuBar *m_bar;

@@ -15,12 +15,11 @@ namespace vex {
 // TvexMainMenu
 
 TvexMainMenu::TvexMainMenu(QWidget *owner)
-    : TvexMenuComponent(owner), m_checkMarks(std::make_unique<platform::TImageList>()),
-      m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
+    : TvexMenuComponent(owner), m_checkMarks(std::make_unique<platform::TImageList>())
 {
     m_checkMarks->setTransparentColor(platform::clWhite);
     m_checkMarks->Add(LoadSkinBitmap(QStringLiteral("MENU_CHECKED")));
-    syncImages();
+    ImagesChanged();
     look().UseFor(this);
     look().ApplyStyle(GetOwnerFormStyle(platform::ownerForm(owner)));
     attachToFrame();
@@ -61,19 +60,12 @@ void TvexMainMenu::attachToFrame()
     }
 }
 
-void TvexMainMenu::setImages(platform::TImageList *images)
-{
-    // A list that goes away leaves the menu with its own again.
-    m_images.set(images);
-    update();
-}
-
 platform::TImageList *TvexMainMenu::imageList() const
 {
-    return m_images ? m_images.get() : m_checkMarks.get();
+    return Images() ? Images() : m_checkMarks.get();
 }
 
-void TvexMainMenu::syncImages()
+void TvexMainMenu::ImagesChanged()
 {
     look().setImages(imageList()->images());
     look().setCheckMark(m_checkMarks->image(0));

@@ -52,7 +52,6 @@ class TvexForm;
 class TvexMainMenu : public TvexMenuComponent
 {
     Q_OBJECT
-    Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
 
 public:
     // Takes the style of the frame on the owner's form and attaches itself
@@ -60,18 +59,13 @@ public:
     Q_INVOKABLE explicit TvexMainMenu(QWidget *owner = nullptr);
     ~TvexMainMenu() override;
 
-    // None while the menu uses its own check-mark list; setting none puts
-    // that list back.
-    platform::TImageList *Images() const { return m_images; }
-    void setImages(platform::TImageList *images);
-
     // These also repaint the frame's bar, or have it take the new font.
     void setFileTheme(TvexFileTheme *theme) override;
     void setUIStyle(TvexUIStyle style) override;
     void setUseSystemFont(bool use) override;
 
     // The image list that items index with "ImageIndex": Images, or the
-    // menu's own check-mark list while Images is none.
+    // menu's own check-mark list while Images is none (or goes away).
     platform::TImageList *imageList() const;
 
     // Makes the menu measure and draw item and, depth first, its sub-items.
@@ -87,19 +81,18 @@ public:
     void loaded() override;
 
 protected:
+    void ImagesChanged() override;
     void actionEvent(QActionEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void attachToFrame();
-    void syncImages();
     void repaintBar();
     // Watches item's sub-menus, depth first, for their items' changes.
     void watchItem(QAction *item);
     void itemEvent(QActionEvent *event, bool topLevel);
 
     std::unique_ptr<platform::TImageList> m_checkMarks;
-    platform::TImageListLink m_images;
     QPointer<TvexForm> m_frame;
     QList<QPointer<QMenu>> m_watched;
     bool m_inItemEvent = false;

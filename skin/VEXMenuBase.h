@@ -2,6 +2,7 @@
 
 #include "platform/Colors.h"
 #include "platform/Component.h"
+#include "platform/ImageList.h"
 #include "skin/VEXMenu.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
@@ -36,9 +37,12 @@ class TvexMenuComponent : public QMenu, public platform::Component, public TvexM
     Q_PROPERTY(int FontSize READ FontSize WRITE setFontSize)
     Q_PROPERTY(int FontCharset READ FontCharset WRITE setFontCharset)
     Q_PROPERTY(bool UseSystemFont READ UseSystemFont WRITE setUseSystemFont)
+    Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
 
 public:
-    explicit TvexMenuComponent(QWidget *owner = nullptr) : QMenu(owner), TvexMenuLook(this) {}
+    explicit TvexMenuComponent(QWidget *owner = nullptr)
+        : QMenu(owner), TvexMenuLook(this), m_images(this, &platform::TImageList::changed, [this] { ImagesChanged(); })
+    {}
 
     bool OwnerDraw() const { return true; }
     void setOwnerDraw(bool) {}
@@ -47,9 +51,31 @@ public:
     virtual void setUIStyle(TvexUIStyle style) { TvexMenuLook::setUIStyle(style); }
     virtual void setUseSystemFont(bool use) { TvexMenuLook::setUseSystemFont(use); }
 
+    // The image list whose pictures the items' "ImageIndex" draw; none by
+    // default. A list that goes away leaves the menu with none.
+    platform::TImageList *Images() const { return m_images; }
+    void setImages(platform::TImageList *images)
+    {
+        m_images.set(images);
+        update();
+    }
+
     // The shared look, as the item style and the frame's bar see it.
     TvexMenuLook &look() { return *this; }
     const TvexMenuLook &look() const { return *this; }
+
+protected:
+    // Images was set, or the list changed or went away: the look takes the
+    // pictures the menu draws now, Images' or none. Check marks come from the
+    // list all popup menus share unless a menu gives the look its own.
+    virtual void ImagesChanged()
+    {
+        look().setImages(Images() ? Images()->images() : QList<QPixmap>());
+        update();
+    }
+
+private:
+    platform::TImageListLink m_images;
 };
 
 } // namespace vex

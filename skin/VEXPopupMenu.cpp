@@ -8,8 +8,7 @@
 
 namespace vex {
 
-TvexPopupMenu::TvexPopupMenu(QWidget *owner)
-    : TvexMenuComponent(owner), m_images(this, &platform::TImageList::changed, [this] { syncImages(); })
+TvexPopupMenu::TvexPopupMenu(QWidget *owner) : TvexMenuComponent(owner)
 {
     look().UseFor(this);
     look().ApplyStyle(GetOwnerFormStyle(owner));
@@ -21,17 +20,6 @@ TvexPopupMenu::~TvexPopupMenu()
     // The item style goes with the look; hand the window back to the
     // application style before it does.
     setStyle(nullptr);
-}
-
-void TvexPopupMenu::setImages(platform::TImageList *images)
-{
-    m_images.set(images);
-}
-
-void TvexPopupMenu::syncImages()
-{
-    look().setImages(m_images ? m_images->images() : QList<QPixmap>());
-    update();
 }
 
 QSize TvexPopupMenu::MeasureMenuItem(const QAction *item, const QFontMetrics &canvasFont) const

@@ -19,17 +19,11 @@ namespace vex {
 class TvexPopupMenu : public TvexMenuComponent
 {
     Q_OBJECT
-    Q_PROPERTY(platform::TImageList *Images READ Images WRITE setImages)
 
 public:
     // Takes the style of the frame on owner (GetOwnerFormStyle).
     Q_INVOKABLE explicit TvexPopupMenu(QWidget *owner = nullptr);
     ~TvexPopupMenu() override;
-
-    // The image list whose pictures the items' "ImageIndex" draw; none by
-    // default. Check marks come from the list all popup menus share either way.
-    platform::TImageList *Images() const { return m_images; }
-    void setImages(platform::TImageList *images);
 
     QSize MeasureMenuItem(const QAction *item, const QFontMetrics &canvasFont) const;
     void DrawMenuItem(const QAction *item, QPainter &canvas, const QRect &rect, bool highlighted) const;
@@ -46,9 +40,6 @@ public:
     void loaded() override;
 
 private:
-    void syncImages();
-
-    platform::TImageListLink m_images;
     QPointer<QWidget> m_popupComponent;
 };
 

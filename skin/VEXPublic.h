@@ -89,6 +89,22 @@ void UncheckGroupMates(const Objects &candidates, const T *keep, SameGroup sameG
     }
 }
 
+// What most property setters of the skinned widgets do: store the value, let
+// the widget follow it (then: fit its size, take a style's settings), and
+// repaint the widget.
+template <typename T, typename Then>
+void StoreAndRepaint(QWidget *widget, T &field, const T &value, Then &&then)
+{
+    field = value;
+    then();
+    widget->update();
+}
+template <typename T>
+void StoreAndRepaint(QWidget *widget, T &field, const T &value)
+{
+    StoreAndRepaint(widget, field, value, [] {});
+}
+
 // Turns bitmap by half a turn in place.
 void Rotate180(QImage &bitmap);
 

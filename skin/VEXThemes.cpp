@@ -21,183 +21,69 @@ struct Row
 {
     const char *key;
     TvexThemeKind kind;
-    qint32 values[5];       // MacOS, WinXP, DeepBlue, Protein, BlueGlass
-    const char *bitmaps[5]; // resource names of Bitmap rows; null for none
+    qint32 values[5] = {}; // MacOS, WinXP, DeepBlue, Protein, BlueGlass; 0 in Bitmap rows
+    // A Bitmap row's resources are named after the style and this word
+    // ("MACOS_" "BUTTON"); none without one.
+    const char *bitmapWord = nullptr;
+    // The few resources that keep no such rule, one per style.
+    const char *const *bitmaps = nullptr;
 };
+
+const char *const StyleWords[5] = {"MACOS", "WINXP", "DEEPBLUE", "PROTEIN", "BLUEGLASS"};
+// The last three styles share one picture.
+const char *const ScrollButtonBitmaps[5] = {"MACOS_SCROLLBUTTON", "WINXP_SCROLLBUTTON", "MORE_SCROLLBUTTON",
+                                            "MORE_SCROLLBUTTON", "MORE_SCROLLBUTTON"};
 
 // The built-in theme, one row per element (1..48), one column per style.
 const Row Table[ThemeElementCount] = {
-    {"ButtonImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_BUTTON", "WINXP_BUTTON", "DEEPBLUE_BUTTON", "PROTEIN_BUTTON", "BLUEGLASS_BUTTON"}},           // 1
-    {"ButtonTransparentBool", K::Boolean, {1, 0, 0, 0, 1}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 2
-    {"CheckBoxImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_CHECKBOX", "WINXP_CHECKBOX", "DEEPBLUE_CHECKBOX", "PROTEIN_CHECKBOX", "BLUEGLASS_CHECKBOX"}}, // 3
-    {"RadioButtonImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_RADIOBUTTON", "WINXP_RADIOBUTTON", "DEEPBLUE_RADIOBUTTON", "PROTEIN_RADIOBUTTON",
-      "BLUEGLASS_RADIOBUTTON"}}, // 4
-    {"TitleBarButtonImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TITLEBTN", "WINXP_TITLEBTN", "DEEPBLUE_TITLEBTN", "PROTEIN_TITLEBTN", "BLUEGLASS_TITLEBTN"}},         // 5
-    {"TitleBarButtonTransparentBool", K::Boolean, {0, 0, 0, 1, 1}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 6
-    {"TitleBarButtonLeftOffsetInt", K::Integer, {3, 2, 0, 0, 4}, {nullptr, nullptr, nullptr, nullptr, nullptr}},   // 7
-    {"TitleBarButtonRightOffsetInt",
-     K::Integer,
-     {-2, -2, 0, 0, -3},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}},                                                      // 8
-    {"TitleBarButtonTopInt", K::Integer, {4, 5, 2, 2, 6}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 9
-    {"TitleBarLeftImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TITLE_LEFT", "WINXP_TITLE_LEFT", "DEEPBLUE_TITLE_LEFT", "PROTEIN_TITLE_LEFT",
-      "BLUEGLASS_TITLE_LEFT"}}, // 10
-    {"TitleBarClientImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TITLE_CLIENT", "WINXP_TITLE_CLIENT", "DEEPBLUE_TITLE_CLIENT", "PROTEIN_TITLE_CLIENT",
-      "BLUEGLASS_TITLE_CLIENT"}}, // 11
-    {"TitleBarRightImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TITLE_RIGHT", "WINXP_TITLE_RIGHT", "DEEPBLUE_TITLE_RIGHT", "PROTEIN_TITLE_RIGHT",
-      "BLUEGLASS_TITLE_RIGHT"}},                                                                               // 12
-    {"FormMinWidthInt", K::Integer, {130, 150, 130, 130, 270}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 13
-    {"FormRoundCornerInt", K::Integer, {0, 13, 0, 0, 11}, {nullptr, nullptr, nullptr, nullptr, nullptr}},      // 14
-    {"FormBackgroundColor",
-     K::Color,
-     {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 15
-    {"FormBorderColor",
-     K::Color,
-     {0x7F7F7F, 0xC82C00, 0x000000, 0x000000, 0x000000},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}},                                                    // 16
-    {"FormBorderWidthInt", K::Integer, {1, 3, 1, 1, 1}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 17
-    {"MenuSelectedBorderColor",
-     K::Color,
-     {0xC47339, 0xC66931, 0xA04A44, 0xC4302D, 0xEC5E5E},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 18
-    {"MenuSelectedBackgroundColor",
-     K::Color,
-     {0xC47339, 0xEFD3C6, 0xA04A44, 0xC4302D, 0xEC5E5E},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 19
-    {"MenuSelectedFontColor",
-     K::Color,
-     {0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 20
-    {"MenuBackgroundColor",
-     K::Color,
-     {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xE7E7E7},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 21
-    {"MenuFontColor",
-     K::Color,
-     {0x000000, 0x000000, 0x000000, 0x000000, 0x000000},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 22
-    {"MenuBarColor",
-     K::Color,
-     {0x000000, 0xCED3D6, 0xCED3D6, 0xCED3D6, 0xCED3D6},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 23
-    {"ProgressBarImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_PROGRESSBAR", "WINXP_PROGRESSBAR", "DEEPBLUE_PROGRESSBAR", "PROTEIN_PROGRESSBAR",
-      "BLUEGLASS_PROGRESSBAR"}}, // 24
-    {"ControlBorderColor",
-     K::Color,
-     {0x7F7F7F, 0x686868, 0x000000, 0x000000, 0x000000},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 25
-    {"ControlBackgroundColor",
-     K::Color,
-     {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 26
-    {"ControlFontColor",
-     K::Color,
-     {0x000000, 0xCF4602, 0x000000, 0x000000, 0x000000},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 27
-    {"TrackBarBarImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TRACKBAR_BAR", "WINXP_TRACKBAR_BAR", "DEEPBLUE_TRACKBAR_BAR", "PROTEIN_TRACKBAR_BAR",
-      "BLUEGLASS_TRACKBAR_BAR"}}, // 28
-    {"TrackBarSliderImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TRACKBAR_SLIDER", "WINXP_TRACKBAR_SLIDER", "DEEPBLUE_TRACKBAR_SLIDER", "PROTEIN_TRACKBAR_SLIDER",
-      "BLUEGLASS_TRACKBAR_SLIDER"}}, // 29
-    {"TrackBarSliderVImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TRACKBAR_SLIDER_V", "WINXP_TRACKBAR_SLIDER_V", "DEEPBLUE_TRACKBAR_SLIDER_V", "PROTEIN_TRACKBAR_SLIDER_V",
-      "BLUEGLASS_TRACKBAR_SLIDER_V"}}, // 30
-    {"ScrollBarBackgroundColor",
-     K::Color,
-     {0xC9C9C9, 0xF9F9F9, 0xF5F5F5, 0xF5F5F5, 0xF4F4F4},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 31
-    {"ScrollBarButtonImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_SCROLLBAR_BUTTON", "WINXP_SCROLLBAR_BUTTON", "DEEPBLUE_SCROLLBAR_BUTTON", "PROTEIN_SCROLLBAR_BUTTON",
-      "BLUEGLASS_SCROLLBAR_BUTTON"}}, // 32
-    {"ScrollBarSliderImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_SCROLLBAR_TRACK", "WINXP_SCROLLBAR_TRACK", "DEEPBLUE_SCROLLBAR_TRACK", "PROTEIN_SCROLLBAR_TRACK",
-      "BLUEGLASS_SCROLLBAR_TRACK"}}, // 33
-    {"CheckListBoxImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_CHECKLIST", "WINXP_CHECKLIST", "DEEPBLUE_CHECKLIST", "PROTEIN_CHECKLIST", "BLUEGLASS_CHECKLIST"}}, // 34
-    {"ToolBarButtonBorderColor",
-     K::Color,
-     {0x474747, 0xC66931, 0x474747, 0x474747, 0x474747},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 35
-    {"ToolBarButtonBackgroundColor",
-     K::Color,
-     {0xEFEFEF, 0xEFD3C6, 0xEFEFEF, 0xEFEFEF, 0xEFEFEF},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 36
-    {"ToolBarButtonDownBackgroundColor",
-     K::Color,
-     {0xD8D8D8, 0xE1AC93, 0xD8D8D8, 0xD8D8D8, 0xD8D8D8},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 37
-    {"ScrollButtonImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_SCROLLBUTTON", "WINXP_SCROLLBUTTON", "MORE_SCROLLBUTTON", "MORE_SCROLLBUTTON", "MORE_SCROLLBUTTON"}}, // 38
-    {"TabControlTabImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TAB", "WINXP_TAB", "DEEPBLUE_TAB", "PROTEIN_TAB", "BLUEGLASS_TAB"}}, // 39
-    {"TabControlBarImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_TAB_LINE", "WINXP_TAB_LINE", "DEEPBLUE_TAB_LINE", "PROTEIN_TAB_LINE", "BLUEGLASS_TAB_LINE"}}, // 40
-    {"SideChannelHandleImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_SIDECHENNEL_HANDLE", "WINXP_SIDECHENNEL_HANDLE", "DEEPBLUE_SIDECHENNEL_HANDLE",
-      "PROTEIN_SIDECHENNEL_HANDLE", "BLUEGLASS_SIDECHENNEL_HANDLE"}}, // 41
-    {"SideChannelBarImage",
-     K::Bitmap,
-     {0, 0, 0, 0, 0},
-     {"MACOS_SIDECHENNEL_BAR", "WINXP_SIDECHENNEL_BAR", "DEEPBLUE_SIDECHENNEL_BAR", "PROTEIN_SIDECHENNEL_BAR",
-      "BLUEGLASS_SIDECHENNEL_BAR"}},                                                                       // 42
-    {"TitleBarMinimizedImage", K::Bitmap, {0, 0, 0, 0, 0}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 43
-    {"TitleBarFontColor",
-     K::Color,
-     {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}},                                                          // 44
-    {"FormLeftBorderImage", K::Bitmap, {0, 0, 0, 0, 0}, {nullptr, nullptr, nullptr, nullptr, nullptr}},       // 45
-    {"FormBottomBorderImage", K::Bitmap, {0, 0, 0, 0, 0}, {nullptr, nullptr, nullptr, nullptr, nullptr}},     // 46
-    {"FormBottomRoundCornerInt", K::Integer, {0, 0, 0, 0, 0}, {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 47
-    {"MenuMenuBarColor",
-     K::Color,
-     {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7},
-     {nullptr, nullptr, nullptr, nullptr, nullptr}}, // 48
+    {"ButtonImage", K::Bitmap, {}, "BUTTON"},                                                           // 1
+    {"ButtonTransparentBool", K::Boolean, {1, 0, 0, 0, 1}},                                             // 2
+    {"CheckBoxImage", K::Bitmap, {}, "CHECKBOX"},                                                       // 3
+    {"RadioButtonImage", K::Bitmap, {}, "RADIOBUTTON"},                                                 // 4
+    {"TitleBarButtonImage", K::Bitmap, {}, "TITLEBTN"},                                                 // 5
+    {"TitleBarButtonTransparentBool", K::Boolean, {0, 0, 0, 1, 1}},                                     // 6
+    {"TitleBarButtonLeftOffsetInt", K::Integer, {3, 2, 0, 0, 4}},                                       // 7
+    {"TitleBarButtonRightOffsetInt", K::Integer, {-2, -2, 0, 0, -3}},                                   // 8
+    {"TitleBarButtonTopInt", K::Integer, {4, 5, 2, 2, 6}},                                              // 9
+    {"TitleBarLeftImage", K::Bitmap, {}, "TITLE_LEFT"},                                                 // 10
+    {"TitleBarClientImage", K::Bitmap, {}, "TITLE_CLIENT"},                                             // 11
+    {"TitleBarRightImage", K::Bitmap, {}, "TITLE_RIGHT"},                                               // 12
+    {"FormMinWidthInt", K::Integer, {130, 150, 130, 130, 270}},                                         // 13
+    {"FormRoundCornerInt", K::Integer, {0, 13, 0, 0, 11}},                                              // 14
+    {"FormBackgroundColor", K::Color, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},              // 15
+    {"FormBorderColor", K::Color, {0x7F7F7F, 0xC82C00, 0x000000, 0x000000, 0x000000}},                  // 16
+    {"FormBorderWidthInt", K::Integer, {1, 3, 1, 1, 1}},                                                // 17
+    {"MenuSelectedBorderColor", K::Color, {0xC47339, 0xC66931, 0xA04A44, 0xC4302D, 0xEC5E5E}},          // 18
+    {"MenuSelectedBackgroundColor", K::Color, {0xC47339, 0xEFD3C6, 0xA04A44, 0xC4302D, 0xEC5E5E}},      // 19
+    {"MenuSelectedFontColor", K::Color, {0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}},            // 20
+    {"MenuBackgroundColor", K::Color, {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xE7E7E7}},              // 21
+    {"MenuFontColor", K::Color, {0x000000, 0x000000, 0x000000, 0x000000, 0x000000}},                    // 22
+    {"MenuBarColor", K::Color, {0x000000, 0xCED3D6, 0xCED3D6, 0xCED3D6, 0xCED3D6}},                     // 23
+    {"ProgressBarImage", K::Bitmap, {}, "PROGRESSBAR"},                                                 // 24
+    {"ControlBorderColor", K::Color, {0x7F7F7F, 0x686868, 0x000000, 0x000000, 0x000000}},               // 25
+    {"ControlBackgroundColor", K::Color, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},           // 26
+    {"ControlFontColor", K::Color, {0x000000, 0xCF4602, 0x000000, 0x000000, 0x000000}},                 // 27
+    {"TrackBarBarImage", K::Bitmap, {}, "TRACKBAR_BAR"},                                                // 28
+    {"TrackBarSliderImage", K::Bitmap, {}, "TRACKBAR_SLIDER"},                                          // 29
+    {"TrackBarSliderVImage", K::Bitmap, {}, "TRACKBAR_SLIDER_V"},                                       // 30
+    {"ScrollBarBackgroundColor", K::Color, {0xC9C9C9, 0xF9F9F9, 0xF5F5F5, 0xF5F5F5, 0xF4F4F4}},         // 31
+    {"ScrollBarButtonImage", K::Bitmap, {}, "SCROLLBAR_BUTTON"},                                        // 32
+    {"ScrollBarSliderImage", K::Bitmap, {}, "SCROLLBAR_TRACK"},                                         // 33
+    {"CheckListBoxImage", K::Bitmap, {}, "CHECKLIST"},                                                  // 34
+    {"ToolBarButtonBorderColor", K::Color, {0x474747, 0xC66931, 0x474747, 0x474747, 0x474747}},         // 35
+    {"ToolBarButtonBackgroundColor", K::Color, {0xEFEFEF, 0xEFD3C6, 0xEFEFEF, 0xEFEFEF, 0xEFEFEF}},     // 36
+    {"ToolBarButtonDownBackgroundColor", K::Color, {0xD8D8D8, 0xE1AC93, 0xD8D8D8, 0xD8D8D8, 0xD8D8D8}}, // 37
+    {"ScrollButtonImage", K::Bitmap, {}, nullptr, ScrollButtonBitmaps},                                 // 38
+    {"TabControlTabImage", K::Bitmap, {}, "TAB"},                                                       // 39
+    {"TabControlBarImage", K::Bitmap, {}, "TAB_LINE"},                                                  // 40
+    {"SideChannelHandleImage", K::Bitmap, {}, "SIDECHENNEL_HANDLE"},                                    // 41
+    {"SideChannelBarImage", K::Bitmap, {}, "SIDECHENNEL_BAR"},                                          // 42
+    {"TitleBarMinimizedImage", K::Bitmap},                                                              // 43
+    {"TitleBarFontColor", K::Color, {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}},                // 44
+    {"FormLeftBorderImage", K::Bitmap},                                                                 // 45
+    {"FormBottomBorderImage", K::Bitmap},                                                               // 46
+    {"FormBottomRoundCornerInt", K::Integer, {0, 0, 0, 0, 0}},                                          // 47
+    {"MenuMenuBarColor", K::Color, {0xE7E7E7, 0xDEEBEF, 0xE8E8E8, 0xFBFBFB, 0xE7E7E7}},                 // 48
 };
 
 const Row *row(int element)
@@ -243,8 +129,10 @@ TvexThemeEntry GetBuiltInEntry(TvexUIStyle style, int element)
     entry.kind = r->kind;
     if (r->kind == TvexThemeKind::Bitmap) {
         entry.value = 0;
-        if (r->bitmaps[c])
+        if (r->bitmaps)
             entry.bitmap = QString::fromLatin1(r->bitmaps[c]);
+        else if (r->bitmapWord)
+            entry.bitmap = QStringLiteral("%1_%2").arg(QLatin1String(StyleWords[c]), QLatin1String(r->bitmapWord));
     } else {
         entry.value = r->values[c];
     }

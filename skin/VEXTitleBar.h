@@ -22,6 +22,7 @@
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
+#include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 
 #include <QEvent>
@@ -71,10 +72,32 @@ class TvexTitleBarSections;
 // by item, and every change repainting the bar.
 void RepaintTitleBar(TvexTitleBar *bar);
 
+// The collections as a form description fills them.
+class TvexTitleBarItemList : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE QObject *add() { return addItem(); }
+    Q_INVOKABLE void clear() { clearItems(); }
+
+protected:
+    // Owned by parent, else by bar; bar may be null for a collection that
+    // only serves as a source to copy.
+    TvexTitleBarItemList(TvexTitleBar *bar, QObject *parent);
+
+    virtual QObject *addItem() = 0;
+    virtual void clearItems() = 0;
+};
+
 template <typename Collection, typename Item>
-class TvexTitleBarCollection
+class TvexTitleBarCollection : public TvexTitleBarItemList
 {
 public:
+    explicit TvexTitleBarCollection(TvexTitleBar *bar, QObject *parent = nullptr)
+        : TvexTitleBarItemList(bar, parent), m_bar(bar)
+    {}
+
     TvexTitleBar *Bar() const { return m_bar; }
 
     Item *Add()
@@ -110,14 +133,14 @@ public:
     void Changed() { RepaintTitleBar(m_bar); }
 
 protected:
-    explicit TvexTitleBarCollection(TvexTitleBar *bar) : m_bar(bar) {}
-    ~TvexTitleBarCollection()
+    ~TvexTitleBarCollection() override
     {
         m_dying = true;
         qDeleteAll(std::exchange(m_items, {}));
     }
 
-    void clearItems()
+    QObject *addItem() override { return Add(); }
+    void clearItems() override
     {
         qDeleteAll(std::exchange(m_items, {}));
         Changed();
@@ -208,16 +231,12 @@ private:
     QImage m_picMouseDown;
 };
 
-class TvexTitleBarButtons : public QObject, public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
+class TvexTitleBarButtons : public TvexTitleBarCollection<TvexTitleBarButtons, TvexTitleBarButton>
 {
     Q_OBJECT
 
 public:
-    // bar may be null for a collection that only serves as a source to copy.
-    explicit TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent = nullptr);
-
-    Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear() { clearItems(); }
+    using TvexTitleBarCollection::TvexTitleBarCollection;
 };
 
 class TvexTitleBarSection : public QObject
@@ -265,15 +284,12 @@ private:
     bool m_stretch = false;
 };
 
-class TvexTitleBarSections : public QObject, public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
+class TvexTitleBarSections : public TvexTitleBarCollection<TvexTitleBarSections, TvexTitleBarSection>
 {
     Q_OBJECT
 
 public:
-    explicit TvexTitleBarSections(TvexTitleBar *bar, QObject *parent = nullptr);
-
-    Q_INVOKABLE QObject *add() { return Add(); }
-    Q_INVOKABLE void clear() { clearItems(); }
+    using TvexTitleBarCollection::TvexTitleBarCollection;
 };
 
 // The window menu of a title bar: minimise, maximise/restore, a separator and
@@ -336,8 +352,9 @@ class TvexTitleBar : public QWidget, public platform::Component
     Q_PROPERTY(int RoundCornerBottom READ RoundCornerBottom WRITE setRoundCornerBottom)
 
 public:
-    // Top-aligned in owner, with the default buttons (control box, close,
-    // maximise, minimise) and the look of the style of owner's frame.
+    // Top-aligned in owner (a skinned frame places it in its band instead),
+    // with the default buttons (control box, close, maximise, minimise) and
+    // the look of the style of owner's frame.
     Q_INVOKABLE explicit TvexTitleBar(QWidget *owner = nullptr);
     ~TvexTitleBar() override;
 
@@ -363,21 +380,21 @@ public:
     TvexTitleBarButtons *Buttons() const { return m_buttons; }
     void setButtons(TvexTitleBarButtons *buttons);
     int ButtonInterval() const { return m_buttonInterval; }
-    void setButtonInterval(int interval) { repaintWith(m_buttonInterval, interval); }
+    void setButtonInterval(int interval) { StoreAndRepaint(this, m_buttonInterval, interval); }
     QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption) { repaintWith(m_caption, caption); }
+    void setCaption(const QString &caption) { StoreAndRepaint(this, m_caption, caption); }
     // Font is the widget's own font (QWidget::setFont), the caption font;
     // its colour is FontColor.
     platform::TColor FontColor() const { return m_fontColor; }
-    void setFontColor(platform::TColor color) { repaintWith(m_fontColor, color); }
+    void setFontColor(platform::TColor color) { StoreAndRepaint(this, m_fontColor, color); }
     bool FormActive() const { return m_formActive; }
-    void setFormActive(bool active) { repaintWith(m_formActive, active); }
+    void setFormActive(bool active) { StoreAndRepaint(this, m_formActive, active); }
     int LeftBtnXOffset() const { return m_leftBtnXOffset; }
-    void setLeftBtnXOffset(int offset) { repaintWith(m_leftBtnXOffset, offset); }
+    void setLeftBtnXOffset(int offset) { StoreAndRepaint(this, m_leftBtnXOffset, offset); }
     int RightBtnXOffset() const { return m_rightBtnXOffset; }
-    void setRightBtnXOffset(int offset) { repaintWith(m_rightBtnXOffset, offset); }
+    void setRightBtnXOffset(int offset) { StoreAndRepaint(this, m_rightBtnXOffset, offset); }
     bool DrawAppIcon() const { return m_drawAppIcon; }
-    void setDrawAppIcon(bool draw) { repaintWith(m_drawAppIcon, draw); }
+    void setDrawAppIcon(bool draw) { StoreAndRepaint(this, m_drawAppIcon, draw); }
     // Stored only; the frame reads them.
     int RoundCorner() const { return m_roundCorner; }
     void setRoundCorner(int radius) { m_roundCorner = radius; }
@@ -454,12 +471,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    template <typename T>
-    void repaintWith(T &field, const T &value)
-    {
-        field = value;
-        update();
-    }
     void applyStyle();
     void loadLook(bool themeMode);
     std::optional<QPoint> cursorInBar() const;

@@ -182,13 +182,7 @@ void RepaintTitleBar(TvexTitleBar *bar)
         bar->update();
 }
 
-TvexTitleBarButtons::TvexTitleBarButtons(TvexTitleBar *bar, QObject *parent)
-    : QObject(parent ? parent : bar), TvexTitleBarCollection(bar)
-{}
-
-TvexTitleBarSections::TvexTitleBarSections(TvexTitleBar *bar, QObject *parent)
-    : QObject(parent ? parent : bar), TvexTitleBarCollection(bar)
-{}
+TvexTitleBarItemList::TvexTitleBarItemList(TvexTitleBar *bar, QObject *parent) : QObject(parent ? parent : bar) {}
 
 // ---------------------------------------------------------------------------
 // TvexTitleBarSection

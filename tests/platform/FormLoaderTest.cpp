@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace platform;
 
 namespace {
@@ -29,6 +31,8 @@ class Probe : public QWidget, public Component
     Q_PROPERTY(bool Flag READ flag WRITE setFlag)
     Q_PROPERTY(Probe *Buddy READ buddy WRITE setBuddy)
     Q_PROPERTY(QObject *Items READ items)
+    Q_PROPERTY(int Strict READ strict WRITE setStrict)
+    Q_PROPERTY(bool FailWhenLoaded READ failWhenLoaded WRITE setFailWhenLoaded)
 public:
     enum Mood { Calm, Angry };
     Q_ENUM(Mood)
@@ -52,13 +56,33 @@ public:
     bool flag() const { return m_flag; }
     void setFlag(bool v) { m_flag = v; }
     Probe *buddy() const { return m_buddy; }
-    void setBuddy(Probe *p) { m_buddy = p; }
+    void setBuddy(Probe *p)
+    {
+        if (p && p->objectName() == QLatin1String("grumpy"))
+            throw std::invalid_argument("grumpy is nobody's buddy");
+        m_buddy = p;
+    }
+    // Throws as a setter that checks its value would; 99 throws no
+    // std::exception at all.
+    int strict() const { return m_strict; }
+    void setStrict(int v)
+    {
+        if (v == 99)
+            throw 99;
+        if (v < 0)
+            throw std::out_of_range("Strict must not be negative");
+        m_strict = v;
+    }
+    bool failWhenLoaded() const { return m_failWhenLoaded; }
+    void setFailWhenLoaded(bool v) { m_failWhenLoaded = v; }
     QObject *items() const { return m_items; }
 
     void loaded() override
     {
         Component::loaded();
         log << QStringLiteral("loaded");
+        if (m_failWhenLoaded)
+            throw std::runtime_error("the picture went missing");
     }
 
     QStringList log;
@@ -78,6 +102,8 @@ private:
     QString m_caption;
     bool m_flag = false;
     QPointer<Probe> m_buddy;
+    int m_strict = 0;
+    bool m_failWhenLoaded = false;
     Collection *m_items;
 };
 
@@ -93,6 +119,7 @@ FormLoader makeLoader()
     loader.registerClass<Probe>("Probe");
     loader.registerClass<QLineEdit>("TEdit");
     loader.registerConstant("clRed", 0xFF);
+    loader.registerClass("Broken", [](QObject *) -> QObject * { throw std::runtime_error("out of handles"); });
     return loader;
 }
 
@@ -191,6 +218,40 @@ TEST(FormLoader, ReportsTheLineOfWhatItCannotApply)
         load(&root, "object Main : Probe {\n\n  Mood = Sulky\n}");
     } catch (const FormError &e) {
         EXPECT_TRUE(QString(e.what()).startsWith("line 3:")) << e.what();
+    }
+}
+
+TEST(FormLoader, ReportsWhatTheComponentsThrowAsAFormErrorAtTheLine)
+{
+    // What a setter, a constructor or loaded() throws reaches the caller as a
+    // FormError naming the line, the object and the property, with the
+    // component's own words.
+    const struct
+    {
+        const char *text;
+        const char *message;
+    } cases[] = {
+        {"object Main : Probe {\n  Size = 1\n  Strict = -1\n}", "line 3: Main.Strict: Strict must not be negative"},
+        {"object Main : Probe {\n  object inner : Probe {\n    Strict = 99\n  }\n}",
+         "line 3: inner.Strict: an error of unknown kind"},
+        {"object Main : Probe {\n  Items = [\n    item { Size = 1 }\n    item {\n      Strict = -5\n    }\n  ]\n}",
+         "line 5: Probe.Strict: Strict must not be negative"},
+        {"object Main : Probe {\n  object a : Probe {\n    Buddy = grumpy\n  }\n  object grumpy : Probe {}\n}",
+         "line 3: a.Buddy: grumpy is nobody's buddy"},
+        {"object Main : Probe {\n\n  object b : Broken {}\n}", "line 3: b: out of handles"},
+        {"object Main : Probe {\n  object c : Probe {\n    FailWhenLoaded = true\n  }\n}",
+         "line 2: c: the picture went missing"},
+    };
+    for (const auto &c : cases) {
+        Probe root;
+        try {
+            load(&root, c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const FormError &e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()), QLatin1String(c.message)) << c.text;
+        } catch (...) {
+            ADD_FAILURE() << "not a FormError: " << c.text;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ControlTestKit.h"
 #include "StandInFrame.h"
+#include "common/TestSupport.h"
 
 #include "platform/FormLoader.h"
 #include "skin/VEXButton.h"
@@ -13,6 +14,7 @@
 #include <QMetaProperty>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -96,6 +98,58 @@ TEST(ControlBase, ClickOnlyOnAReleaseInsideAfterAPressInside)
 // What a paint shows is laid out before the paint: a check box fits its
 // caption as soon as the caption changes, the button's glyph has its place
 // before anything is drawn, and painting twice changes nothing.
+// The controls that take keys report each press and release before acting
+// on it; releasing Space clicks a focused button or check box, not a radio
+// button, and a handler that deletes the control ends the key's handling.
+TEST(KeyedControl, ReportsKeysThenClicksOnTheReleaseOfSpace)
+{
+    const struct
+    {
+        const char *name;
+        std::function<TvexKeyedControl *(QWidget *)> make;
+        bool spaceClicks;
+    } kinds[] = {
+        {"button", [](QWidget *p) { return new TvexButton(p); }, true},
+        {"check box", [](QWidget *p) { return new TvexCheckBox(p); }, true},
+        {"radio button", [](QWidget *p) { return new TvexRadioButton(p); }, false},
+    };
+    for (const auto &kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        FlatForm form;
+        ASSERT_TRUE(form.showActive());
+        QPointer<TvexKeyedControl> control = kind.make(&form);
+        control->setGeometry(10, 10, 80, 24);
+        control->show();
+        control->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return control->hasFocus(); }, 1000));
+        QStringList seen;
+        QObject::connect(control.data(), &TvexKeyedControl::OnKeyDown, [&](QObject *, int key, Qt::KeyboardModifiers) {
+            seen << QStringLiteral("down %1").arg(key);
+        });
+        QObject::connect(control.data(), &TvexKeyedControl::OnKeyPress,
+                         [&](QObject *, const QString &text) { seen << QStringLiteral("press ") + text; });
+        QObject::connect(control.data(), &TvexKeyedControl::OnKeyUp,
+                         [&](QObject *, int key, Qt::KeyboardModifiers) { seen << QStringLiteral("up %1").arg(key); });
+        QObject::connect(control.data(), &TvexControl::OnClick, [&] { seen << QStringLiteral("click"); });
+        QTest::keyClick(control, Qt::Key_A);
+        EXPECT_EQ(seen, (QStringList{"down 65", "press a", "up 65"}));
+        seen.clear();
+        QTest::keyClick(control, Qt::Key_Space);
+        ASSERT_FALSE(seen.isEmpty());
+        EXPECT_EQ(seen.first(), "down 32");
+        const qsizetype up = seen.indexOf(QStringLiteral("up 32"));
+        EXPECT_GT(up, 0);
+        EXPECT_EQ(seen.count(QStringLiteral("click")), kind.spaceClicks ? 1 : 0);
+        if (kind.spaceClicks) {
+            EXPECT_EQ(seen.last(), "click");
+        }
+
+        QObject::connect(control.data(), &TvexKeyedControl::OnKeyUp, [&control] { delete control.data(); });
+        QTest::keyClick(control, Qt::Key_Space);
+        EXPECT_TRUE(control.isNull());
+    }
+}
+
 TEST(ControlBase, LayoutHappensOnChangesNotInPaint)
 {
     FlatForm form;
@@ -208,4 +262,30 @@ TEST(SkinClasses, OneRegistrationLoadsEveryStoredName)
     EXPECT_EQ(button->Caption(), QStringLiteral("Go"));
     EXPECT_EQ(button->UIStyle(), TvexUIStyle::Protein);
     EXPECT_EQ(menu->actions().size(), 1);
+}
+
+// A theme file that is no theme makes the file theme's setter throw while the
+// form is loaded; the program learns of it as a form error at that line.
+TEST(SkinClasses, ThemeThatCannotBeLoadedIsAFormErrorAtItsLine)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString notATheme = testsupport::writeFile(dir.path(), QStringLiteral("plain.theme"), "just text");
+    platform::FormLoader loader;
+    registerSkinClasses(loader);
+    QWidget root;
+    const QByteArray text = "object Root : QWidget {\n"
+                            "    object vexFileTheme1 : TvexFileTheme {\n"
+                            "        ThemeFile = \""
+                            + notATheme.toUtf8()
+                            + "\"\n"
+                              "    }\n"
+                              "}\n";
+    try {
+        loader.loadFromText(&root, text, QString());
+        ADD_FAILURE() << "a file that is no theme was accepted";
+    } catch (const platform::FormError &error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("line 3: vexFileTheme1.ThemeFile: Invalid skin file for Velkano!"));
+    }
 }

@@ -79,6 +79,25 @@ TEST(ThemeTable, LookupsAnswerOnlyForTheirKind)
     EXPECT_EQ(bitmap.bitmap, "MORE_SCROLLBUTTON");
     EXPECT_EQ(GetBuiltInEntry(TvexUIStyle::WinXP, ScrollButtonImage).bitmap, "WINXP_SCROLLBUTTON");
     EXPECT_TRUE(GetBuiltInEntry(TvexUIStyle::MacOS, FormLeftBorderImage).bitmap.isEmpty());
+
+    // The other pictures are named after their style and element, every
+    // picture row in every style.
+    EXPECT_EQ(GetBuiltInEntry(TvexUIStyle::BlueGlass, TrackBarSliderVImage).bitmap, "BLUEGLASS_TRACKBAR_SLIDER_V");
+    EXPECT_EQ(GetBuiltInEntry(TvexUIStyle::DeepBlue, SideChannelHandleImage).bitmap, "DEEPBLUE_SIDECHENNEL_HANDLE");
+    const QStringList words = {"MACOS_", "WINXP_", "DEEPBLUE_", "PROTEIN_", "BLUEGLASS_"};
+    int named = 0;
+    for (int element = 1; element <= ThemeElementCount; ++element) {
+        if (ThemeElementKind(element) != TvexThemeKind::Bitmap || element == ScrollButtonImage)
+            continue;
+        for (int style = int(TvexUIStyle::MacOS); style <= int(TvexUIStyle::BlueGlass); ++style) {
+            const QString name = GetBuiltInEntry(TvexUIStyle(style), element).bitmap;
+            if (name.isEmpty())
+                continue;
+            ++named;
+            EXPECT_TRUE(name.startsWith(words.at(style - 1))) << qPrintable(name);
+        }
+    }
+    EXPECT_EQ(named, 5 * 18);
 }
 
 TEST(ThemeTable, FromThemeFileAnswersMinusOneOfKindInteger)
