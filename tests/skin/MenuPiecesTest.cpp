@@ -1,6 +1,9 @@
 // Sub-menu arrows in popup and drop-down menus (they share the drawing), and
 // the popup menu's Images.
 
+#include "MenuBarTestSupport.h"
+#include "MenuLookTestSupport.h"
+
 #include "common/TestSupport.h"
 #include "platform/ImageList.h"
 #include "skin/VEXPopupMenu.h"
@@ -11,33 +14,13 @@
 #include <gtest/gtest.h>
 
 using namespace vex;
+using menubartest::rgbOf;
+using menulooktest::drawItem;
+using menulooktest::menuItem;
 using testsupport::rgbAt;
 using testsupport::waitFor;
 
 namespace {
-
-unsigned rgbOf(platform::TColor c)
-{
-    return unsigned(platform::toQRgb(c) & 0xFFFFFF);
-}
-
-QImage drawItem(const TvexMenuLook &look, const TvexMenuItem &item, QSize size, bool highlighted = false,
-                bool rightToLeft = false)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    look.DrawMenuItem(item, painter, QRect(QPoint(0, 0), size), highlighted, rightToLeft);
-    return image;
-}
-
-TvexMenuItem withSubMenu(const QString &caption)
-{
-    TvexMenuItem item;
-    item.caption = caption;
-    item.hasSubMenu = true;
-    return item;
-}
 
 // The columns of region in which some pixel has colour ink, with the rows
 // they cover: a readable outline of a small shape.
@@ -86,7 +69,7 @@ TEST(SubMenuArrow, DrawnInTheItemsTextColourAtTheTrailingSide)
 
     // A triangle 4 columns wide, 7, 5, 3 and 1 rows high, tip 9 pixels in
     // from the right edge, centred on the item's height.
-    const QImage plain = drawItem(look, withSubMenu("More"), size);
+    const QImage plain = drawItem(look, menuItem("More", true), size);
     EXPECT_EQ(inkColumns(plain, trailing, font), (QList<QPair<int, int>>{{108, 7}, {109, 5}, {110, 3}, {111, 1}}));
     EXPECT_EQ(rgbAt(plain, 108, 7), font);
     EXPECT_EQ(rgbAt(plain, 108, 13), font);
@@ -94,13 +77,13 @@ TEST(SubMenuArrow, DrawnInTheItemsTextColourAtTheTrailingSide)
     EXPECT_EQ(rgbAt(plain, 111, 10), font);
 
     // Highlighted: in the selected font colour over the selection.
-    const QImage hot = drawItem(look, withSubMenu("More"), size, true);
+    const QImage hot = drawItem(look, menuItem("More", true), size, true);
     EXPECT_EQ(inkColumns(hot, trailing, rgbOf(look.SelectedFontColor())).size(), 4);
     EXPECT_EQ(rgbAt(hot, 108, 10), rgbOf(look.SelectedFontColor()));
     EXPECT_EQ(rgbAt(hot, 112, 10), rgbOf(look.SelectedColor()));
 
     // Right to left: mirrored to the left side, the tip pointing left.
-    const QImage mirrored = drawItem(look, withSubMenu("More"), size, false, true);
+    const QImage mirrored = drawItem(look, menuItem("More", true), size, false, true);
     EXPECT_EQ(inkColumns(mirrored, QRect(0, 0, 30, 21), font),
               (QList<QPair<int, int>>{{8, 1}, {9, 3}, {10, 5}, {11, 7}}));
     EXPECT_TRUE(inkColumns(mirrored, trailing, font).isEmpty());

@@ -1,3 +1,5 @@
+#include "MenuBarTestSupport.h"
+#include "MenuLookTestSupport.h"
 #include "TitleBarTestSupport.h"
 
 #include "common/TestSupport.h"
@@ -11,52 +13,13 @@
 #include <gtest/gtest.h>
 
 using namespace vex;
+using menubartest::inkIn;
+using menubartest::rgbOf;
+using menulooktest::drawItem;
+using menulooktest::menuItem;
 using testsupport::rgbAt;
 
 namespace {
-
-// 0x00BBGGRR as the 0x00RRGGBB that rgbAt answers.
-unsigned rgbOf(platform::TColor c)
-{
-    return unsigned(platform::toQRgb(c) & 0xFFFFFF);
-}
-
-QImage drawItem(const TvexMenuLook &look, const TvexMenuItem &item, QSize size, bool highlighted = false,
-                bool rightToLeft = false)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    look.DrawMenuItem(item, painter, QRect(QPoint(0, 0), size), highlighted, rightToLeft);
-    return image;
-}
-
-TvexMenuItem normal(const QString &caption)
-{
-    TvexMenuItem item;
-    item.caption = caption;
-    return item;
-}
-
-// The pixel of region that differs most from background: full-coverage ink.
-unsigned inkIn(const QImage &image, const QRect &region, unsigned background)
-{
-    unsigned best = background;
-    int bestDistance = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x) {
-            const unsigned p = rgbAt(image, x, y);
-            const int d = std::abs(int(p >> 16) - int(background >> 16))
-                          + std::abs(int((p >> 8) & 0xFF) - int((background >> 8) & 0xFF))
-                          + std::abs(int(p & 0xFF) - int(background & 0xFF));
-            if (d > bestDistance) {
-                bestDistance = d;
-                best = p;
-            }
-        }
-    }
-    return best;
-}
 
 int inkPixels(const QImage &image, const QRect &region, unsigned background)
 {
@@ -77,6 +40,26 @@ int lowestInkRow(const QImage &image, const QRect &region, unsigned background)
     return row;
 }
 
+// What a style gives a popup menu that takes it.
+struct StyleLook
+{
+    TvexUIStyle style;
+    int itemHeight;
+    int separatorHeight;
+    platform::TColor separatorColor;
+    platform::TColor selectedColor;
+};
+
+void expectLook(const TvexPopupMenu &menu, const StyleLook &want)
+{
+    SCOPED_TRACE(int(want.style));
+    EXPECT_EQ(menu.UIStyle(), want.style);
+    EXPECT_EQ(menu.MenuItemHeight(), want.itemHeight);
+    EXPECT_EQ(menu.SeparatorHeight(), want.separatorHeight);
+    EXPECT_EQ(menu.SeparatorColor(), want.separatorColor);
+    EXPECT_EQ(menu.SelectedColor(), want.selectedColor);
+}
+
 } // namespace
 
 TEST(PopupMenu, StartsWithTheStyleOfTheOwnerFormsFrame)
@@ -85,11 +68,7 @@ TEST(PopupMenu, StartsWithTheStyleOfTheOwnerFormsFrame)
     auto *frame = new titlebartest::TvexForm(&form);
     frame->setUIStyle(TvexUIStyle::MacOS);
     TvexPopupMenu mac(&form);
-    EXPECT_EQ(mac.UIStyle(), TvexUIStyle::MacOS);
-    EXPECT_EQ(mac.MenuItemHeight(), 20);
-    EXPECT_EQ(mac.SeparatorHeight(), 12);
-    EXPECT_EQ(mac.SeparatorColor(), 0);
-    EXPECT_EQ(mac.SelectedColor(), 0xC47339);
+    expectLook(mac, {TvexUIStyle::MacOS, 20, 12, 0, 0xC47339});
     mac.setMenuItemHeight(30);
     mac.setSeparatorHeight(3);
     EXPECT_EQ(mac.MenuItemHeight(), 20);
@@ -99,11 +78,7 @@ TEST(PopupMenu, StartsWithTheStyleOfTheOwnerFormsFrame)
 
     QWidget plain;
     TvexPopupMenu deepBlue(&plain);
-    EXPECT_EQ(deepBlue.UIStyle(), TvexUIStyle::DeepBlue);
-    EXPECT_EQ(deepBlue.MenuItemHeight(), 21);
-    EXPECT_EQ(deepBlue.SeparatorHeight(), 5);
-    EXPECT_EQ(deepBlue.SeparatorColor(), 0x848284);
-    EXPECT_EQ(deepBlue.SelectedColor(), 0xA04A44);
+    expectLook(deepBlue, {TvexUIStyle::DeepBlue, 21, 5, 0x848284, 0xA04A44});
     EXPECT_EQ(deepBlue.SelectedFontColor(), 0xFFFFFF);
     EXPECT_EQ(deepBlue.BarColor(), 0xCED3D6);
     EXPECT_EQ(deepBlue.Color(), 0xFFFFFF);
@@ -187,13 +162,13 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     look.ApplyStyle(TvexUIStyle::WinXP);
     const QSize size(120, 21);
 
-    const QImage plain = drawItem(look, normal("Open"), size);
+    const QImage plain = drawItem(look, menuItem("Open"), size);
     EXPECT_EQ(rgbAt(plain, 0, 0), rgbOf(0xCED3D6)); // the strip
     EXPECT_EQ(rgbAt(plain, 25, 20), rgbOf(0xCED3D6));
     EXPECT_EQ(rgbAt(plain, 26, 0), rgbOf(0xFFFFFF)); // the rest
     EXPECT_EQ(rgbAt(plain, 119, 20), rgbOf(0xFFFFFF));
 
-    TvexMenuItem separator = normal("-");
+    TvexMenuItem separator = menuItem("-");
     separator.separator = true;
     const QImage line = drawItem(look, separator, QSize(120, 5));
     EXPECT_EQ(rgbAt(line, 29, 2), rgbOf(0xFFFFFF));
@@ -203,7 +178,7 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     EXPECT_EQ(rgbAt(line, 60, 1), rgbOf(0xFFFFFF));
     EXPECT_EQ(rgbAt(line, 60, 3), rgbOf(0xFFFFFF));
 
-    const QImage hot = drawItem(look, normal("Open"), size, true);
+    const QImage hot = drawItem(look, menuItem("Open"), size, true);
     EXPECT_EQ(rgbAt(hot, 0, 0), rgbOf(0xC66931)); // outline
     EXPECT_EQ(rgbAt(hot, 119, 20), rgbOf(0xC66931));
     EXPECT_EQ(rgbAt(hot, 1, 1), rgbOf(0xEFD3C6)); // fill
@@ -211,7 +186,7 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     EXPECT_EQ(inkIn(hot, QRect(30, 4, 60, 16), rgbOf(0xEFD3C6)), rgbOf(0x000000));
 
     // Disabled and highlighted: the normal background and grey text.
-    TvexMenuItem disabled = normal("||||");
+    TvexMenuItem disabled = menuItem("||||");
     disabled.enabled = false;
     const QImage grey = drawItem(look, disabled, size, true);
     EXPECT_EQ(rgbAt(grey, 0, 0), rgbOf(0xCED3D6));
@@ -219,7 +194,7 @@ TEST_F(PopupMenuDrawing, NormalSeparatorAndHighlightedItemsInWinXP)
     EXPECT_EQ(inkIn(grey, QRect(30, 4, 60, 16), rgbOf(0xFFFFFF)), 0x808080u);
 
     // Right to left the strip changes sides and the caption is right-aligned.
-    const QImage mirrored = drawItem(look, normal("Open"), size, false, true);
+    const QImage mirrored = drawItem(look, menuItem("Open"), size, false, true);
     EXPECT_EQ(rgbAt(mirrored, 119, 0), rgbOf(0xCED3D6));
     EXPECT_EQ(rgbAt(mirrored, 94, 0), rgbOf(0xCED3D6));
     EXPECT_EQ(rgbAt(mirrored, 93, 0), rgbOf(0xFFFFFF));
@@ -237,9 +212,9 @@ TEST_F(PopupMenuDrawing, MacOSItemsAreTheStretchedBitmaps)
     ASSERT_EQ(bar.size(), QSize(1, 22));
     ASSERT_EQ(select.size(), QSize(1, 21));
 
-    const QImage plain = drawItem(look, normal("Open"), QSize(100, 20));
-    const QImage hot = drawItem(look, normal("Open"), QSize(100, 20), true);
-    TvexMenuItem separator = normal("-");
+    const QImage plain = drawItem(look, menuItem("Open"), QSize(100, 20));
+    const QImage hot = drawItem(look, menuItem("Open"), QSize(100, 20), true);
+    TvexMenuItem separator = menuItem("-");
     separator.separator = true;
     const QImage line = drawItem(look, separator, QSize(100, 12));
     for (int y = 0; y < 20; ++y) {
@@ -266,7 +241,7 @@ TEST_F(PopupMenuDrawing, CheckMarksImagesDefaultItemsAndAccessKeys)
 
     // Checked with an index beyond the list: the check mark, no image. White
     // is the mark's transparent colour.
-    TvexMenuItem checked = normal("Wrap");
+    TvexMenuItem checked = menuItem("Wrap");
     checked.checked = true;
     checked.imageIndex = 1;
     const QImage withMark = drawItem(look, checked, size);
@@ -290,18 +265,18 @@ TEST_F(PopupMenuDrawing, CheckMarksImagesDefaultItemsAndAccessKeys)
     EXPECT_EQ(rgbAt(boxed, 19, 18), 0xFF0000u);
 
     // The default item is bold: more ink for the same caption.
-    TvexMenuItem bold = normal("Menu");
+    TvexMenuItem bold = menuItem("Menu");
     bold.isDefault = true;
     const QRect text(30, 4, 100, 17);
     EXPECT_GT(inkPixels(drawItem(look, bold, size), text, rgbOf(0xFFFFFF)),
-              inkPixels(drawItem(look, normal("Menu"), size), text, rgbOf(0xFFFFFF)));
+              inkPixels(drawItem(look, menuItem("Menu"), size), text, rgbOf(0xFFFFFF)));
 
     // "&" underlines the access key below the caption instead of being drawn.
-    EXPECT_GT(lowestInkRow(drawItem(look, normal("&Menu"), size), text, rgbOf(0xFFFFFF)),
-              lowestInkRow(drawItem(look, normal("Menu"), size), text, rgbOf(0xFFFFFF)));
+    EXPECT_GT(lowestInkRow(drawItem(look, menuItem("&Menu"), size), text, rgbOf(0xFFFFFF)),
+              lowestInkRow(drawItem(look, menuItem("Menu"), size), text, rgbOf(0xFFFFFF)));
 
     // The shortcut ends 16 pixels before the right edge.
-    TvexMenuItem shortcut = normal("Open");
+    TvexMenuItem shortcut = menuItem("Open");
     shortcut.shortcut = "Ctrl+O";
     const QImage withShortcut = drawItem(look, shortcut, size);
     const int width = QFontMetrics(look.itemFont()).horizontalAdvance("Ctrl+O");
