@@ -346,15 +346,28 @@ TEST(ButtonTest, OneFrameGlyphIsGreyedWhenDisabled)
     EXPECT_GE(countColor(shot, 0x808080u), 64);
 }
 
-TEST(ButtonTest, HeldButtonTicksAtItsIntervalThenClicksOnReleaseInside)
+// A shown button with spies on its ticks and its clicks, for the tests of
+// holding it down.
+class HeldButtonTest : public ::testing::Test
 {
-    FlatForm form;
-    ASSERT_TRUE(form.showActive());
-    TvexButton button(&form);
-    button.show();
-    QSignalSpy ticks(&button, &TvexButton::OnMouseContinuouslyDown);
-    QSignalSpy clicks(&button, &TvexButton::OnClick);
+protected:
+    void SetUp() override { ASSERT_TRUE(shown.show()); }
 
+    // Whether no tick comes while three of the button's periods pass.
+    bool ticksStayPut()
+    {
+        const auto before = ticks.count();
+        return testsupport::letPeriodsPass(button.MouseContinuouslyDownInterval(), 3) && ticks.count() == before;
+    }
+
+    ControlOnForm<TvexButton> shown;
+    TvexButton &button = shown.control;
+    QSignalSpy ticks{&button, &TvexButton::OnMouseContinuouslyDown};
+    QSignalSpy clicks{&button, &TvexButton::OnClick};
+};
+
+TEST_F(HeldButtonTest, TicksAtItsIntervalThenClicksOnReleaseInside)
+{
     mouseMove(&button, QPoint(10, 10));
     QElapsedTimer held;
     held.start();
@@ -370,31 +383,21 @@ TEST(ButtonTest, HeldButtonTicksAtItsIntervalThenClicksOnReleaseInside)
     EXPECT_EQ(clicks.count(), 1);
     EXPECT_EQ(clicks.first().first().value<QObject *>(), &button);
     EXPECT_FALSE(button.isRepeating());
-    const int after = int(ticks.count());
-    ASSERT_TRUE(testsupport::letPeriodsPass(button.MouseContinuouslyDownInterval(), 3));
-    EXPECT_EQ(ticks.count(), after);
+    EXPECT_TRUE(ticksStayPut());
 }
 
-TEST(ButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
+TEST_F(HeldButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
 {
-    FlatForm form;
-    ASSERT_TRUE(form.showActive());
-    TvexButton button(&form);
-    button.show();
-    QSignalSpy ticks(&button, &TvexButton::OnMouseContinuouslyDown);
-    QSignalSpy clicks(&button, &TvexButton::OnClick);
-
     mouseMove(&button, QPoint(10, 10));
     mousePress(&button, QPoint(10, 10));
     mouseMove(&button, QPoint(200, 100));
     EXPECT_FALSE(button.isRepeating());
-    const int after = int(ticks.count());
-    ASSERT_TRUE(testsupport::letPeriodsPass(button.MouseContinuouslyDownInterval(), 3));
-    EXPECT_EQ(ticks.count(), after);
+    EXPECT_TRUE(ticksStayPut());
     mouseRelease(&button, QPoint(200, 100));
     EXPECT_EQ(clicks.count(), 0);
 
     // A period of 0 or below never ticks.
+    const auto after = ticks.count();
     for (int interval : {0, -50}) {
         button.setMouseContinuouslyDownInterval(interval);
         mouseMove(&button, QPoint(10, 10));
@@ -414,10 +417,9 @@ TEST(ButtonTest, DraggingOutStopsTheTicksAndReleasingOutsideDoesNotClick)
 
 TEST(ButtonTest, SpaceAndEnterPushTheFocusedButton)
 {
-    FlatForm form;
-    ASSERT_TRUE(form.showActive());
-    TvexButton button(&form);
-    button.show();
+    ControlOnForm<TvexButton> shown;
+    ASSERT_TRUE(shown.show());
+    TvexButton &button = shown.control;
     button.setFocus();
     QSignalSpy clicks(&button, &TvexButton::OnClick);
 
@@ -436,7 +438,7 @@ TEST(ButtonTest, SpaceAndEnterPushTheFocusedButton)
     EXPECT_EQ(clicks.count(), 2);
 
     button.setEnabled(false);
-    QTest::keyClick(&form, Qt::Key_Space);
+    QTest::keyClick(&shown.form, Qt::Key_Space);
     EXPECT_EQ(clicks.count(), 2);
 }
 

@@ -78,9 +78,8 @@ TEST(CheckBoxTest, StateFramesFollowCheckedAndEnabledInTwoStyles)
 {
     for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::WinXP}) {
         SCOPED_TRACE(int(style));
-        FlatForm form;
-        TvexCheckBox box(&form);
-        box.setUIStyle(style);
+        ControlOnForm<TvexCheckBox> on(style);
+        TvexCheckBox &box = on.control;
         box.setCaption(QStringLiteral("x"));
         const struct
         {
@@ -102,9 +101,8 @@ TEST(CheckBoxTest, RadioPictureKeysOutItsCornerColourOverTheParent)
 {
     for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::DeepBlue}) {
         SCOPED_TRACE(int(style));
-        FlatForm form;
-        TvexRadioButton radio(&form);
-        radio.setUIStyle(style);
+        ControlOnForm<TvexRadioButton> on(style);
+        TvexRadioButton &radio = on.control;
         radio.setTransparent(true);
         radio.setChecked(true);
         const QImage frame = stateFrame(style, vex::RadioButtonImage, 1);
@@ -113,8 +111,8 @@ TEST(CheckBoxTest, RadioPictureKeysOutItsCornerColourOverTheParent)
         const QPoint at = pictureAt(radio, frame);
         EXPECT_EQ(mismatches(shot, at, frame, frame.rect(), true), 0);
         EXPECT_EQ(countColor(shot, Magenta), 0);
-        EXPECT_EQ(rgb(shot, at.x(), at.y() + frame.height() - 1), rgb(form.color()));
-        EXPECT_EQ(rgb(shot, 0, 0), rgb(form.color())) << "transparent: the parent shows through";
+        EXPECT_EQ(rgb(shot, at.x(), at.y() + frame.height() - 1), rgb(on.form.color()));
+        EXPECT_EQ(rgb(shot, 0, 0), rgb(on.form.color())) << "transparent: the parent shows through";
 
         // Opaque, the background is the control's Color.
         radio.setTransparent(false);
@@ -265,10 +263,9 @@ TEST(CheckBoxTest, ClickingARadioUnchecksItsGroupOnTheSameParentOnly)
 
 TEST(CheckBoxTest, CheckBoxFiresOnClickOnEveryChangeAndHasNoDoubleClick)
 {
-    FlatForm form;
-    ASSERT_TRUE(form.showActive());
-    TvexCheckBox box(&form);
-    box.show();
+    ControlOnForm<TvexCheckBox> shown;
+    ASSERT_TRUE(shown.show());
+    TvexCheckBox &box = shown.control;
     QSignalSpy clicks(&box, &TvexCheckBox::OnClick);
     QSignalSpy doubles(&box, &TvexCheckBox::OnDblClick);
 

@@ -58,6 +58,27 @@ private:
     QColor m_color;
 };
 
+// A control on a form of its own, optionally in a given style. For the
+// tests that send it real input, show() shows the form, waits until it is
+// active and then shows the control.
+template <class Control>
+struct ControlOnForm
+{
+    ControlOnForm() = default;
+    explicit ControlOnForm(vex::TvexUIStyle style) { control.setUIStyle(style); }
+
+    bool show()
+    {
+        if (!form.showActive())
+            return false;
+        control.show();
+        return true;
+    }
+
+    FlatForm form;
+    Control control{&form};
+};
+
 // What the widget paints. A control that sizes itself while it paints is
 // grabbed again at its new size.
 inline QImage grabImage(QWidget *w)
