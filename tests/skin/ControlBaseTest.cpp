@@ -37,6 +37,20 @@ const QList<QPair<const char *, ControlMaker>> &eachControl()
     return makers;
 }
 
+// Places and shows control, lets the handler of signal delete it and sends
+// it input; answers whether the control is gone soon after.
+template <typename Signal>
+bool deletedByItsHandler(TvexControl *control, QRect geometry, Signal signal,
+                         const std::function<void(TvexControl *)> &input)
+{
+    QPointer<TvexControl> watched = control;
+    control->setGeometry(geometry);
+    control->show();
+    QObject::connect(control, signal, [watched] { delete watched.data(); });
+    input(control);
+    return QTest::qWaitFor([&] { return watched.isNull(); }, 1000);
+}
+
 } // namespace
 
 // A handler may delete the control it is told about; the control must not
@@ -48,19 +62,10 @@ TEST(ControlBase, HandlersThatDeleteTheControlEndTheEvent)
         FlatForm form;
         ASSERT_TRUE(form.showActive());
 
-        QPointer<TvexControl> clicked = make(&form);
-        clicked->setGeometry(10, 10, 80, 24);
-        clicked->show();
-        QObject::connect(clicked.data(), &TvexControl::OnClick, [&clicked] { delete clicked.data(); });
-        mouseClick(clicked, QPoint(20, 12));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.isNull(); }, 1000));
-
-        QPointer<TvexControl> pressed = make(&form);
-        pressed->setGeometry(10, 40, 80, 24);
-        pressed->show();
-        QObject::connect(pressed.data(), &TvexControl::OnMouseDown, [&pressed] { delete pressed.data(); });
-        mousePress(pressed, QPoint(20, 12));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return pressed.isNull(); }, 1000));
+        EXPECT_TRUE(deletedByItsHandler(make(&form), QRect(10, 10, 80, 24), &TvexControl::OnClick,
+                                        [](TvexControl *c) { mouseClick(c, QPoint(20, 12)); }));
+        EXPECT_TRUE(deletedByItsHandler(make(&form), QRect(10, 40, 80, 24), &TvexControl::OnMouseDown,
+                                        [](TvexControl *c) { mousePress(c, QPoint(20, 12)); }));
     }
 }
 

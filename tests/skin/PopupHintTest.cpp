@@ -59,6 +59,25 @@ void closeMenu(QMenu *menu)
     waitFor([&] { return !menu->isVisible(); }, 2000);
 }
 
+// Whether menu shows at global; it is closed again either way.
+bool shownAtThenClosed(QMenu *menu, QPoint global)
+{
+    const bool shown = shownAt(menu, global);
+    closeMenu(menu);
+    return shown;
+}
+
+// Shift+F10, the keyboard's request for a context menu, to w once it has
+// the focus; false when it never gets it.
+bool pressMenuKeys(QWidget *w)
+{
+    w->setFocus();
+    if (!waitFor([&] { return w->hasFocus(); }, 2000))
+        return false;
+    QTest::keyClick(w, Qt::Key_F10, Qt::ShiftModifier);
+    return true;
+}
+
 // Asks w for its tooltip at its middle, as hovering does.
 void requestHint(QWidget *w)
 {
@@ -103,14 +122,10 @@ TEST(ControlPopupMenu, RightClickMenuKeyAndShiftF10OpenIt)
         // At the control for the keyboard, whatever the pointer's place.
         QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(60, 20), control->mapToGlobal(QPoint(60, 20)));
         QApplication::sendEvent(control, &menuKey);
-        EXPECT_TRUE(shownAt(&menu, control->mapToGlobal(QPoint(0, 0))));
-        closeMenu(&menu);
+        EXPECT_TRUE(shownAtThenClosed(&menu, control->mapToGlobal(QPoint(0, 0))));
 
-        control->setFocus();
-        ASSERT_TRUE(waitFor([&] { return control->hasFocus(); }, 2000));
-        QTest::keyClick(control, Qt::Key_F10, Qt::ShiftModifier);
-        EXPECT_TRUE(shownAt(&menu, control->mapToGlobal(QPoint(0, 0))));
-        closeMenu(&menu);
+        ASSERT_TRUE(pressMenuKeys(control));
+        EXPECT_TRUE(shownAtThenClosed(&menu, control->mapToGlobal(QPoint(0, 0))));
     }
 }
 
@@ -129,16 +144,12 @@ TEST(ControlPopupMenu, WithoutOneTheParentsMenuShows)
     ASSERT_TRUE(form.showActive());
 
     rightClick(button, QPoint(5, 5));
-    EXPECT_TRUE(shownAt(&panelMenu, button->mapToGlobal(QPoint(5, 5))));
-    closeMenu(&panelMenu);
+    EXPECT_TRUE(shownAtThenClosed(&panelMenu, button->mapToGlobal(QPoint(5, 5))));
 
     // Shift+F10 on a control without a menu goes the same way; a request
     // from the keyboard opens the menu at the control that shows it.
-    check->setFocus();
-    ASSERT_TRUE(waitFor([&] { return check->hasFocus(); }, 2000));
-    QTest::keyClick(check, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_TRUE(shownAt(&panelMenu, panel->mapToGlobal(QPoint(0, 0))));
-    closeMenu(&panelMenu);
+    ASSERT_TRUE(pressMenuKeys(check));
+    EXPECT_TRUE(shownAtThenClosed(&panelMenu, panel->mapToGlobal(QPoint(0, 0))));
 
     // Nor does a disabled control show its own.
     QMenu buttonMenu;
@@ -157,8 +168,7 @@ TEST(ControlPopupMenu, WithoutOneTheParentsMenuShows)
     }
     EXPECT_EQ(button->PopupMenu(), nullptr);
     rightClick(button, QPoint(5, 5));
-    EXPECT_TRUE(shownAt(&panelMenu, button->mapToGlobal(QPoint(5, 5))));
-    closeMenu(&panelMenu);
+    EXPECT_TRUE(shownAtThenClosed(&panelMenu, button->mapToGlobal(QPoint(5, 5))));
 }
 
 TEST(ControlHint, ShowsOnlyWithShowHintAndFollowsTheParent)

@@ -401,20 +401,18 @@ TEST(TitleBarCollections, UniquenessRulesShowTheirMessagesAndKeepTheValue)
     TvexTitleBar bar(&host);
     TvexTitleBarButton *box = bar.Buttons()->Items(0);
     TvexTitleBarButton *close = bar.Buttons()->Items(1);
-    EXPECT_EQ(titlebartest::messageShownBy([&] { box->setButtonType(vexControlBox); }),
-              "Sorry, only one button's ButtonType property can be \"vexControlBox\"");
-    EXPECT_EQ(titlebartest::messageShownBy([&] { close->setButtonType(vexControlBox); }),
-              "Sorry, only one button's ButtonType property can be \"vexControlBox\"");
+    for (TvexTitleBarButton *button : {box, close})
+        EXPECT_EQ(titlebartest::messageShownBy([&] { button->setButtonType(vexControlBox); }),
+                  "Sorry, only one button's ButtonType property can be \"vexControlBox\"");
     EXPECT_EQ(close->ButtonType(), vexClose);
     EXPECT_EQ(titlebartest::messageShownBy([&] { close->setButtonType(vexHelp); }), "");
     EXPECT_EQ(close->ButtonType(), vexHelp);
 
     TvexTitleBarSection *left = bar.Sections()->Items(0);
     TvexTitleBarSection *client = bar.Sections()->Items(2);
-    EXPECT_EQ(titlebartest::messageShownBy([&] { client->setAlign(vexClient); }),
-              "Sorry, only one section's Align property can be \"vexClient\"");
-    EXPECT_EQ(titlebartest::messageShownBy([&] { left->setAlign(vexClient); }),
-              "Sorry, only one section's Align property can be \"vexClient\"");
+    for (TvexTitleBarSection *section : {client, left})
+        EXPECT_EQ(titlebartest::messageShownBy([&] { section->setAlign(vexClient); }),
+                  "Sorry, only one section's Align property can be \"vexClient\"");
     EXPECT_EQ(left->Align(), vexLeft);
     EXPECT_FALSE(left->Stretch());
 
