@@ -20,6 +20,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 using namespace vex;
@@ -250,14 +251,6 @@ TEST(FormFramePaint, MacOSBandBordersAndCorners)
     for (int y = 60; y < 68; ++y)
         for (int x = 100; x < 108; ++x)
             EXPECT_EQ(rgbAt(shot, x, y), rgbAt(pattern, (x - 3) % 8, (y - 3) % 8));
-
-    // Without the title bar the top is a border line over two inner rows.
-    s.frame->setTitleBarVisible(false);
-    const QImage untitled = s.shot();
-    EXPECT_TRUE(rowIs(untitled, 0, 0, w - 1, border));
-    EXPECT_TRUE(rowIs(untitled, 1, 1, w - 2, inner));
-    EXPECT_TRUE(rowIs(untitled, 2, 1, w - 2, inner));
-    EXPECT_TRUE(columnIs(untitled, 1, 1, h - 2, inner));
 }
 
 TEST(FormFramePaint, WinXPBorderLeavesNoInnerMargin)
@@ -280,12 +273,6 @@ TEST(FormFramePaint, WinXPBorderLeavesNoInnerMargin)
         for (int x = 2; x < left.width(); ++x)
             EXPECT_EQ(rgbAt(shot, x, y), rgbAt(left, x, y)) << x << "," << y;
     }
-
-    s.frame->setTitleBarVisible(false);
-    const QImage untitled = s.shot();
-    EXPECT_TRUE(rowIs(untitled, 0, 0, w - 1, border));
-    EXPECT_TRUE(rowIs(untitled, 1, 3, w - 4, rgbOf(0xDEEBEF)));
-    EXPECT_TRUE(columnIs(untitled, 2, 1, h - 1, border));
 }
 
 TEST(FormFramePaint, BlueGlassDrawsItsTopArcsOnlyAtRadiusEleven)
@@ -311,16 +298,70 @@ TEST(FormFramePaint, BlueGlassDrawsItsTopArcsOnlyAtRadiusEleven)
     EXPECT_GT(changed, 8);
     EXPECT_EQ(rgbAt(arcs, 2, 2), 0u);
     EXPECT_EQ(rgbAt(arcs, w - 3, 2), 0u);
+}
 
-    // Hidden, the bar leaves a border line over inner rows and no arcs.
-    s.frame->TitleBar()->setRoundCorner(11);
+// Without the title bar the top of the frame is a border line over rows of
+// its inner colour, and the arcs of a round top go with the bar.
+struct UntitledTop
+{
+    const char *name;
+    TvexUIStyle style;
+    std::function<void(TvexForm *)> prepare;
+    unsigned border; // all of row 0
+    QList<int> innerRows;
+    int innerInset; // columns left out at both ends of the inner rows
+    unsigned inner;
+    int sideColumn; // from row 1 down to sideGap rows above the last
+    int sideGap;
+    unsigned side;
+};
+
+// The case's name in place of its bytes in the test list.
+void PrintTo(const UntitledTop &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class FormFrameUntitled : public ::testing::TestWithParam<UntitledTop>
+{};
+
+TEST_P(FormFrameUntitled, TopIsABorderLineOverTheInnerColour)
+{
+    const UntitledTop &c = GetParam();
+    Skinned s(c.style);
+    if (c.prepare)
+        c.prepare(s.frame);
+    ASSERT_TRUE(s.show());
     s.frame->setTitleBarVisible(false);
     const QImage untitled = s.shot();
-    const unsigned inner = rgbOf(0xE7E7E7);
-    EXPECT_TRUE(rowIs(untitled, 0, 0, w - 1, 0));
-    EXPECT_TRUE(rowIs(untitled, 2, 1, w - 2, inner));
-    EXPECT_TRUE(columnIs(untitled, 2, 1, untitled.height() - 2, inner));
+    const int w = untitled.width(), h = untitled.height();
+    EXPECT_TRUE(rowIs(untitled, 0, 0, w - 1, c.border));
+    for (int y : c.innerRows)
+        EXPECT_TRUE(rowIs(untitled, y, c.innerInset, w - 1 - c.innerInset, c.inner)) << y;
+    EXPECT_TRUE(columnIs(untitled, c.sideColumn, 1, h - 1 - c.sideGap, c.side));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, FormFrameUntitled,
+    ::testing::Values(
+        // The main window's frame of the band test above.
+        UntitledTop{"MacOSOnePixelBorder",
+                    TvexUIStyle::MacOS,
+                    [](TvexForm *frame) {
+                        frame->setBorderColor(8355711);
+                        frame->setBorderWidth(1);
+                        frame->setColor(15198183);
+                    },
+                    0x7F7F7F,
+                    {1, 2},
+                    1,
+                    0xE7E7E7,
+                    1,
+                    1,
+                    0xE7E7E7},
+        UntitledTop{"WinXP", TvexUIStyle::WinXP, {}, rgbOf(0xC82C00), {1}, 3, rgbOf(0xDEEBEF), 2, 0, rgbOf(0xC82C00)},
+        UntitledTop{"BlueGlass", TvexUIStyle::BlueGlass, {}, 0, {2}, 1, rgbOf(0xE7E7E7), 2, 1, rgbOf(0xE7E7E7)}),
+    [](const ::testing::TestParamInfo<UntitledTop> &info) { return std::string(info.param.name); });
 
 TEST(FormFramePaint, SideBorderPicturesOfATheme)
 {
