@@ -395,24 +395,36 @@ TEST_F(TitleBarOnPlainForm, CustomBarsKeepTheirLookAndThemesKeepTheCaptionColour
     EXPECT_EQ(bar->Height(), 32);
 }
 
+namespace {
+
+// Each of items, given the value that only one item may hold, shows message.
+template <class Item, class Assign>
+void expectEachRefused(std::initializer_list<Item *> items, Assign assign, const char *message)
+{
+    for (Item *item : items)
+        EXPECT_EQ(titlebartest::messageShownBy([&] { assign(item); }), message);
+}
+
+} // namespace
+
 TEST(TitleBarCollections, UniquenessRulesShowTheirMessagesAndKeepTheValue)
 {
     QWidget host;
     TvexTitleBar bar(&host);
     TvexTitleBarButton *box = bar.Buttons()->Items(0);
     TvexTitleBarButton *close = bar.Buttons()->Items(1);
-    for (TvexTitleBarButton *button : {box, close})
-        EXPECT_EQ(titlebartest::messageShownBy([&] { button->setButtonType(vexControlBox); }),
-                  "Sorry, only one button's ButtonType property can be \"vexControlBox\"");
+    expectEachRefused(
+        {box, close}, [](TvexTitleBarButton *b) { b->setButtonType(vexControlBox); },
+        "Sorry, only one button's ButtonType property can be \"vexControlBox\"");
     EXPECT_EQ(close->ButtonType(), vexClose);
     EXPECT_EQ(titlebartest::messageShownBy([&] { close->setButtonType(vexHelp); }), "");
     EXPECT_EQ(close->ButtonType(), vexHelp);
 
     TvexTitleBarSection *left = bar.Sections()->Items(0);
     TvexTitleBarSection *client = bar.Sections()->Items(2);
-    for (TvexTitleBarSection *section : {client, left})
-        EXPECT_EQ(titlebartest::messageShownBy([&] { section->setAlign(vexClient); }),
-                  "Sorry, only one section's Align property can be \"vexClient\"");
+    expectEachRefused(
+        {client, left}, [](TvexTitleBarSection *section) { section->setAlign(vexClient); },
+        "Sorry, only one section's Align property can be \"vexClient\"");
     EXPECT_EQ(left->Align(), vexLeft);
     EXPECT_FALSE(left->Stretch());
 
