@@ -840,6 +840,8 @@ TEST(FormFrameOnX11, RunsOnAVirtualXServer)
     EXPECT_EQ(run.tests, testsupport::registeredCases("FormFrameX11")) << "every case ran, none was skipped";
 }
 
+constexpr unsigned BackdropColor = 0x20C040;
+
 // A flat backdrop under the test windows, so that what the region cuts off
 // shows in its colour.
 struct Backdrop : QWidget
@@ -848,7 +850,7 @@ struct Backdrop : QWidget
     {
         setAutoFillBackground(true);
         QPalette p = palette();
-        p.setColor(QPalette::Window, QColor(0x20, 0xC0, 0x40));
+        p.setColor(QPalette::Window, QColor::fromRgb(BackdropColor));
         setPalette(p);
         setGeometry(QGuiApplication::primaryScreen()->geometry());
         show();
@@ -863,6 +865,29 @@ QImage screenAt(const QRect &area)
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
 }
+
+// A skinned window over the backdrop.
+struct OverBackdrop : Skinned
+{
+    using Skinned::Skinned;
+
+    // Shows the window on top and waits until the screen shows its frame:
+    // until the middle of the given row is no longer the backdrop. *shot
+    // gets what the screen then shows of the window.
+    bool showUntilDrawn(int row, QImage *shot)
+    {
+        if (!show())
+            return false;
+        host.raise();
+        const QRect area = host.geometry();
+        return waitFor([&] {
+            *shot = screenAt(area);
+            return rgbAt(*shot, area.width() / 2, row) != BackdropColor;
+        });
+    }
+
+    Backdrop backdrop;
+};
 
 #define REQUIRE_X11()                                                                                                  \
     if (!onX11())                                                                                                      \
@@ -960,24 +985,17 @@ TEST(FormFrameX11, TitleBarButtonsMinimiseAndClose)
 TEST(FormFrameX11, TheRegionShapesTheWindowOnScreen)
 {
     REQUIRE_X11();
-    Backdrop backdrop;
-    Skinned s(TvexUIStyle::WinXP, QRect(300, 200, 320, 200));
-    ASSERT_TRUE(s.show());
-    s.host.raise();
-    const QRect area = s.host.geometry();
-    const unsigned green = 0x20C040;
+    OverBackdrop s(TvexUIStyle::WinXP, QRect(300, 200, 320, 200));
     QImage shot;
-    ASSERT_TRUE(waitFor([&] {
-        shot = screenAt(area);
-        return rgbAt(shot, area.width() / 2, 0) != green;
-    }));
-    EXPECT_EQ(rgbAt(shot, 0, 0), green);
-    EXPECT_EQ(rgbAt(shot, area.width() - 1, 0), green);
-    EXPECT_NE(rgbAt(shot, 0, area.height() - 1), green);
-    EXPECT_NE(rgbAt(shot, 0, 8), green);
+    ASSERT_TRUE(s.showUntilDrawn(0, &shot));
+    const QRect area = s.host.geometry();
+    EXPECT_EQ(rgbAt(shot, 0, 0), BackdropColor);
+    EXPECT_EQ(rgbAt(shot, area.width() - 1, 0), BackdropColor);
+    EXPECT_NE(rgbAt(shot, 0, area.height() - 1), BackdropColor);
+    EXPECT_NE(rgbAt(shot, 0, 8), BackdropColor);
 
     s.frame->setRoundCorner(0);
-    EXPECT_TRUE(waitFor([&] { return rgbAt(screenAt(area), 0, 0) != green; }));
+    EXPECT_TRUE(waitFor([&] { return rgbAt(screenAt(area), 0, 0) != BackdropColor; }));
 }
 
 // Where a visible title-bar button lies in the host's window.
@@ -1030,17 +1048,11 @@ TEST(FormFrameX11, DoubleClickOnTheControlBoxClosesTheWindow)
 TEST(FormFrameX11, MinimiseWithoutAWindowManagerLeavesTheWindowWorking)
 {
     REQUIRE_X11();
-    Backdrop backdrop;
-    Skinned s(TvexUIStyle::MacOS, QRect(140, 120, 320, 200));
-    ASSERT_TRUE(s.show());
-    s.host.raise();
+    OverBackdrop s(TvexUIStyle::MacOS, QRect(140, 120, 320, 200));
+    QImage before;
+    ASSERT_TRUE(s.showUntilDrawn(5, &before));
     QWindow *window = s.host.windowHandle();
     const QRect area = s.host.geometry();
-    QImage before;
-    ASSERT_TRUE(waitFor([&] {
-        before = screenAt(area);
-        return rgbAt(before, area.width() / 2, 5) != 0x20C040u;
-    }));
 
     QTest::mouseClick(window, Qt::LeftButton, {}, inHostWindow(s, vexMin));
     EXPECT_TRUE(s.host.isMinimized()) << "asked for";
