@@ -442,68 +442,70 @@ TEST(ButtonTest, SpaceAndEnterPushTheFocusedButton)
     EXPECT_EQ(clicks.count(), 2);
 }
 
-TEST(ButtonTest, EnterClicksTheDefaultButtonUnlessAnotherButtonHasFocus)
+// A line edit and two buttons on an active form: target, the default or
+// cancel button of a test, and other, a button that may take the focus.
+class FormKeysTest : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        edit->move(0, 100);
+        other->move(100, 0);
+        ASSERT_TRUE(form.showActive());
+    }
+
     FlatForm form;
-    auto *edit = new QLineEdit(&form);
-    edit->move(0, 100);
-    auto *start = new TvexButton(&form);
-    start->setDefault(true);
-    auto *other = new TvexButton(&form);
-    other->move(100, 0);
-    ASSERT_TRUE(form.showActive());
-    QSignalSpy startClicks(start, &TvexButton::OnClick);
-    QSignalSpy otherClicks(other, &TvexButton::OnClick);
+    QLineEdit *edit = new QLineEdit(&form);
+    TvexButton *target = new TvexButton(&form);
+    TvexButton *other = new TvexButton(&form);
+    QSignalSpy targetClicks{target, &TvexButton::OnClick};
+    QSignalSpy otherClicks{other, &TvexButton::OnClick};
+};
+
+TEST_F(FormKeysTest, EnterClicksTheDefaultButtonUnlessAnotherButtonHasFocus)
+{
+    target->setDefault(true);
 
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(startClicks.count(), 1);
+    EXPECT_EQ(targetClicks.count(), 1);
     QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(startClicks.count(), 2);
+    EXPECT_EQ(targetClicks.count(), 2);
     QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
-    EXPECT_EQ(startClicks.count(), 2) << "a modifier keeps Enter from the default button";
+    EXPECT_EQ(targetClicks.count(), 2) << "a modifier keeps Enter from the default button";
 
     other->setFocus();
-    EXPECT_FALSE(start->isActiveDefault());
+    EXPECT_FALSE(target->isActiveDefault());
     QTest::keyClick(other, Qt::Key_Return);
     EXPECT_EQ(otherClicks.count(), 1);
-    EXPECT_EQ(startClicks.count(), 2);
+    EXPECT_EQ(targetClicks.count(), 2);
 
     edit->setFocus();
-    EXPECT_TRUE(start->isActiveDefault());
-    start->setDefault(false);
+    EXPECT_TRUE(target->isActiveDefault());
+    target->setDefault(false);
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(startClicks.count(), 2);
+    EXPECT_EQ(targetClicks.count(), 2);
 
     // A hidden default cannot take focus and does not click.
-    start->setDefault(true);
-    start->hide();
+    target->setDefault(true);
+    target->hide();
     QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(startClicks.count(), 2);
+    EXPECT_EQ(targetClicks.count(), 2);
 }
 
-TEST(ButtonTest, EscapeClicksTheCancelButton)
+TEST_F(FormKeysTest, EscapeClicksTheCancelButton)
 {
-    FlatForm form;
-    auto *edit = new QLineEdit(&form);
-    auto *cancel = new TvexButton(&form);
-    cancel->move(100, 0);
-    cancel->setCancel(true);
-    auto *focused = new TvexButton(&form);
-    focused->move(0, 50);
-    ASSERT_TRUE(form.showActive());
-    QSignalSpy clicks(cancel, &TvexButton::OnClick);
-    QSignalSpy focusedClicks(focused, &TvexButton::OnClick);
+    target->setCancel(true);
 
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Escape);
-    EXPECT_EQ(clicks.count(), 1);
-    focused->setFocus();
-    QTest::keyClick(focused, Qt::Key_Escape);
-    EXPECT_EQ(clicks.count(), 2);
-    EXPECT_EQ(focusedClicks.count(), 0);
+    EXPECT_EQ(targetClicks.count(), 1);
+    other->setFocus();
+    QTest::keyClick(other, Qt::Key_Escape);
+    EXPECT_EQ(targetClicks.count(), 2);
+    EXPECT_EQ(otherClicks.count(), 0);
     QTest::keyClick(edit, Qt::Key_Escape, Qt::ControlModifier);
-    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(targetClicks.count(), 2);
 }
 
 TEST(ButtonTest, AcceleratorClicksAnEnabledButton)
