@@ -182,12 +182,18 @@ TEST(OfficeLifecycle, KilledOfficeCountsAsEndedTheMomentItIsKilled)
 {
     office::OfficeProcess process(office::OfficeProcess::defaultProgram());
     process.launch();
-    const pid_t pid = process.pid();
     // Listening, with its memory and threads set up: tearing that down
     // takes the kernel a while.
     const QString pipe = office::pipeSocketPath(process.connectUrl().section("name=", 1).section(';', 0, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(pipe); }, 30000)) << qPrintable(pipe);
+    const auto listening = [&] {
+        // On a fresh profile the office's first start ends for a restart.
+        if (!process.isRunning() && process.exitStatus() == 81)
+            process.launch();
+        return QFileInfo::exists(pipe);
+    };
+    ASSERT_TRUE(QTest::qWaitFor(listening, 60000)) << qPrintable(pipe);
     ASSERT_TRUE(process.isRunning());
+    const pid_t pid = process.pid();
 
     ::kill(pid, SIGKILL);
     EXPECT_FALSE(process.isRunning());
