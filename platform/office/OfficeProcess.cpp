@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
@@ -47,6 +48,31 @@ Registry &registry()
 {
     static auto *instance = new Registry;
     return *instance;
+}
+
+// Whether an unreaped child is already on its way out. A killed office is
+// torn down thread by thread and its memory given back over tens of
+// milliseconds, and waitpid() reports it only after the last thread is
+// gone; meanwhile its leader shows as a zombie and the kill stays pending
+// in the shared signal set from the moment kill() returned. A caller that
+// took it for running would hand the next call to an office that cannot
+// answer any more.
+bool isBeingTornDown(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const quint64 kill = quint64(1) << (SIGKILL - 1);
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const int colon = line.indexOf(':');
+        const QByteArray key = line.left(colon);
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (key == "State" && (value.startsWith('Z') || value.startsWith('X')))
+            return true;
+        if ((key == "ShdPnd" || key == "SigPnd") && (value.toULongLong(nullptr, 16) & kill))
+            return true;
+    }
+    return false;
 }
 
 std::vector<char *> pointers(std::vector<QByteArray> &strings)
@@ -237,7 +263,14 @@ bool OfficeProcess::reapLocked(bool block)
 bool OfficeProcess::isRunning()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return !reapLocked(false);
+    if (reapLocked(false))
+        return false;
+    if (!isBeingTornDown(m_pid))
+        return true;
+    // Ends in moments: waiting for it gives the true exit status and frees
+    // its profile and pipe for the office that replaces it.
+    reapLocked(true);
+    return false;
 }
 
 int OfficeProcess::exitStatus() const

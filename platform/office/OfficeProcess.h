@@ -45,7 +45,9 @@ public:
     void launch();
     QString connectUrl() const;
 
-    // Reaps the process when it has ended. Returns false once it has.
+    // Reaps the process when it has ended. Returns false once it has; a
+    // process that is already dying (killed, or its threads exiting) counts
+    // as ended at once and is waited for.
     bool isRunning();
     // The exit status once ended: the exit code, or 128 + signal number.
     int exitStatus() const;

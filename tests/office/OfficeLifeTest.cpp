@@ -302,6 +302,7 @@ TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
             return !officeA.isEmpty();
         },
         60000));
+    const QByteArray cmdA = commandLineOf(officeA.first());
     b.start(QStringLiteral(TABULON_BATCH), batchArguments(src, box.root.filePath("outB"), "*.xlsx", "xml"));
     ASSERT_TRUE(b.waitForStarted());
     ASSERT_TRUE(QTest::qWaitFor(
@@ -310,9 +311,11 @@ TEST(OfficeLife, TwoRunsAtOnceUseTwoProfilesAndBothConvert)
             return !officeB.isEmpty();
         },
         60000));
-    const QByteArray cmdA = commandLineOf(officeA.first()), cmdB = commandLineOf(officeB.first());
+    const QByteArray cmdB = commandLineOf(officeB.first());
     ASSERT_FALSE(officeA.isEmpty() || officeB.isEmpty());
-    ASSERT_FALSE(processGone(officeA.first())) << "the first run ended before the second one's office started";
+    // The first run, not its first office: on a fresh profile that office
+    // ends once for a restart, and under load it may be gone by now.
+    ASSERT_EQ(a.state(), QProcess::Running) << "the first run ended before the second one's office started";
     EXPECT_TRUE(cmdA.contains(QFile::encodeName(box.profiles() + "/0/profile"))) << cmdA.constData();
     EXPECT_TRUE(cmdB.contains(QFile::encodeName(box.profiles() + "/1/profile"))) << cmdB.constData();
 
