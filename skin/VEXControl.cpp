@@ -25,8 +25,10 @@ void emitMouseButton(TvexControl *control, MouseButtonSignal signal, const QMous
 } // namespace
 
 TvexControl::TvexControl(QWidget *parent)
-    : QWidget(parent), m_uiStyle(GetOwnerFormStyle(platform::ownerForm(parent))),
-      m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); }), m_popupHint(this)
+    : QWidget(parent),
+      TvexStyleHolder(
+          this, [this] { setUIStyle(TvexUIStyle::DeepBlue); }, GetOwnerFormStyle(platform::ownerForm(parent))),
+      m_popupHint(this)
 {
     // The paint covers every pixel; erasing first would only flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);

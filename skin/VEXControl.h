@@ -32,7 +32,7 @@ namespace vex {
 //
 // Every skinned control publishes the caption, transparency, tab stop,
 // context menu and hint properties declared here.
-class TvexControl : public QWidget, public platform::Component
+class TvexControl : public QWidget, public TvexStyleHolder, public platform::Component
 {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
@@ -50,10 +50,8 @@ public:
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption);
 
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
     void setUIStyle(TvexUIStyle style);
 
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Holds the theme and applies the current style again.
     void setFileTheme(TvexFileTheme *theme);
 
@@ -125,8 +123,6 @@ private:
     void updateMnemonic();
 
     QString m_caption;
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
-    TvexFileThemeLink m_fileTheme;
     bool m_transparent = false;
     bool m_tabStop = true;
     Qt::FocusPolicy m_tabStopPolicy = Qt::TabFocus;

@@ -50,7 +50,7 @@ bool holdsOtherFrame(const QWidget *host, const QObject *self)
 // ---------------------------------------------------------------------------
 // Construction and removal
 
-TvexForm::TvexForm(QWidget *owner) : QWidget(owner), m_fileTheme(this, [this] { fileThemeRemoved(); })
+TvexForm::TvexForm(QWidget *owner) : QWidget(owner), TvexStyleHolder(this, [this] { fileThemeRemoved(); })
 {
     // The background is painted whole from a back buffer: never erased.
     setAttribute(Qt::WA_OpaquePaintEvent);

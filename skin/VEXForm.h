@@ -48,7 +48,11 @@ class TvexFormBand;
 class TvexMenuBar;
 class TvexMenuBarButton;
 
-class TvexForm : public QWidget, public platform::Component, public TvexSkinnedFrame, private FrameDelegate
+class TvexForm : public QWidget,
+                 public TvexStyleHolder,
+                 public platform::Component,
+                 public TvexSkinnedFrame,
+                 private FrameDelegate
 {
     Q_OBJECT
     Q_INTERFACES(vex::TvexSkinnedFrame)
@@ -84,10 +88,8 @@ public:
 
     bool TitleBarCustom() const;
     void setTitleBarCustom(bool custom) { toTitleBar(&TvexTitleBar::setCustom, custom); }
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Re-applies UIStyle when the theme differs from the one held.
     void setFileTheme(TvexFileTheme *theme);
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
     TvexUIStyle frameStyle() const override { return m_uiStyle; }
     // Applies the style: colours, border, corners and border pictures from
     // the built-in table or the file theme, then hands it on to the title
@@ -279,8 +281,6 @@ private:
     TvexTitleBarButtons *m_spareButtons = nullptr;
     TvexTitleBarSections *m_spareSections = nullptr;
 
-    TvexFileThemeLink m_fileTheme;
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
     bool m_autoUpdateSub = false;
     platform::TColor m_borderColor = 0;
     int m_borderWidth = 1;

@@ -258,7 +258,7 @@ QPixmap GreyedImage(const QPixmap &picture)
 }
 
 TvexMenuLook::TvexMenuLook(QObject *holder)
-    : m_fileTheme(holder, [this] { ApplyStyle(TvexUIStyle::DeepBlue); }),
+    : TvexStyleHolder(holder, [this] { ApplyStyle(TvexUIStyle::DeepBlue); }),
       m_itemStyle(std::make_unique<TvexMenuItemStyle>(this))
 {}
 

@@ -66,7 +66,7 @@ const QPixmap &SharedCheckMark();
 // A copy of picture as a disabled item shows it.
 QPixmap GreyedImage(const QPixmap &picture);
 
-class TvexMenuLook
+class TvexMenuLook : public TvexStyleHolder
 {
 public:
     // holder is the menu component; the look's FileTheme link reports the
@@ -80,9 +80,7 @@ public:
     // colours from style (and the file theme when style is FromThemeFile).
     void ApplyStyle(TvexUIStyle style);
 
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
     void setUIStyle(TvexUIStyle style) { ApplyStyle(style); }
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Stores the theme and applies the current style again.
     void setFileTheme(TvexFileTheme *theme);
 
@@ -165,8 +163,6 @@ public:
 private:
     void fillBackground(QPainter &canvas, const QRect &rect, bool rightToLeft) const;
 
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
-    TvexFileThemeLink m_fileTheme;
     int m_menuItemHeight = 21;
     int m_separatorHeight = 5;
     int m_barWidth = 26;

@@ -119,4 +119,25 @@ private:
     QMetaObject::Connection m_connection;
 };
 
+// The UIStyle and FileTheme a skinned object draws with, for controls, menus,
+// the title bar and the frame alike. Only the storage and the getters are
+// shared: each class's own setters decide what a change applies and repaints.
+// List it after the QObject base, so that the link goes before the object's
+// children (a theme among them) are destroyed.
+class TvexStyleHolder
+{
+public:
+    TvexUIStyle UIStyle() const { return m_uiStyle; }
+    TvexFileTheme *FileTheme() const { return m_fileTheme; }
+
+protected:
+    TvexStyleHolder(QObject *holder, std::function<void()> onThemeRemoved, TvexUIStyle style = TvexUIStyle::DeepBlue)
+        : m_uiStyle(style), m_fileTheme(holder, std::move(onThemeRemoved))
+    {}
+    ~TvexStyleHolder() = default;
+
+    TvexUIStyle m_uiStyle;
+    TvexFileThemeLink m_fileTheme;
+};
+
 } // namespace vex

@@ -57,7 +57,7 @@ void chopCharacter(QString &text)
 // TvexTitleBar
 
 TvexTitleBar::TvexTitleBar(QWidget *owner)
-    : QWidget(owner), m_fileTheme(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); })
+    : QWidget(owner), TvexStyleHolder(this, [this] { setUIStyle(TvexUIStyle::DeepBlue); })
 {
     // Painted whole from a back buffer: never erased first.
     setAttribute(Qt::WA_OpaquePaintEvent);

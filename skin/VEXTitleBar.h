@@ -329,7 +329,7 @@ private:
     QAction *m_close;
 };
 
-class TvexTitleBar : public QWidget, public platform::Component
+class TvexTitleBar : public QWidget, public TvexStyleHolder, public platform::Component
 {
     Q_OBJECT
     Q_PROPERTY(bool Custom READ Custom WRITE setCustom)
@@ -362,10 +362,8 @@ public:
     // keeps its pictures.
     bool Custom() const { return m_custom; }
     void setCustom(bool custom) { m_custom = custom; }
-    TvexFileTheme *FileTheme() const { return m_fileTheme; }
     // Re-applies the style but keeps the caption colour.
     void setFileTheme(TvexFileTheme *theme);
-    TvexUIStyle UIStyle() const { return m_uiStyle; }
     void setUIStyle(TvexUIStyle style);
     bool AutoSize() const { return m_autoSize; }
     // Either value sets the height from section 0's picture (false without
@@ -483,8 +481,6 @@ private:
     QImage appIcon() const;
 
     bool m_custom = false;
-    TvexFileThemeLink m_fileTheme;
-    TvexUIStyle m_uiStyle = TvexUIStyle::DeepBlue;
     bool m_autoSize = false;
     TvexTitleBarSections *m_sections;
     TvexTitleBarButtons *m_buttons;
