@@ -1,6 +1,7 @@
 #include "app/ConversionRun.h"
 
 #include "app/ParallelConversion.h"
+#include "app/RunPlanner.h"
 #include "app/SheetFileNames.h"
 #include "platform/OutputStaging.h"
 
@@ -49,6 +50,12 @@ ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
 ConversionRun::Outcome ConversionRun::executeFiles(const QStringList &paths)
 {
     return runOver([this, paths] {
+        // Every file of the list is an input before the first is converted.
+        for (const QString &path : paths) {
+            const platform::FileId id = platform::fileId(path);
+            if (id.isValid())
+                m_inputs.insert(id);
+        }
         for (const QString &path : paths) {
             if (m_stopRequested)
                 return;
@@ -71,6 +78,8 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
         return Outcome::OutputDirectoryFailed;
     }
     platform::OutputStaging::removeStale(outputDirectory);
+    if (m_settings.keepsTree())
+        m_stagingNotes = std::make_unique<platform::OutputStaging>(outputDirectory);
 
     // Running (and the button off) before the application starts: starting
     // yields to the message loop for seconds.
@@ -78,7 +87,10 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     m_stopRequested = false;
     m_view.setStartEnabled(false);
     if (!startConverting()) {
+        if (m_stopRequested)
+            reportStopAtStart(source);
         m_running = false;
+        m_stagingNotes.reset();
         m_view.setStartEnabled(true);
         if (m_stopRequested)
             return Outcome::Stopped;
@@ -87,6 +99,7 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     }
 
     m_walked.clear();
+    m_inputs.clear();
     m_relativeDirectory.clear();
     m_preparedOutputDirectories.clear();
     m_written.clear();
@@ -106,6 +119,7 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     const bool started = !m_parallel || m_parallel->run(clearView, [this](FileResult &result) { deliver(result); });
     m_view.setStartEnabled(true);
     finishConverting();
+    m_stagingNotes.reset();
     m_running = false;
     if (!started && !m_stopRequested) {
         m_view.showMessage(m_view.startFailureText());
@@ -114,11 +128,33 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     return m_stopRequested ? Outcome::Stopped : Outcome::Completed;
 }
 
+void ConversionRun::reportStopAtStart(const std::function<void()> &source)
+{
+    m_stopRequested = false;
+    m_stopAtFirstWorkbook = true;
+    m_walked.clear();
+    m_inputs.clear();
+    m_relativeDirectory.clear();
+    m_counts = {};
+    m_view.clearLog();
+    m_view.showCounts(m_counts);
+    const QString startDirectory = platform::currentDirectory();
+    source();
+    platform::setCurrentDirectory(startDirectory);
+    m_stopAtFirstWorkbook = false;
+    m_stopRequested = true;
+}
+
+QString ConversionRun::stoppedWhileStartingText()
+{
+    return QStringLiteral("stopped while starting the office, the program was told to end");
+}
+
 bool ConversionRun::startConverting()
 {
     if (m_jobs > 1) {
         // The offices start once the walk has said how many are worth it.
-        m_parallel = std::make_unique<ParallelConversion>(m_jobs, m_factory);
+        m_parallel = std::make_unique<ParallelConversion>(m_jobs, m_factory, m_inputs);
         return true;
     }
     try {
@@ -158,14 +194,24 @@ void ConversionRun::WalkDirectory(const QString &dir)
         reportFailure(dir, QStringLiteral("Can't enter the directory: %1").arg(platform::describeError(error)));
         return;
     }
+    // The system cannot name a current directory that has gone since.
+    QString here = platform::currentDirectory();
+    if (here.isEmpty())
+        here = dir;
     // Links may lead back up the tree: a directory already walked is not walked again.
-    const QString canonical = QFileInfo(platform::currentDirectory()).canonicalFilePath();
-    if (m_walked.contains(canonical))
-        return;
-    m_walked.insert(canonical);
+    const QString canonical = QFileInfo(here).canonicalFilePath();
+    if (m_walked.isEmpty())
+        m_root = canonical;
+    if (!canonical.isEmpty()) {
+        if (m_walked.contains(canonical))
+            return;
+        // The outputs are no inputs: the output directory inside the tree is left out.
+        if (!m_relativeDirectory.isEmpty() && canonical == canonicalOutputDirectory())
+            return;
+        m_walked.insert(canonical);
+    }
 
     ConvertFilesInDirectory(dir);
-    const QString here = platform::currentDirectory();
     const platform::DirectoryEntries entries = platform::readDirectory(here);
     if (entries.error != 0)
         reportFailure(here, QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
@@ -190,25 +236,35 @@ void ConversionRun::WalkDirectory(const QString &dir)
 void ConversionRun::ConvertFilesInDirectory(const QString &dir)
 {
     const QStringList masks = SplitString(m_settings.masks().trimmed(), QStringLiteral(","));
-    for (const QString &mask : masks) {
-        // Blanks around a mask are not part of it ("*.xls, *.xlsx").
-        const QString pattern = mask.trimmed();
-        const platform::DirectoryEntries entries = platform::readDirectory(dir);
-        m_view.setStatusText(platform::joinPath(dir, mask));
+    const platform::DirectoryEntries entries = platform::readDirectory(dir);
+    // What runs of this program wrote into the output directory are outputs, not inputs.
+    const bool inOutputTree = isInOutputTree(QFileInfo(dir).canonicalFilePath());
+    QStringList names;
+    for (const QString &name : entries.files) {
+        const QString path = platform::joinPath(dir, name);
+        if (!runplan::matchesAnyMask(name, masks) || isOwnOutput(path)
+            || (inOutputTree && platform::isMarkedOutput(path)))
+            continue;
+        names << name;
+        // All of them before the first is converted: none gets written over.
+        const platform::FileId id = platform::fileId(path);
+        if (id.isValid())
+            m_inputs.insert(id);
+    }
+    const QList<QList<qsizetype>> files = runplan::filesByMask(names, masks);
+    const QList<QList<qsizetype>> unnamed = runplan::filesByMask(entries.unnamedFiles, masks);
+    for (qsizetype m = 0; m < masks.size(); ++m) {
+        m_view.setStatusText(platform::joinPath(dir, masks.at(m)));
         m_view.processEvents();
-        QList<QByteArray> unnamed;
-        for (qsizetype i = 0; i < entries.unnamedFiles.size(); ++i) {
-            if (platform::matchesMask(entries.unnamedFiles.at(i), pattern))
-                unnamed << entries.unnamedFileBytes.at(i);
-        }
-        reportUnreadable(dir, unnamed, QStringLiteral("file"));
-        for (const QString &name : entries.files) {
-            if (!platform::matchesMask(name, pattern))
-                continue;
+        QList<QByteArray> raw;
+        for (const qsizetype i : unnamed.at(m))
+            raw << entries.unnamedFileBytes.at(i);
+        reportUnreadable(dir, raw, QStringLiteral("file"));
+        for (const qsizetype i : files.at(m)) {
             m_view.processEvents();
             if (m_stopRequested)
                 return;
-            convertFile(platform::joinPath(dir, name));
+            convertFile(platform::joinPath(dir, names.at(i)));
         }
     }
 }
@@ -218,7 +274,20 @@ void ConversionRun::convertFile(const QString &path)
     if (isOwnOutput(path) || (m_filter && !m_filter(path)))
         return;
     m_view.setStatusText(path);
+    if (m_stopAtFirstWorkbook) {
+        reportFailure(path, stoppedWhileStartingText());
+        m_stopRequested = true;
+        return;
+    }
     const OutputList outputs = outputsFor(path);
+    // With one application the walk goes on after this file: an output in a
+    // directory it has yet to reach may be an input still to come.
+    if (!m_parallel) {
+        for (const PlannedOutput &output : outputs) {
+            if (isInputToCome(output.path))
+                m_inputs.insert(platform::fileId(output.path));
+        }
+    }
     if (m_settings.keepsTree()) {
         try {
             prepareMirroredDirectories(outputs);
@@ -262,14 +331,17 @@ void ConversionRun::reportUnreadable(const QString &dir, const QList<QByteArray>
 
 void ConversionRun::ConvertWorkbook(const QString &path)
 {
-    FileResult result = convertWorkbook(m_converter, path, [this, path](const QStringList &sheetNames) {
-        return withSheets(outputsFor(path), sheetNames, m_settings.savesEverySheet());
-    });
+    FileResult result = convertWorkbook(
+        m_converter, path,
+        [this, path](const QStringList &sheetNames) {
+            return withSheets(outputsFor(path), sheetNames, m_settings.savesEverySheet());
+        },
+        m_inputs);
     deliver(result);
 }
 
 FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QString &path,
-                                          const OutputSource &outputs)
+                                          const OutputSource &outputs, const InputSet &inputs)
 {
     QElapsedTimer clock;
     clock.start();
@@ -278,7 +350,7 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
     result.status = FileResult::Status::Failed;
     // Checked before the office sees the file, where that gives the true
     // reason, and again after the open: the controls may change meanwhile.
-    result.error = refusalFor(path, outputs({}));
+    result.error = refusalFor(path, outputs({}), inputs);
     if (!result.error.isEmpty()) {
         result.seconds = clock.nsecsElapsed() / 1e9;
         return result;
@@ -288,11 +360,11 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
         workbook = converter.open(path);
         const QStringList sheets = workbook->sheetNames();
         const OutputList planned = outputs(sheets);
-        result.error = refusalFor(path, planned);
+        result.error = refusalFor(path, planned, inputs);
         if (result.error.isEmpty()) {
             int csvOutputs = 0;
             for (const PlannedOutput &output : planned) {
-                result.staged.push_back(stageOutput(*workbook, output));
+                result.staged.push_back(stageOutput(*workbook, output, path));
                 csvOutputs += output.format->kind == OutputKind::Csv ? 1 : 0;
             }
             if (csvOutputs == 1 && sheets.size() > 1)
@@ -362,23 +434,42 @@ ConversionRun::OutputList ConversionRun::withSheets(const OutputList &planned, c
     return outputs;
 }
 
-QString ConversionRun::refusalFor(const QString &path, const OutputList &outputs)
+QString ConversionRun::refusalFor(const QString &path, const OutputList &outputs, const InputSet &inputs)
 {
     const QString problem = platform::inputProblem(path);
     if (!problem.isEmpty())
         return QStringLiteral("Can't open the workbook: %1").arg(problem);
-    const platform::FileId input = platform::fileId(path);
-    for (const PlannedOutput &output : outputs) {
-        if (platform::fileId(output.path) == input)
-            return QStringLiteral("Not converted: the output %1 is this workbook itself, which is left as it is")
-                .arg(output.path);
-        if (QFile::encodeName(QFileInfo(output.path).fileName()).size() > NAME_MAX)
-            return QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(ENAMETOOLONG));
-    }
-    return {};
+    QList<runplan::OutputTarget> targets;
+    for (const PlannedOutput &output : outputs)
+        targets.append(
+            {output.path, platform::fileId(output.path), QFile::encodeName(QFileInfo(output.path).fileName()).size()});
+    return runplan::refusal(platform::fileId(path), targets, inputs, NAME_MAX);
 }
 
-StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &planned)
+namespace {
+
+// The office words a failed write by what it saw; on a file system that
+// filled up meanwhile that is often "write error" or even "permission
+// denied". A file system that has no room for an output of the workbook's
+// size is full whatever the office said.
+QString withTrueCause(const QString &message, const QString &stagingFolder, const QString &workbook)
+{
+    static const char *const vague[] = {": write error", ": permission denied", ": input/output error"};
+    for (const char *words : vague) {
+        const QLatin1String tail(words);
+        if (!message.endsWith(tail))
+            continue;
+        const qint64 room = std::max<qint64>(1 << 20, 2 * QFileInfo(workbook).size());
+        if (const int error = platform::spaceProblem(stagingFolder, room))
+            return message.chopped(tail.size()) + QStringLiteral(": ") + platform::describeError(error);
+    }
+    return message;
+}
+
+} // namespace
+
+StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &planned,
+                                        const QString &workbookPath)
 {
     StagedOutput output;
     output.path = planned.path;
@@ -396,7 +487,8 @@ StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, c
             workbook.saveAs(staged, planned.format->fileFormat);
     } catch (const AutomationError &error) {
         // The converter names the path it was given; the user knows the other.
-        throw AutomationError(QString(error.message()).replace(staged, path));
+        throw AutomationError(
+            withTrueCause(QString(error.message()).replace(staged, path), output.staging->path(), workbookPath));
     }
     return output;
 }
@@ -464,6 +556,48 @@ QString ConversionRun::resolvedOutputDirectory() const
     return QDir::cleanPath(platform::joinPath(m_baseDirectory, dir));
 }
 
+QString ConversionRun::canonicalOutputDirectory() const
+{
+    return QFileInfo(resolvedOutputDirectory()).canonicalFilePath();
+}
+
+namespace {
+
+// Whether the canonical path `dir` is `top` or lies below it.
+bool isWithin(const QString &dir, const QString &top)
+{
+    if (dir.isEmpty() || top.isEmpty())
+        return false;
+    return dir == top || dir.startsWith(top.endsWith(QLatin1Char('/')) ? top : top + QLatin1Char('/'));
+}
+
+} // namespace
+
+bool ConversionRun::isInOutputTree(const QString &canonicalDir) const
+{
+    return isWithin(canonicalDir, canonicalOutputDirectory());
+}
+
+bool ConversionRun::isInputToCome(const QString &path) const
+{
+    const QFileInfo file(path);
+    if (!file.exists() || file.isDir() || m_root.isEmpty())
+        return false;
+    const QString dir = QFileInfo(file.path()).canonicalFilePath();
+    if (m_walked.contains(dir) || !isWithin(dir, m_root))
+        return false;
+    const QString out = canonicalOutputDirectory();
+    if (out != m_root && isWithin(out, m_root) && isWithin(dir, out))
+        return false; // the walk leaves the output directory out
+    if (isInOutputTree(dir) && platform::isMarkedOutput(path))
+        return false;
+    for (const QString &part : QDir(m_root).relativeFilePath(dir).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part != QLatin1String(".") && platform::isHiddenName(part))
+            return false;
+    }
+    return runplan::matchesAnyMask(file.fileName(), SplitString(m_settings.masks().trimmed(), QStringLiteral(",")));
+}
+
 QString ConversionRun::outputDirectoryNow() const
 {
     const QString dir = resolvedOutputDirectory();
@@ -480,6 +614,10 @@ void ConversionRun::prepareMirroredDirectories(const OutputList &outputs)
             continue;
         if (const int error = platform::makeDirectories(dir))
             throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));
+        // Noted before anything is staged there, so that a run killed
+        // meanwhile leaves nothing that the next one does not remove.
+        if (m_stagingNotes)
+            m_stagingNotes->noteStagingDirectory(dir);
         platform::OutputStaging::removeStale(dir);
         m_preparedOutputDirectories.insert(dir);
     }

@@ -14,6 +14,9 @@
 #include <vector>
 
 class ParallelConversion;
+namespace platform {
+class OutputStaging;
+}
 
 // The output kinds, tried in this order for every file.
 enum class OutputKind { Html, Csv, Xml };
@@ -136,9 +139,12 @@ public:
     // is asked before the open with no sheet names and again after it with
     // the workbook's. Touches nothing of a run, so offices on several
     // threads can use it at once.
+    // No output is written over one of `inputs`, the files the run takes.
     using OutputList = QList<PlannedOutput>;
     using OutputSource = std::function<OutputList(const QStringList &sheetNames)>;
-    static FileResult convertWorkbook(WorkbookConverter &converter, const QString &path, const OutputSource &outputs);
+    using InputSet = QSet<platform::FileId>;
+    static FileResult convertWorkbook(WorkbookConverter &converter, const QString &path, const OutputSource &outputs,
+                                      const InputSet &inputs);
     // The outputs `path` gets with the settings of now, before the open: one
     // CSV named after the workbook.
     OutputList outputsFor(const QString &path) const;
@@ -146,6 +152,10 @@ public:
     // sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv").
     // Without sheet names the application picks what the CSV holds.
     static OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, bool everySheet);
+
+    // The line of the workbook in progress when a stop came while the
+    // application was starting.
+    static QString stoppedWhileStartingText();
 
     static QStringList SplitString(const QString &text, const QString &separator);
     // The file-name part of `path` up to its first "." after any leading dots;
@@ -172,24 +182,38 @@ private:
     // clears them of stale staging; throws AutomationError.
     void prepareMirroredDirectories(const OutputList &outputs);
     // Why the workbook must not be opened at all; empty when it may.
-    static QString refusalFor(const QString &path, const OutputList &outputs);
+    static QString refusalFor(const QString &path, const OutputList &outputs, const InputSet &inputs);
     // Saves into a staging folder of its own. Throws AutomationError.
-    static StagedOutput stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &output);
+    static StagedOutput stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &output,
+                                    const QString &path);
     // Moves a staged output into place; returns the workbook whose output
     // it replaced, if any. Throws AutomationError.
     QString placeOutput(StagedOutput &output, const QString &path);
     void reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
     void report(const FileResult &result);
+    // Whether `dir` lies in the output directory's subtree (the directory included).
+    bool isInOutputTree(const QString &canonicalDir) const;
+    // Whether the walk is still to take the file at `path`, in a directory
+    // it has not reached yet.
+    bool isInputToCome(const QString &path) const;
+    QString canonicalOutputDirectory() const;
+    // A stop while the application started: the first workbook of the walk
+    // gets the line that says so, the run ends there.
+    void reportStopAtStart(const std::function<void()> &source);
 
     RunSettings &m_settings;
     RunView &m_view;
     WorkbookConverter &m_converter;
     QString m_baseDirectory;                   // where a relative output directory is resolved
     QSet<QString> m_walked;                    // canonical paths, so no directory is walked twice
+    InputSet m_inputs;                         // every file the walk has taken so far, converted or not
+    QString m_root;                            // canonical path of the walked directory
+    bool m_stopAtFirstWorkbook = false;        // the start was stopped: the next workbook says so
     QString m_relativeDirectory;               // of the directory being walked, below the root ("" at the root)
     QSet<QString> m_preparedOutputDirectories; // mirrored ones, made and cleaned of stale staging
-    QHash<QString, QString> m_written;         // output path -> the workbook it was written for
-    QSet<platform::FileId> m_writtenFiles;     // outputs on disk, never taken as inputs
+    std::unique_ptr<platform::OutputStaging> m_stagingNotes; // where this run stages besides the output directory
+    QHash<QString, QString> m_written;                       // output path -> the workbook it was written for
+    QSet<platform::FileId> m_writtenFiles;                   // outputs on disk, never taken as inputs
     std::function<bool(const QString &)> m_filter;
     int m_jobs = 1;
     ConverterFactory m_factory;

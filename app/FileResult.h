@@ -47,6 +47,12 @@ struct FileResult
     static FileResult failure(const QString &path, const QString &error, const QByteArray &rawPath = {});
 
     // The window's log line: the path followed directly by the success text
-    // and the notes, or by the error message.
+    // and the notes, or by the error message; one line whatever the names
+    // and messages hold (see escapeControlCharacters).
     QString logLine(const QString &successText) const;
+
+    // Control characters (U+0000 to U+001F, U+007F to U+009F) written as
+    // "\xHH" with two lower-case hex digits: a line break in a file name
+    // would otherwise split the entry's line in two.
+    static QString escapeControlCharacters(const QString &text);
 };

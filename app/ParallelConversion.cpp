@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-ParallelConversion::ParallelConversion(int jobs, ConverterFactory factory)
-    : m_jobs(std::max(1, jobs)), m_factory(std::move(factory)), m_waker(std::make_unique<QObject>())
+ParallelConversion::ParallelConversion(int jobs, ConverterFactory factory, const ConversionRun::InputSet &inputs)
+    : m_jobs(std::max(1, jobs)), m_factory(std::move(factory)), m_inputs(inputs), m_waker(std::make_unique<QObject>())
 {}
 
 ParallelConversion::~ParallelConversion()
@@ -64,7 +64,23 @@ bool ParallelConversion::run(const std::function<void()> &started, const Deliver
     m_loop = nullptr;
     for (const auto &worker : m_workers)
         worker->wait();
+    if (!m_anyStarted && m_stopped) {
+        started();
+        deliverStopAtStart(deliver);
+    }
     return m_anyStarted;
+}
+
+void ParallelConversion::deliverStopAtStart(const Deliver &deliver)
+{
+    for (Item &item : m_items) {
+        if (!item.result) {
+            FileResult stopped = FileResult::failure(item.path, ConversionRun::stoppedWhileStartingText());
+            deliver(stopped);
+            return;
+        }
+        deliver(*item.result);
+    }
 }
 
 void ParallelConversion::deliverReady(const Deliver &deliver)
@@ -75,7 +91,7 @@ void ParallelConversion::deliverReady(const Deliver &deliver)
         std::unique_ptr<FileResult> result;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_delivered == m_items.size() || !m_items[m_delivered].result)
+            if (m_delivered == m_items.size() || m_delivered > m_lastToDeliver || !m_items[m_delivered].result)
                 return;
             result = std::move(m_items[m_delivered].result);
             ++m_delivered;
@@ -86,6 +102,15 @@ void ParallelConversion::deliverReady(const Deliver &deliver)
 
 void ParallelConversion::stop()
 {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_stopped) {
+            size_t first = m_delivered;
+            while (first < m_items.size() && m_items[first].result)
+                ++first;
+            m_lastToDeliver = first;
+        }
+    }
     m_stopped = true;
     wake();
 }
@@ -120,9 +145,12 @@ void ParallelConversion::work()
             const Item &item = m_items[size_t(index)];
             const ConversionRun::OutputList outputs = item.outputs;
             const bool everySheet = item.everySheet;
-            finish(index, ConversionRun::convertWorkbook(*converter, item.path, [&](const QStringList &sheetNames) {
-                       return ConversionRun::withSheets(outputs, sheetNames, everySheet);
-                   }));
+            finish(index, ConversionRun::convertWorkbook(
+                              *converter, item.path,
+                              [&](const QStringList &sheetNames) {
+                                  return ConversionRun::withSheets(outputs, sheetNames, everySheet);
+                              },
+                              m_inputs));
         }
         try {
             converter->quit();

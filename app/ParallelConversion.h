@@ -31,7 +31,9 @@ public:
     using ConverterFactory = ConversionRun::ConverterFactory;
     using Deliver = std::function<void(FileResult &)>;
 
-    ParallelConversion(int jobs, ConverterFactory factory);
+    // No output is written over one of `inputs`, which must hold every input
+    // of the run and stay unchanged from run() on.
+    ParallelConversion(int jobs, ConverterFactory factory, const ConversionRun::InputSet &inputs);
     ~ParallelConversion(); // stops and waits for the workers
 
     ParallelConversion(const ParallelConversion &) = delete;
@@ -49,12 +51,13 @@ public:
     // there is nothing to convert), calls started() once the first
     // application runs and then hands every result to deliver in the order
     // added. Returns false when no application could be started (nothing
-    // is delivered then).
+    // is delivered then, unless a stop ended the starts: then what came
+    // before the first workbook is, and that workbook's line says so).
     bool run(const std::function<void()> &started, const Deliver &deliver);
 
-    // Takes no further workbook; the results of those in progress are
-    // delivered as far as the order allows. Safe to call from an event
-    // handled during run().
+    // Takes no further workbook; results are delivered up to the first one
+    // that was not finished yet, which ends the delivery. Safe to call from
+    // an event handled during run().
     void stop();
 
 private:
@@ -74,9 +77,11 @@ private:
     void wake();
     // Delivers every result whose predecessors have all been delivered.
     void deliverReady(const Deliver &deliver);
+    void deliverStopAtStart(const Deliver &deliver);
 
     int m_jobs;
     ConverterFactory m_factory;
+    const ConversionRun::InputSet &m_inputs;
     std::vector<Item> m_items;
     std::vector<int> m_pending;       // indexes of items to convert, in order
     std::unique_ptr<QObject> m_waker; // lives on the thread that runs
@@ -86,6 +91,7 @@ private:
     std::mutex m_mutex; // guards what follows, shared with the workers
     size_t m_nextPending = 0;
     size_t m_delivered = 0;
+    size_t m_lastToDeliver = SIZE_MAX; // after a stop: the first item that was unfinished then
     int m_running = 0;
     std::atomic_bool m_anyStarted{false};
     std::atomic_bool m_stopped{false};

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -30,10 +31,11 @@ QString describeError(int errnum)
     case ENOSPC:
         return QStringLiteral("disk full");
     case EDQUOT:
-        return QStringLiteral("disk quota exceeded");
+        return QStringLiteral("disk full (quota exceeded)");
     case EACCES:
-    case EPERM:
         return QStringLiteral("permission denied");
+    case EPERM:
+        return QStringLiteral("operation not permitted");
     case ENAMETOOLONG:
         return QStringLiteral("file name too long");
     case EROFS:
@@ -184,6 +186,32 @@ int writeProblem(const QString &dir)
             return ENOSPC;
     }
     return ::access(native.constData(), W_OK) == 0 ? 0 : errno;
+}
+
+namespace {
+
+constexpr char kOutputMark[] = "user.tabulon.output";
+
+} // namespace
+
+void markAsOutput(const QString &path)
+{
+    (void)::lsetxattr(QFile::encodeName(path).constData(), kOutputMark, "1", 1, 0);
+}
+
+bool isMarkedOutput(const QString &path)
+{
+    return ::lgetxattr(QFile::encodeName(path).constData(), kOutputMark, nullptr, 0) >= 0;
+}
+
+int spaceProblem(const QString &dir, qint64 bytes)
+{
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno == ENOSPC || errno == EDQUOT ? errno : 0;
+    const int error = ::posix_fallocate(fd, 0, off_t(bytes));
+    ::close(fd);
+    return error == ENOSPC || error == EDQUOT ? error : 0;
 }
 
 namespace {

@@ -59,6 +59,17 @@ bool matchesMask(const QString &name, const QString &mask);
 // check; 0 when nothing is seen.
 int writeProblem(const QString &dir);
 
+// Outputs carry a mark (an extended attribute that a copy does not take
+// along), so that a later run can tell them from the files it is to convert.
+// Marking is best effort: a file system without user attributes keeps none.
+void markAsOutput(const QString &path);
+bool isMarkedOutput(const QString &path);
+
+// Whether `bytes` more would fit on the file system of the directory `dir`,
+// tried by reserving them in an unnamed file there: 0, or ENOSPC / EDQUOT
+// when they would not (other failures of the trial count as 0).
+int spaceProblem(const QString &dir, qint64 bytes);
+
 // One reading of a directory. Names whose bytes cannot be represented in the
 // file-name encoding cannot be opened by name again; they are kept apart.
 struct DirectoryEntries

@@ -22,6 +22,41 @@ bool processExists(pid_t pid)
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
+// Inside a folder: the directories its process staged in besides the
+// folder's own, each ended by a NUL (names may hold line breaks).
+constexpr char kNotedDirectories[] = "staging-directories";
+
+QStringList notedDirectories(const QString &folder)
+{
+    QFile notes(joinPath(folder, QLatin1String(kNotedDirectories)));
+    if (!notes.open(QIODevice::ReadOnly))
+        return {};
+    QStringList dirs;
+    for (const QByteArray &dir : notes.readAll().split('\0')) {
+        if (!dir.isEmpty())
+            dirs << QFile::decodeName(dir);
+    }
+    return dirs;
+}
+
+void removeStaleFolders(const QString &directory, bool followNotes)
+{
+    static const QRegularExpression name(QStringLiteral("^\\.tabulon-tmp-(\\d+)-.{6}$"));
+    const QDir dir(directory);
+    const QStringList folders =
+        dir.entryList({OutputStaging::folderPrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &folder : folders) {
+        const QRegularExpressionMatch match = name.match(folder);
+        if (!match.hasMatch() || processExists(pid_t(match.captured(1).toLongLong())))
+            continue;
+        if (followNotes) {
+            for (const QString &noted : notedDirectories(dir.filePath(folder)))
+                removeStaleFolders(noted, false);
+        }
+        QDir(dir.filePath(folder)).removeRecursively();
+    }
+}
+
 } // namespace
 
 QString OutputStaging::folderPrefix()
@@ -62,9 +97,22 @@ int OutputStaging::commit(const QString &name)
     // conversion of a small workbook.
     const QByteArray staged = QFile::encodeName(stagedPath(name));
     const QByteArray target = QFile::encodeName(joinPath(m_outputDirectory, name));
+    markAsOutput(QFile::decodeName(staged));
     if (::rename(staged.constData(), target.constData()) != 0)
         return errno;
     return 0;
+}
+
+int OutputStaging::noteStagingDirectory(const QString &dir)
+{
+    if (m_path.isEmpty())
+        return m_error;
+    QFile notes(joinPath(m_path, QLatin1String(kNotedDirectories)));
+    if (!notes.open(QIODevice::WriteOnly | QIODevice::Append))
+        return EIO;
+    const QByteArray entry = QFile::encodeName(QFileInfo(dir).absoluteFilePath()) + '\0';
+    // Flushed at once: the note must be on disk before anything is staged there.
+    return notes.write(entry) == entry.size() && notes.flush() ? 0 : EIO;
 }
 
 void OutputStaging::clear()
@@ -84,15 +132,7 @@ void OutputStaging::clear()
 
 void OutputStaging::removeStale(const QString &outputDirectory)
 {
-    static const QRegularExpression name(QStringLiteral("^\\.tabulon-tmp-(\\d+)-.{6}$"));
-    const QDir dir(outputDirectory);
-    const QStringList folders =
-        dir.entryList({folderPrefix() + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
-    for (const QString &folder : folders) {
-        const QRegularExpressionMatch match = name.match(folder);
-        if (match.hasMatch() && !processExists(pid_t(match.captured(1).toLongLong())))
-            QDir(dir.filePath(folder)).removeRecursively();
-    }
+    removeStaleFolders(outputDirectory, true);
 }
 
 } // namespace platform

@@ -37,7 +37,14 @@ public:
     // Removes everything inside the folder.
     void clear();
 
-    // Removes the folders of this kind in outputDirectory whose process is gone.
+    // Notes in this folder that this process stages in `dir` too (a mirrored
+    // directory below the output directory): should the process die, the
+    // next removeStale() of the output directory clears `dir` as well.
+    // Returns 0 or the errno of the note.
+    int noteStagingDirectory(const QString &dir);
+
+    // Removes the folders of this kind in outputDirectory whose process is
+    // gone, and those in the directories they noted.
     static void removeStale(const QString &outputDirectory);
 
     static QString folderPrefix();

@@ -299,6 +299,9 @@ void OfficeCore::ensureOffice()
         finishStart();
     } catch (const AutomationError &error) {
         discardOffice();
+        // Ended by the program itself: the file was stopped, not failed.
+        if (OfficeProcess::isEnding())
+            throw AutomationError(QStringLiteral("stopped while starting the office, the program was told to end"));
         throw AutomationError(QStringLiteral("LibreOffice could not be restarted: %1").arg(error.message()));
     }
 }

@@ -137,7 +137,7 @@ TEST_F(RunTest, MaskListRulesDuplicatesAndEmptyPieces)
     writeFile(src(), "b.ods");
     front.masksText = "  *.xls,*.ods,,*.xls, ";
     run();
-    EXPECT_EQ(logNames(), QStringList({"a.xls", "b.ods", "a.xls"}));
+    EXPECT_EQ(logNames(), QStringList({"a.xls", "b.ods"})) << "a file two masks match is converted once";
 
     front.masksText = "";
     writeFile(src(), "sub/c.xls");
