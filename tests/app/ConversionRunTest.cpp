@@ -19,18 +19,11 @@ using testsupport::writeFile;
 
 namespace {
 
-class RunTest : public ::testing::Test
+class RunTest : public ::testing::Test, protected RunBench
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(source.isValid() && out.isValid());
-        front.output = out.path();
-        savedCwd = QDir::currentPath();
-    }
-    void TearDown() override { QDir::setCurrent(savedCwd); }
+    void SetUp() override { ASSERT_TRUE(source.isValid() && out.isValid()); }
 
-    QString src(const QString &rel = {}) const { return rel.isEmpty() ? source.path() : source.filePath(rel); }
     QStringList logNames() const
     {
         QStringList names;
@@ -55,11 +48,6 @@ protected:
         ConversionRun r(front, front, converter);
         return r.execute(source.path());
     }
-
-    QTemporaryDir source, out;
-    Front front;
-    FakeConverter converter;
-    QString savedCwd;
 };
 
 } // namespace

@@ -18,16 +18,6 @@ using testsupport::writeFile;
 
 namespace {
 
-// Waits, without the event loop (this runs on a worker), until done() holds.
-bool waitOnWorker(const std::function<bool()> &done, int ms = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QThread::yieldCurrentThread();
-    return done();
-}
-
 // The converters of one parallel run, each made on its worker's thread.
 struct Offices
 {
@@ -155,23 +145,12 @@ TEST_F(ParallelRunTest, AStopDeliversOnlyWhatCameBeforeTheFirstUnfinishedWorkboo
         writeFile(source.path(), name);
     Offices offices;
     ConversionRun r(front, front, unused);
-    // c.xls and d.xls, whichever worker has them, ask for the stop (as a
-    // signal handled on the running thread would) and go on once it is in.
-    std::atomic_bool stopped{false};
-    std::once_flag once;
+    // c.xls and d.xls, whichever worker has them, ask for the stop and go on once it is in.
+    StopFromWorker stop;
     offices.beforeOpen = [&](const QString &name) {
-        if (name != "c.xls" && name != "d.xls")
-            return;
-        std::call_once(once, [&] {
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [&] {
-                    r.requestStop();
-                    stopped = true;
-                },
-                Qt::QueuedConnection);
-        });
-        EXPECT_TRUE(waitOnWorker([&] { return stopped.load(); }));
+        if (name == "c.xls" || name == "d.xls") {
+            EXPECT_TRUE(stop(r));
+        }
     };
     r.setParallel(2, offices.factory());
     EXPECT_EQ(r.execute(source.path()), ConversionRun::Outcome::Stopped);

@@ -1,9 +1,20 @@
 #pragma once
 
+#include "FakeConverter.h"
+
 #include "app/ConversionRun.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
 
 // Settings and view in plain fields, so a test can change them mid-run.
 struct Front : RunSettings, RunView
@@ -40,4 +51,57 @@ struct Front : RunSettings, RunView
     QList<bool> startEnabled;
     RunCounts counts;
     int yields = 0;
+};
+
+// The folders, front and fake converter of a run test. The walk changes the
+// current directory; it is put back when the bench goes.
+struct RunBench
+{
+    RunBench()
+    {
+        front.output = out.path();
+        savedCwd = QDir::currentPath();
+    }
+    ~RunBench() { QDir::setCurrent(savedCwd); }
+    QString src(const QString &rel = {}) const { return rel.isEmpty() ? source.path() : source.filePath(rel); }
+
+    QTemporaryDir source, out;
+    Front front;
+    FakeConverter converter;
+    QString savedCwd;
+};
+
+// Waits, without the event loop (this runs on a worker), until done() holds.
+inline bool waitOnWorker(const std::function<bool()> &done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QThread::yieldCurrentThread();
+    return done();
+}
+
+// Asks a run for a stop from one of its workers, the way a signal handled
+// on the thread that runs it would come, once however many workers ask;
+// each returns when the stop is in (false after ten seconds).
+class StopFromWorker
+{
+public:
+    bool operator()(ConversionRun &run)
+    {
+        std::call_once(m_once, [&] {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [&] {
+                    run.requestStop();
+                    m_done = true;
+                },
+                Qt::QueuedConnection);
+        });
+        return waitOnWorker([this] { return m_done.load(); });
+    }
+
+private:
+    std::once_flag m_once;
+    std::atomic_bool m_done{false};
 };

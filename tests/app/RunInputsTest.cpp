@@ -10,22 +10,14 @@
 #include "common/TestSupport.h"
 #include "platform/DriveControls.h"
 #include "platform/FileSystem.h"
-#include "platform/OutputStaging.h"
 #include "skin/VEXButton.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using testsupport::everythingIn;
 using testsupport::fileBytes;
@@ -113,36 +105,23 @@ ConversionRun::ConverterFactory fakeOffices(std::function<void(FakeConverter &)>
     };
 }
 
-class RunInputs : public ::testing::TestWithParam<int>
+class RunInputs : public ::testing::TestWithParam<int>, protected RunBench
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(source.isValid() && out.isValid());
-        front.output = out.path();
-        savedCwd = QDir::currentPath();
-    }
-    void TearDown() override { QDir::setCurrent(savedCwd); }
-
-    QString src(const QString &rel = {}) const { return rel.isEmpty() ? source.path() : source.filePath(rel); }
     int jobs() const { return GetParam(); }
 
-    ConversionRun::Outcome run(const std::function<void(ConversionRun &)> &prepare = {})
+    // A run from root (the source folder by default) through view (front by
+    // default), with as many offices as the case says.
+    ConversionRun::Outcome run(const QString &root = {}, Front *view = nullptr)
     {
-        ConversionRun r(front, front, converter);
+        Front &shown = view ? *view : front;
+        ConversionRun r(shown, shown, converter);
         if (jobs() > 1)
             r.setParallel(jobs(), fakeOffices());
-        if (prepare)
-            prepare(r);
-        const ConversionRun::Outcome outcome = r.execute(source.path());
-        EXPECT_EQ(r.counts(), front.counts) << "the view saw the final counts";
+        const ConversionRun::Outcome outcome = r.execute(root.isEmpty() ? src() : root);
+        EXPECT_EQ(r.counts(), shown.counts) << "the view saw the final counts";
         return outcome;
     }
-
-    QTemporaryDir source, out;
-    Front front;
-    FakeConverter converter;
-    QString savedCwd;
 };
 
 } // namespace
@@ -207,10 +186,7 @@ TEST_P(RunInputs, AnInputInADirectoryTheWalkHasYetToReachIsNotWrittenOver)
     front.output = top;
     front.keepTree = true;
     front.masksText = "*.xls,*.htm";
-    ConversionRun r(front, front, converter);
-    if (jobs() > 1)
-        r.setParallel(jobs(), fakeOffices());
-    r.execute(tree);
+    run(tree);
     EXPECT_EQ(front.log, QStringList({tree + "/s/z/a.xlsNot converted: the output " + top
                                           + "/s/z/a.htm is an input, which is left as it is",
                                       tree + "/z/a.htmOK"}));
@@ -259,10 +235,7 @@ TEST_P(RunInputs, TheOutputSubtreeAndEarlierOutputsAreNoInputs)
     ASSERT_TRUE(QFile::copy(src("a.htm"), copies.filePath("a.htm")));
     front.output = out.path();
     front.keepTree = false;
-    ConversionRun r(front, front, converter);
-    if (jobs() > 1)
-        r.setParallel(jobs(), fakeOffices());
-    r.execute(copies.path());
+    run(copies.path());
     EXPECT_EQ(front.log, QStringList({copies.filePath("a.htm") + "OK"}));
 }
 
@@ -287,10 +260,7 @@ TEST_P(RunInputs, ADirectoryThatVanishesGetsItsOwnPathInItsLine)
     } vanishing;
     vanishing.output = out.path();
     vanishing.victim = src("d");
-    ConversionRun r(vanishing, vanishing, converter);
-    if (jobs() > 1)
-        r.setParallel(jobs(), fakeOffices());
-    r.execute(src());
+    run(src(), &vanishing);
     EXPECT_EQ(vanishing.log, QStringList({src("a.xls") + "OK", src("z.xls") + "OK",
                                           src("d/x.xls") + "Can't open the workbook: not found",
                                           src("d") + "Can't list the directory: not found"}));
@@ -299,11 +269,8 @@ TEST_P(RunInputs, ADirectoryThatVanishesGetsItsOwnPathInItsLine)
 
 TEST_P(RunInputs, StagingOfADeadRunGoesWhereverItStagedWhateverTheNextRunWrites)
 {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
+    const qint64 child = testsupport::goneProcessId();
     ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
     // What a kept-tree run killed while storing in out/d and out/d/e leaves.
     const QString root = QStringLiteral(".tabulon-tmp-%1-AbCdEf").arg(child);
     const QString mirrored = QStringLiteral(".tabulon-tmp-%1-GhIjKl").arg(child);
@@ -323,24 +290,12 @@ TEST_P(RunInputs, AStopWhileTheApplicationStartsGivesTheFirstWorkbookItsLine)
     writeFile(src(), "a.xls");
     writeFile(src(), "b.xls");
     ConversionRun r(front, front, converter);
+    StopFromWorker stop;
     if (jobs() == 1) {
         converter.onStart = [&] { r.requestStop(); };
     } else {
-        std::atomic_bool stopped{false};
         r.setParallel(jobs(), fakeOffices([&](FakeConverter &office) {
-                          office.onStart = [&] {
-                              QMetaObject::invokeMethod(
-                                  QCoreApplication::instance(),
-                                  [&] {
-                                      r.requestStop();
-                                      stopped = true;
-                                  },
-                                  Qt::QueuedConnection);
-                              QElapsedTimer clock;
-                              clock.start();
-                              while (!stopped && clock.elapsed() < 10000)
-                                  QThread::yieldCurrentThread();
-                          };
+                          office.onStart = [&] { EXPECT_TRUE(stop(r)); };
                           office.failStart = true; // the start was ended
                       }));
     }

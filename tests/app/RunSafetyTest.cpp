@@ -159,11 +159,8 @@ TEST_F(RunSafety, AFailedSaveLeavesNothingAndTheNextRunConvertsTheName)
 
 TEST_F(RunSafety, PrivateFoldersOfGoneProcessesAreRemovedAtTheStart)
 {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
+    const pid_t child = testsupport::goneProcessId();
     ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
     const QString stale = QStringLiteral(".tabulon-tmp-%1-AbCdEf").arg(child);
     const QString live = QStringLiteral(".tabulon-tmp-%1-GhIjKl").arg(::getppid());
     writeFile(out.path(), stale + "/output.htm", "part");

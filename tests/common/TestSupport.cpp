@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -36,6 +38,16 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+qint64 goneProcessId()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    return child;
 }
 
 QStringList everythingIn(const QString &dir)

@@ -26,6 +26,9 @@ QByteArray fileBytes(const QString &path);
 // Everything in dir, hidden entries included, as sorted relative paths.
 QStringList everythingIn(const QString &dir);
 
+// The id of a process that has ended (a child that exited at once), or -1.
+qint64 goneProcessId();
+
 // The colour of a pixel as 0x00RRGGBB, for readable expectations.
 unsigned rgbAt(const QImage &image, int x, int y);
 

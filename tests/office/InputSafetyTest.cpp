@@ -166,36 +166,6 @@ TEST_P(InputSafety, ANameWithALineBreakKeepsItsEntryOnOneLine)
     EXPECT_EQ(QJsonDocument::fromJson(json.lines.at(1).toUtf8()).object().value("path").toString(), plain);
 }
 
-namespace {
-
-// The run as the programs drive it, in this process; a directory goes away
-// once its files were listed, before its subdirectories are.
-struct VanishingFront : RunSettings, RunView
-{
-    QString out, victim;
-    QString masks() const override { return QStringLiteral("*.xls"); }
-    QString outputDirectory() const override { return out; }
-    bool isChecked(OutputKind kind) const override { return kind == OutputKind::Html; }
-    void setStatusText(const QString &text) override
-    {
-        if (!victim.isEmpty() && text == victim + "/*.xls") {
-            QDir(victim).removeRecursively();
-            victim.clear();
-        }
-    }
-    void appendLog(const QString &line) override { log << line; }
-    void clearLog() override {}
-    void setStartEnabled(bool) override {}
-    void showCounts(const RunCounts &) override {}
-    void showMessage(const QString &text) override { log << "message: " + text; }
-    void processEvents() override { QCoreApplication::processEvents(); }
-    QString successText() const override { return QStringLiteral("OK"); }
-    QString startFailureText() const override { return QStringLiteral("Can't Open Excel"); }
-    QStringList log;
-};
-
-} // namespace
-
 TEST_P(InputSafety, ADirectoryThatVanishesIsNamedInItsLine)
 {
     const QString src = dir.filePath("src"), out = dir.filePath("out");
@@ -203,9 +173,14 @@ TEST_P(InputSafety, ADirectoryThatVanishesIsNamedInItsLine)
     const QString gone = copyInput("types.xls", src + "/d/x.xls");
     copyInput("types.xls", src + "/d/e/y.xls");
     platform::office::registerExcelApplication(platform::office::OfficeOptions());
-    VanishingFront front;
+    // The directory goes once its files were listed, before its subdirectories are.
+    PlainFront front;
     front.out = out;
-    front.victim = src + "/d";
+    front.maskText = "*.xls";
+    front.onStatus = [victim = src + "/d"](const QString &text) {
+        if (text == victim + "/*.xls")
+            QDir(victim).removeRecursively();
+    };
     AutomationWorkbookConverter converter;
     ConversionRun run(front, front, converter);
     if (jobs() > 1)

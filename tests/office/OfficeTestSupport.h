@@ -1,12 +1,16 @@
 #pragma once
 
+#include "app/ConversionRun.h"
 #include "common/ChildProgram.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 #include <sys/types.h>
 
@@ -77,5 +81,32 @@ struct XmlWorkbook
     }
 };
 XmlWorkbook readXmlWorkbook(const QString &path);
+
+// The run as the programs drive it, in this process: fixed masks, HTML
+// into out, the lines in log; onStatus sees every status text first.
+struct PlainFront : RunSettings, RunView
+{
+    QString out;
+    QString maskText = QStringLiteral("*.xlsx");
+    std::function<void(const QString &)> onStatus;
+    QStringList log;
+
+    QString masks() const override { return maskText; }
+    QString outputDirectory() const override { return out; }
+    bool isChecked(OutputKind kind) const override { return kind == OutputKind::Html; }
+    void setStatusText(const QString &text) override
+    {
+        if (onStatus)
+            onStatus(text);
+    }
+    void appendLog(const QString &line) override { log << line; }
+    void clearLog() override {}
+    void setStartEnabled(bool) override {}
+    void showCounts(const RunCounts &) override {}
+    void showMessage(const QString &text) override { log << "message: " + text; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    QString successText() const override { return QStringLiteral("OK"); }
+    QString startFailureText() const override { return QStringLiteral("Can't Open Excel"); }
+};
 
 } // namespace officetest
