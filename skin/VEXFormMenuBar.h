@@ -14,7 +14,7 @@
 // under them, and the bar grows by one button height per row, so every
 // item stays within reach in a narrow window.
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 
 #include <QAction>
 #include <QPointer>

@@ -3,7 +3,7 @@
 // fields' line; the English layout as stored. And the output field with a
 // path longer than itself.
 
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
 #include "app/PathEdit.h"
@@ -74,8 +74,7 @@ TEST_P(MainWindowLayout, NoControlOfTheOptionStripCoversAnother)
 }
 
 INSTANTIATE_TEST_SUITE_P(FourLanguages, MainWindowLayout,
-                         ::testing::Values(Language{"en_US.UTF-8", "Save Path"},
-                                           Language{"zh_CN.UTF-8", "保存目录:"},
+                         ::testing::Values(Language{"en_US.UTF-8", "Save Path"}, Language{"zh_CN.UTF-8", "保存目录:"},
                                            Language{"zh_TW.UTF-8", "保存目錄:"},
                                            Language{"ja_JP.UTF-8", "ディレクトリを保存します:"}),
                          [](const ::testing::TestParamInfo<Language> &info) {

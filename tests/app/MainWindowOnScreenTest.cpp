@@ -4,11 +4,11 @@
 // behind the control box. The pictures are checked against the built-in art,
 // and the window on a virtual X server without a window manager.
 
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
 #include "common/TestSupport.h"
-#include "platform/MainForm.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
