@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/WindowSettings.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/gui/DriveControls.h"
