@@ -40,6 +40,21 @@ bool ConverterPool::start(std::function<void()> started, Deliver deliver)
     return true;
 }
 
+namespace {
+
+// A call whose failure changes nothing that follows: a server that cannot
+// hide itself still converts, and a run whose application does not quit
+// cleanly is over all the same.
+template <typename Call>
+void tolerateFailure(Call call)
+{
+    try {
+        call();
+    } catch (const std::exception &) {}
+}
+
+} // namespace
+
 bool ConverterPool::startConverter(WorkbookConverter &converter)
 {
     try {
@@ -48,21 +63,13 @@ bool ConverterPool::startConverter(WorkbookConverter &converter)
         converter.release();
         return false;
     }
-    try {
-        converter.hide();
-    } catch (const std::exception &) {
-        // A server that cannot hide itself still converts.
-    }
+    tolerateFailure([&] { converter.hide(); });
     return true;
 }
 
 void ConverterPool::endConverter(WorkbookConverter &converter)
 {
-    try {
-        converter.quit();
-    } catch (const std::exception &) {
-        // The run is over either way; the reference is dropped below.
-    }
+    tolerateFailure([&] { converter.quit(); });
     converter.release();
 }
 
