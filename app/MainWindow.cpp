@@ -2,6 +2,7 @@
 
 #include "app/PathEdit.h"
 #include "app/WindowSettings.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/gui/DriveControls.h"

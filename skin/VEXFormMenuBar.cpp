@@ -5,7 +5,7 @@
 
 #include "platform/gui/SystemMetrics.h"
 #include "skin/VEXForm.h"
-#include "skin/VEXFormBand.h"
+#include "skin/VEXFormBand_p.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
 
