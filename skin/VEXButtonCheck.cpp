@@ -2,8 +2,8 @@
 
 #include "skin/VEXButton.h"
 
-#include "platform/SystemMetrics.h"
-#include "skin/VEXButtonParts.h"
+#include "platform/gui/SystemMetrics.h"
+#include "skin/VEXButtonParts_p.h"
 #include "skin/VEXPublic.h"
 
 #include <QApplication>

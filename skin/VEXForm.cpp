@@ -1,9 +1,9 @@
 #include "skin/VEXForm.h"
 
-#include "platform/Align.h"
-#include "platform/MainForm.h"
-#include "platform/WindowEvents.h"
-#include "skin/VEXFormBand.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/MainForm.h"
+#include "platform/gui/WindowEvents.h"
+#include "skin/VEXFormBand_p.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"

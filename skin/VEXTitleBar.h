@@ -17,8 +17,8 @@
 // with a TvexLeftBorderWidthQuery (event type 9923) at every paint; a window
 // that does not answer counts as 0.
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"
@@ -497,6 +497,9 @@ private:
 
     bool m_pressed = false;
     int m_hot = -1;
+    // The button the left press went down on, -1 for none: only a release
+    // over that same button clicks, as with any other push button.
+    int m_pressedButton = -1;
     int m_captionBand = 0;
     int m_buttonTop = 0;
     bool m_keepFontColor = false;

@@ -4,10 +4,12 @@
 // for a full disk, and the lines of a run that is told to end.
 #include "OfficeTestSupport.h"
 
-#include "app/ConversionRun.h"
-#include "app/WorkbookConverter.h"
 #include "common/ScratchMount.h"
 #include "common/TestSupport.h"
+#include "engine/AutomationWorkbookConverter.h"
+#include "engine/ConversionRun.h"
+#include "engine/ConverterPool.h"
+#include "engine/WorkbookConverter.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QCoreApplication>
@@ -189,7 +191,7 @@ TEST_P(InputSafety, ADirectoryThatVanishesIsNamedInItsLine)
     run.execute(src);
     QDir::setCurrent(saved);
     EXPECT_EQ(front.log, QStringList({a + "OK", gone + "Can't open the workbook: not found",
-                                      src + "/d" + "Can't list the directory: not found"}));
+                                      src + "/d/e" + "Can't enter the directory: not found"}));
     EXPECT_EQ(everythingIn(out), QStringList({"a.htm"}));
 }
 
@@ -243,7 +245,7 @@ TEST_P(InputSafety, AnEndWhileTheOfficeStartsStopsTheFirstFileAndNothingAfter)
     ::kill(pid_t(batch.processId()), SIGTERM);
     ASSERT_TRUE(batch.finish(60000));
     EXPECT_EQ(batch.status(), 128 + SIGTERM);
-    EXPECT_EQ(batch.lines(), QStringList({first + ConversionRun::stoppedWhileStartingText()}));
+    EXPECT_EQ(batch.lines(), QStringList({first + ConverterPool::stoppedWhileStartingText()}));
     EXPECT_TRUE(everythingIn(out).isEmpty());
 }
 

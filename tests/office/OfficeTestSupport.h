@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ConversionRun.h"
 #include "common/ChildProgram.h"
+#include "engine/ConversionRun.h"
 
 #include <QCoreApplication>
 #include <QList>

@@ -3,7 +3,8 @@
 #include "OfficeTestSupport.h"
 
 #include "app/MainWindow.h"
-#include "platform/DriveControls.h"
+#include "engine/ConverterPool.h"
+#include "platform/gui/DriveControls.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QDir>
@@ -91,7 +92,7 @@ TEST_F(WindowStart, ClosingDuringTheOfficeStartEndsTheOfficeAndConvertsNothing)
     EXPECT_LT(afterClose, 1500);
     EXPECT_TRUE(officeChildren().isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-    EXPECT_EQ(log(), src + "/types.xls" + ConversionRun::stoppedWhileStartingText())
+    EXPECT_EQ(log(), src + "/types.xls" + ConverterPool::stoppedWhileStartingText())
         << "the workbook that waited for the office says why it was not converted";
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
