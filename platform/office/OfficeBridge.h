@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/office/RecyclePolicy.h"
+
 #include <QString>
 
 // The spreadsheet application on Linux: a headless LibreOffice Calc that the
@@ -60,6 +62,12 @@ struct OfficeOptions
     // open and keeps the office ready for the next creation, for at most
     // this long while idle.
     int keepReadyMs = 0;
+    // An office is replaced by a fresh one, between two files, after this
+    // many files (0: never) and once its resident memory passes this many
+    // bytes (0: never; negative: defaultOfficeMemoryLimit() for one office).
+    // The results of the files do not change.
+    int recycleAfterFiles = kDefaultRecycleAfterFiles;
+    qint64 recycleAboveBytes = -1;
 };
 
 // The program identifier the bridge registers.

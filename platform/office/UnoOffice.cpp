@@ -301,7 +301,18 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
     }
 }
 
-UnoOffice::Document UnoOffice::load(const QString &path)
+namespace {
+QStringList namesOfSheets(const Reference<sheet::XSpreadsheetDocument> &spreadsheet)
+{
+    QStringList names;
+    const uno::Sequence<rtl::OUString> elements = spreadsheet->getSheets()->getElementNames();
+    for (const rtl::OUString &name : elements)
+        names << toQString(name);
+    return names;
+}
+} // namespace
+
+UnoOffice::Document UnoOffice::load(const QString &path, QStringList *sheetNames)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -357,6 +368,8 @@ UnoOffice::Document UnoOffice::load(const QString &path)
         close(document);
         throw OfficeFailure(why);
     }
+    if (sheetNames)
+        *sheetNames = namesOfSheets(spreadsheet);
     return document;
 }
 
@@ -375,18 +388,6 @@ void UnoOffice::store(const Document &document, const QString &path, const QStri
         throw OfficeFailure(QStringLiteral("cannot save %1: %2")
                                 .arg(QDir::toNativeSeparators(path), saveFailureReason(path, toQString(e.Message))));
     }
-}
-
-QStringList UnoOffice::sheetNames(const Document &document)
-{
-    QStringList names;
-    const Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
-    if (!spreadsheet.is())
-        return names;
-    const uno::Sequence<rtl::OUString> elements = spreadsheet->getSheets()->getElementNames();
-    for (const rtl::OUString &name : elements)
-        names << toQString(name);
-    return names;
 }
 
 void UnoOffice::close(const Document &document)

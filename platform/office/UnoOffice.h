@@ -38,12 +38,12 @@ public:
 
     // Loads a workbook hidden, read-only, without macros or link updates,
     // refusing every question. Fails for anything that is not a spreadsheet.
-    Document load(const QString &path);
+    // sheetNames, when given, gets the names of its sheets in order (asked
+    // on the way, which spares a call to the office).
+    Document load(const QString &path, QStringList *sheetNames = nullptr);
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);
-    // The names of a loaded workbook's sheets, in order.
-    static QStringList sheetNames(const Document &document);
     void terminate();
 
     static css::uno::Reference<css::uno::XComponentContext> localContext();
