@@ -320,7 +320,10 @@ void OfficeCore::recycleIfDue()
 {
     if (!m_open.empty() || !m_process)
         return;
-    const qint64 resident = m_recycle.watchesMemory() ? m_process->residentBytes() : -1;
+    const qint64 resident = m_recycle.watchesMemory() || tracing() ? m_process->residentBytes() : -1;
+    if (tracing())
+        std::fprintf(stderr, "tabulon-office: office %d resident %.1f MB after %d files\n", int(m_process->pid()),
+                     resident / 1048576.0, m_filesOpened);
     const QString why = m_recycle.reasonToReplace(m_filesOpened, resident);
     if (why.isEmpty())
         return;
