@@ -69,8 +69,9 @@ office profile-headless --convert-to xls --outdir "$work/xls-small" "$work"/csv/
 office profile-headless --convert-to xls --outdir "$work/xls-large" "$work"/csv/l*.csv
 # The same profile with the version recorded: the version the office compares
 # with is the product's own, from its settings.
-version=$(grep -o '<prop oor:name="ooSetupVersion">[[:space:]]*<value>[^<]*' "$program/../share/registry/main.xcd" | head -1 |
-  sed 's/.*<value>//')
+version=$(tr '\n' ' ' <"$program/../share/registry/main.xcd" |
+  grep -o '<prop oor:name="ooSetupVersion">[[:space:]]*<value>[^<]*' | head -1 | sed 's/.*<value>//' || true)
+[ -n "$version" ] || { echo "cannot read the office's version from $program/../share/registry/main.xcd" >&2; exit 1; }
 cp -r "$work/profile-headless" "$work/profile-recorded"
 sed -i "s#</oor:items>#<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>$version</value></prop></item>\n</oor:items>#" \
   "$work/profile-recorded/user/registrymodifications.xcu"
@@ -112,7 +113,6 @@ measure() {  # tool set kind
     window) echo "$("$WINDOW_BENCH" "$work/set-$set" "$out" "$kind" | tail -n 1) 0"; return ;;
   esac
   t1=$(now)
-  sampleLoad
   cpu=$(tail -n 1 "$work/cpu" | awk '{ printf "%.3f", $1 + $2 }')
   expected=$(find "$work/set-$set" -name '*.xls' | wc -l)
   got=$(find "$out" -maxdepth 1 -type f | wc -l)
@@ -131,6 +131,7 @@ for ((r = 0; r < rounds; r++)); do
       for ((i = 0; i < ${#tools[@]}; i++)); do
         t=${tools[$(((i + r) % ${#tools[@]}))]}
         read -r w c < <(measure "$t" "$s" "$k")
+        sampleLoad
         wall[$t,$s,$k]+="$w "
         cpu[$t,$s,$k]+="$c "
       done
