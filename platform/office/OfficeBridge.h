@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SpreadsheetAutomation.h"
 #include "platform/office/RecyclePolicy.h"
 
 #include <QString>
@@ -71,7 +72,7 @@ struct OfficeOptions
 };
 
 // The program identifier the bridge registers.
-inline const char *const kProgId = "excel.application";
+using spreadsheet::kProgId;
 
 // Registers (or re-registers with new options) "excel.application".
 void registerExcelApplication(const OfficeOptions &options = {});
