@@ -9,10 +9,39 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
 using platform::AutomationError;
+
+namespace {
+
+bool matchesAnySheetPattern(const QString &sheetName, const QStringList &patterns)
+{
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const QString &pattern) { return platform::matchesMask(sheetName, pattern); });
+}
+
+bool matchesAnySheet(const QString &pattern, const QStringList &sheetNames)
+{
+    return std::any_of(sheetNames.begin(), sheetNames.end(),
+                       [&](const QString &sheetName) { return platform::matchesMask(sheetName, pattern); });
+}
+
+// "a", "b" or "c"
+QString quotedList(const QStringList &items)
+{
+    QStringList quoted;
+    for (const QString &item : items)
+        quoted << QLatin1Char('"') + item + QLatin1Char('"');
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    const QString last = quoted.takeLast();
+    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+} // namespace
 
 const OutputFormat outputFormats[3] = {
     {OutputKind::Html, ".htm", 44},
@@ -290,13 +319,11 @@ FileResult ConversionRun::convertWorkbook(WorkbookConverter &converter, const QS
         const OutputList planned = outputs(sheets);
         result.error = refusalFor(path, planned);
         if (result.error.isEmpty()) {
-            int csvOutputs = 0;
-            for (const PlannedOutput &output : planned) {
+            if (workbook->openedWithPassword())
+                result.notes << QStringLiteral("opened with a password from the list");
+            for (const PlannedOutput &output : planned)
                 result.staged.push_back(stageOutput(*workbook, output));
-                csvOutputs += output.format->kind == OutputKind::Csv ? 1 : 0;
-            }
-            if (csvOutputs == 1 && sheets.size() > 1)
-                result.notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheets.size());
+            result.notes << sheetNotes(planned, sheets);
             result.status = FileResult::Status::Ok;
         }
         workbook->close();
@@ -331,8 +358,16 @@ ConversionRun::OutputList ConversionRun::outputsFor(const QString &path) const
     const QString base = BaseName(path);
     const QString dir = outputDirectoryNow();
     for (const OutputFormat &format : outputFormats) {
-        if (m_settings.isChecked(format.kind))
-            outputs.append({&format, platform::joinPath(dir, base + QLatin1String(format.extension))});
+        if (!m_settings.isChecked(format.kind))
+            continue;
+        PlannedOutput output;
+        output.format = &format;
+        output.path = platform::joinPath(dir, base + QLatin1String(format.extension));
+        if (format.kind == OutputKind::Csv) {
+            output.csv = m_settings.csvFormat();
+            output.sheetPatterns = m_settings.csvSheetPatterns();
+        }
+        outputs.append(output);
     }
     return outputs;
 }
@@ -346,20 +381,56 @@ ConversionRun::OutputList ConversionRun::withSheets(const OutputList &planned, c
     for (const PlannedOutput &output : planned) {
         if (output.format->kind != OutputKind::Csv) {
             outputs.append(output);
-        } else if (!everySheet) {
+        } else if (!everySheet && output.sheetPatterns.isEmpty()) {
             // Named: the application's own choice would be the active sheet.
-            outputs.append({output.format, output.path, 1});
+            PlannedOutput first = output;
+            first.sheet = 1;
+            outputs.append(first);
         } else {
             const QString stem = output.path.chopped(int(qstrlen(output.format->extension)));
             const QStringList parts = sheetFileNameParts(sheetNames);
+            const int before = int(outputs.size());
             for (int i = 0; i < parts.size(); ++i) {
-                outputs.append({output.format,
-                                stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension),
-                                i + 1});
+                if (!output.sheetPatterns.isEmpty() && !matchesAnySheetPattern(sheetNames.at(i), output.sheetPatterns))
+                    continue;
+                PlannedOutput sheet = output;
+                sheet.path = stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension);
+                sheet.sheet = i + 1;
+                outputs.append(sheet);
             }
+            if (outputs.size() == before)
+                throw AutomationError(
+                    QStringLiteral("Not converted: no sheet matches %1 (the sheets: %2)")
+                        .arg(quotedList(output.sheetPatterns), sheetNames.join(QStringLiteral(", "))));
         }
     }
     return outputs;
+}
+
+QStringList ConversionRun::sheetNotes(const OutputList &planned, const QStringList &sheetNames)
+{
+    QStringList notes;
+    int firstOnly = 0;
+    QStringList patterns;
+    for (const PlannedOutput &output : planned) {
+        if (output.format->kind != OutputKind::Csv)
+            continue;
+        if (output.sheetPatterns.isEmpty())
+            ++firstOnly;
+        else
+            patterns = output.sheetPatterns;
+    }
+    if (firstOnly == 1 && sheetNames.size() > 1)
+        notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheetNames.size());
+    // A name asked for and not there is said, though others were written.
+    QStringList unmatched;
+    for (const QString &pattern : std::as_const(patterns)) {
+        if (!matchesAnySheet(pattern, sheetNames))
+            unmatched << pattern;
+    }
+    if (!unmatched.isEmpty() && !sheetNames.isEmpty())
+        notes << QStringLiteral("no sheet matches %1").arg(quotedList(unmatched));
+    return notes;
 }
 
 QString ConversionRun::refusalFor(const QString &path, const OutputList &outputs)
@@ -390,7 +461,9 @@ StagedOutput ConversionRun::stageOutput(WorkbookConverter::Workbook &workbook, c
             QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
     const QString staged = output.staging->stagedPath(target.fileName());
     try {
-        if (planned.sheet > 0)
+        if (planned.format->kind == OutputKind::Csv)
+            workbook.saveCsvAs(staged, planned.sheet, planned.csv);
+        else if (planned.sheet > 0)
             workbook.saveSheetAs(staged, planned.format->fileFormat, planned.sheet);
         else
             workbook.saveAs(staged, planned.format->fileFormat);

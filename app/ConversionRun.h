@@ -2,6 +2,7 @@
 
 #include "app/FileResult.h"
 #include "app/WorkbookConverter.h"
+#include "platform/CsvFormat.h"
 #include "platform/FileSystem.h"
 
 #include <QHash>
@@ -30,9 +31,14 @@ extern const OutputFormat outputFormats[3];
 // An output a workbook is to get.
 struct PlannedOutput
 {
-    const OutputFormat *format;
+    const OutputFormat *format = nullptr;
     QString path;
     int sheet = 0; // the one sheet it holds (1-based); 0: the application's choice
+    // A CSV: how it is written, and the sheets it is to hold by name or
+    // "*"/"?" pattern, each then written as "base.Sheet.csv" (none: the
+    // first, or every sheet when the run says so).
+    platform::CsvFormat csv;
+    QStringList sheetPatterns;
 };
 
 // What the run reads while it goes on. The window answers from its controls,
@@ -50,6 +56,10 @@ public:
     virtual bool keepsTree() const { return false; }
     // CSV: one file per sheet ("base.Sheet.csv") instead of the first sheet.
     virtual bool savesEverySheet() const { return false; }
+    // CSV: the sheets to write by name or "*"/"?" pattern, one file each as
+    // with savesEverySheet(); empty for the first (or every) sheet.
+    virtual QStringList csvSheetPatterns() const { return {}; }
+    virtual platform::CsvFormat csvFormat() const { return {}; }
 };
 
 // What the run has logged so far: every line is one converted or one
@@ -143,9 +153,16 @@ public:
     // CSV named after the workbook.
     OutputList outputsFor(const QString &path) const;
     // `planned` for a workbook with these sheets: its CSV holds the first
-    // sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv").
-    // Without sheet names the application picks what the CSV holds.
+    // sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv"),
+    // or with sheet patterns (matched as masks are) one CSV per sheet that
+    // matches one. Without
+    // sheet names the application picks what the CSV holds. Throws
+    // AutomationError when no sheet matches the patterns.
     static OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, bool everySheet);
+
+    // The remarks a line gets on the sheets written: a CSV of only the
+    // first of several, sheet patterns that matched no sheet.
+    static QStringList sheetNotes(const OutputList &planned, const QStringList &sheetNames);
 
     static QStringList SplitString(const QString &text, const QString &separator);
     // The file-name part of `path` up to its first "." after any leading dots;

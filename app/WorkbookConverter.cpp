@@ -5,6 +5,8 @@ using platform::AutomationRef;
 
 namespace {
 
+const int kCsvFileFormat = 6;
+
 class AutomationWorkbook : public WorkbookConverter::Workbook
 {
 public:
@@ -20,6 +22,18 @@ public:
         m_object->invoke(QStringLiteral("SaveAs"), {fileName, fileFormat, sheet});
     }
 
+    void saveCsvAs(const QString &fileName, int sheet, const platform::CsvFormat &format) override
+    {
+        m_object->invoke(
+            QStringLiteral("SaveAs"),
+            {fileName, kCsvFileFormat, sheet > 0 ? QVariant(sheet) : platform::omitted(), QVariant::fromValue(format)});
+    }
+
+    bool openedWithPassword() const override
+    {
+        return m_object->property(QStringLiteral("OpenedWithPassword")).toBool();
+    }
+
     QStringList sheetNames() const override { return m_object->property(QStringLiteral("SheetNames")).toStringList(); }
 
     void close() override { m_object->invoke(QStringLiteral("Close"), {platform::omitted()}); }
@@ -29,6 +43,16 @@ private:
 };
 
 } // namespace
+
+void WorkbookConverter::Workbook::saveCsvAs(const QString &fileName, int sheet, const platform::CsvFormat &format)
+{
+    if (format != platform::CsvFormat())
+        throw AutomationError(QStringLiteral("the spreadsheet application cannot write CSV in another form"));
+    if (sheet > 0)
+        saveSheetAs(fileName, kCsvFileFormat, sheet);
+    else
+        saveAs(fileName, kCsvFileFormat);
+}
 
 void WorkbookConverter::Workbook::saveSheetAs(const QString &, int, int)
 {
