@@ -3,6 +3,7 @@
 #include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
 #include "cli/PasswordList.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/ConversionRun.h"
 #include "engine/Strings.h"
 #include "platform/FileSystem.h"

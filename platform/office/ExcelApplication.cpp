@@ -368,13 +368,13 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
 {
     const char *filter = nullptr;
     switch (code) {
-    case 44:
+    case spreadsheet::xlHtml:
         filter = "HTML (StarCalc)";
         break;
-    case 6:
+    case spreadsheet::xlCSV:
         filter = kCsvFilterName;
         break;
-    case 46:
+    case spreadsheet::xlXMLSpreadsheet:
         break;
     default:
         throw AutomationError(QStringLiteral("unsupported file format code %1").arg(code));
@@ -385,11 +385,11 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
     UnoOffice *uno = m_uno.get();
     const Document document = workbook.document;
-    if (sheet > 0 && code != 6)
+    if (sheet > 0 && code != spreadsheet::xlCSV)
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
-    if (code == 6) {
+    if (code == spreadsheet::xlCSV) {
         QString options;
         try {
             // A hidden workbook has no view whose sheet the filter could
@@ -515,7 +515,7 @@ public:
             }
             CsvFormat csv;
             if (args.size() > 3 && !isOmitted(args.at(3))) {
-                if (code != 6 || !args.at(3).canConvert<CsvFormat>())
+                if (code != spreadsheet::xlCSV || !args.at(3).canConvert<CsvFormat>())
                     throw AutomationError(QStringLiteral("SaveAs takes a CSV format only for a CSV"));
                 csv = args.at(3).value<CsvFormat>();
             }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SpreadsheetAutomation.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -74,7 +76,7 @@ struct OfficeOptions
 bool canWriteCsvEncoding(const QString &name);
 
 // The program identifier the bridge registers.
-inline const char *const kProgId = "excel.application";
+using spreadsheet::kProgId;
 
 // Registers (or re-registers with new options) "excel.application".
 void registerExcelApplication(const OfficeOptions &options = {});

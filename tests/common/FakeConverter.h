@@ -69,7 +69,7 @@ class FakeWorkbook : public WorkbookConverter::Workbook
 {
 public:
     FakeWorkbook(FakeConverter &owner, QString path) : m_owner(owner), m_path(std::move(path)) {}
-    void saveAs(const QString &fileName, int code) override
+    void saveAs(const QString &fileName, FileFormat code) override
     {
         m_owner.saved << QStringLiteral("%1|%2").arg(fileName).arg(code);
         QFile out(fileName);
@@ -88,7 +88,7 @@ public:
             m_owner.onSaved();
     }
     // Saves like saveAs, with "#sheet" after the workbook's path in the file.
-    void saveSheetAs(const QString &fileName, int code, int sheet) override
+    void saveSheetAs(const QString &fileName, FileFormat code, int sheet) override
     {
         m_owner.saved << QStringLiteral("%1|%2|%3").arg(fileName).arg(code).arg(sheet);
         QFile out(fileName);
@@ -103,9 +103,9 @@ public:
     {
         m_owner.csvFormats << format;
         if (sheet > 0)
-            saveSheetAs(fileName, 6, sheet);
+            saveSheetAs(fileName, platform::spreadsheet::xlCSV, sheet);
         else
-            saveAs(fileName, 6);
+            saveAs(fileName, platform::spreadsheet::xlCSV);
     }
     bool openedWithPassword() const override { return m_owner.lockedFor.contains(QFileInfo(m_path).fileName()); }
     QStringList sheetNames() const override { return m_owner.sheetsFor.value(QFileInfo(m_path).fileName()); }
