@@ -29,8 +29,8 @@ void DirectoryWalker::WalkDirectory(const QString &dir, const QString &relative)
     const platform::DirectoryEntries entries = platform::readDirectory(dir);
     ConvertFilesInDirectory(dir, relative, entries);
     if (entries.error != 0)
-        m_visitor.foundProblem(
-            dir, QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
+        m_visitor.foundProblem(dir,
+                               QStringLiteral("Can't list the directory: %1").arg(platform::describeError(entries.error)));
     reportUnnamed(dir, entries.unnamedDirectoryBytes, QStringLiteral("directory"));
     for (const QString &name : entries.directories) {
         if (m_visitor.stopRequested())
@@ -43,8 +43,7 @@ void DirectoryWalker::WalkDirectory(const QString &dir, const QString &relative)
     }
 }
 
-void DirectoryWalker::ConvertFilesInDirectory(const QString &dir, const QString &relative,
-                                              const platform::DirectoryEntries &entries)
+void DirectoryWalker::ConvertFilesInDirectory(const QString &dir, const QString &relative, const platform::DirectoryEntries &entries)
 {
     const QStringList masks = SplitString(m_visitor.masks().trimmed(), QStringLiteral(","));
     for (const QString &mask : masks) {

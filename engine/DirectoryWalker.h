@@ -50,8 +50,7 @@ public:
 
 private:
     void WalkDirectory(const QString &dir, const QString &relative);
-    void ConvertFilesInDirectory(const QString &dir, const QString &relative,
-                                 const platform::DirectoryEntries &entries);
+    void ConvertFilesInDirectory(const QString &dir, const QString &relative, const platform::DirectoryEntries &entries);
     void reportUnnamed(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
 
     Visitor &m_visitor;

@@ -1,5 +1,5 @@
-#include "engine/DirectoryWalker.h"
 #include "common/TestSupport.h"
+#include "engine/DirectoryWalker.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -107,8 +107,7 @@ TEST_F(WalkerTest, ARootThatCannotBeEnteredGetsOneLineWithTheReason)
     for (const auto &c : cases) {
         Recorder one;
         DirectoryWalker(one).walk(c.path);
-        EXPECT_EQ(one.problems, QStringList({c.path + "|Can't enter the directory: " + c.reason}))
-            << qPrintable(c.path);
+        EXPECT_EQ(one.problems, QStringList({c.path + "|Can't enter the directory: " + c.reason})) << qPrintable(c.path);
         EXPECT_TRUE(one.found.isEmpty());
     }
 }
