@@ -2,6 +2,7 @@
 
 #include "cli/ResultPrinter.h"
 #include "engine/ConversionRun.h"
+#include "platform/CsvFormat.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,13 +17,18 @@ struct Options
     QString masks = QStringLiteral("*.xls");
     OutputKind kind = OutputKind::Html;
     QString office;
-    int jobs = 0;      // 0: as many as the machine takes (defaultJobs())
-    QString filesFrom; // a file list instead of the walk; "-" for standard input
-    int shard = 0;     // 1 to shardCount; 0 when the run takes every file
+    int jobs = 0;            // 0: as many as the machine takes (defaultJobs())
+    int officeRecycle = -1;  // files before an office is replaced; -1: the default
+    int officeMemoryMb = -1; // resident MB above which it is; -1: the default
+    QString filesFrom;       // a file list instead of the walk; "-" for standard input
+    int shard = 0;           // 1 to shardCount; 0 when the run takes every file
     int shardCount = 0;
     bool keepTree = false;
     LogFormat logFormat = LogFormat::Text;
     bool csvAllSheets = false;
+    QStringList csvSheetPatterns; // sheets by name or pattern; empty: first or all
+    platform::CsvFormat csv;
+    QString passwordFile; // one password a line, for encrypted workbooks
 };
 
 // Offices a run starts when --jobs is not given: one per processor, fewer
@@ -44,8 +50,9 @@ struct ParsedArguments
 // Reads the arguments (without the program name). Unknown options, stray
 // words, missing values, an unknown kind, a missing --out, a missing
 // --source (unless --files-from is given), a source that is not a
-// directory, a --jobs that is not a positive number and a --shard that is
-// not K/N with 1 <= K <= N are errors.
+// directory, a --jobs that is not a positive number, a --shard that is
+// not K/N with 1 <= K <= N and a CSV option of a form or character set
+// that cannot be written are errors.
 ParsedArguments parseArguments(const QStringList &arguments);
 
 // "usage: tabulon-batch --source DIR ..." on one line, from the option table.

@@ -2,7 +2,9 @@
 
 #include "platform/Automation.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemResources.h"
 #include "platform/office/CallGate.h"
+#include "platform/office/CsvFilter.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/ReadyOffice.h"
 #include "platform/office/SpreadsheetML.h"
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -48,9 +51,8 @@ bool tracing()
     return on;
 }
 
-// After "44,34,76,1", the filter's tokens 5 to 11 as it takes them when the
-// list stops there (text quoted, cells as shown), then the sheet number.
-const char *const kCsvSheetTokens = ",,0,true,true,false,false,false,%1";
+// How long an office to be replaced may take to end by itself.
+constexpr int kEndLimitMs = 15 * 1000;
 
 // With a sheet number the CSV filter writes "<name>-<sheet name>.csv" beside
 // the name it is given, and takes a failed write for success. It writes into
@@ -85,8 +87,11 @@ public:
     // ready: where "quit" leaves the office for the next run; null when
     // "quit" ends it.
     OfficeCore(const OfficeOptions &options, std::weak_ptr<ReadyOffice> ready)
-        : m_options(options), m_ready(std::move(ready))
-    {}
+        : m_options(options), m_ready(std::move(ready)), m_recycle{options.recycleAfterFiles, options.recycleAboveBytes}
+    {
+        if (m_recycle.aboveBytes < 0)
+            m_recycle.aboveBytes = defaultOfficeMemoryLimit(platform::physicalMemory(), 1);
+    }
     ~OfficeCore() override;
 
     // Launches the office and connects to it on the worker, without
@@ -103,10 +108,11 @@ public:
         Document document;
         quint64 generation = 0;
         QStringList sheetNames;
+        bool withPassword = false; // opened with a password of the list
     };
     Workbook open(const QString &path);
     // sheet: the one sheet (1-based) a CSV holds; 0 for the office's choice.
-    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0);
+    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0, const CsvFormat &csv = {});
     void close(const Workbook &workbook);
     void quit();
 
@@ -114,16 +120,24 @@ public:
 
 private:
     void call(const QString &doing, int limitMs, std::function<void()> job);
+    // Loads into workbook; *locked tells afterwards whether it failed for
+    // want of the right password.
+    void load(const QString &path, const QString &password, const std::shared_ptr<Workbook> &workbook,
+              const std::shared_ptr<std::atomic_bool> &locked);
+    void openWithPasswords(const QString &path, const std::shared_ptr<Workbook> &workbook);
     void finishCall(const QString &doing, int limitMs);
     void launchOffice();
     void finishStart();
     void ensureOffice();
+    void recycleIfDue();
+    void endOffice(int limitMs);
     void discardOffice();
     bool closeForKeeping();
     [[noreturn]] void officeDied(const QString &doing);
 
     OfficeOptions m_options;
     std::weak_ptr<ReadyOffice> m_ready;
+    RecyclePolicy m_recycle;
     // Set from the calling thread, read by the worker while it connects.
     // The job holds it too: a job stuck in the office may outlive this core.
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
@@ -133,6 +147,7 @@ private:
     std::vector<Workbook> m_open; // loaded and not closed yet
     steady_clock::time_point m_startDeadline;
     quint64 m_generation = 0;
+    int m_filesOpened = 0; // by the office that runs now
     bool m_startPending = false;
     bool m_quit = false;
 };
@@ -238,6 +253,7 @@ void OfficeCore::launchOffice()
     UnoOffice *uno = m_uno.get();
     OfficeProcess *process = m_process.get();
     m_startDeadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
+    m_filesOpened = 0;
     // Launched from the worker: the office's parent-death signal is tied to
     // the thread that started it, and the worker lives as long as this core.
     m_gate->submit([uno, process, deadline = m_startDeadline, cancelled = m_cancelled] {
@@ -306,32 +322,93 @@ void OfficeCore::ensureOffice()
     }
 }
 
+// Between files only: a workbook still open would be lost with the office.
+void OfficeCore::recycleIfDue()
+{
+    if (!m_open.empty() || !m_process)
+        return;
+    const qint64 resident = m_recycle.watchesMemory() || tracing() ? m_process->residentBytes() : -1;
+    if (tracing())
+        std::fprintf(stderr, "tabulon-office: office %d resident %.1f MB after %d files\n", int(m_process->pid()),
+                     resident / 1048576.0, m_filesOpened);
+    const QString why = m_recycle.reasonToReplace(m_filesOpened, resident);
+    if (why.isEmpty())
+        return;
+    if (tracing())
+        std::fprintf(stderr, "tabulon-office: replacing the office %s\n", qPrintable(why));
+    // Not the whole call limit: a fresh office is waited for meanwhile.
+    endOffice(std::min(m_options.callTimeoutMs, kEndLimitMs));
+    ensureOffice();
+}
+
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     ensureOffice();
+    recycleIfDue();
+    ++m_filesOpened;
     auto result = std::make_shared<Workbook>();
-    UnoOffice *uno = m_uno.get();
-    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] {
-        result->document = uno->load(path);
-        result->sheetNames = UnoOffice::sheetNames(result->document);
-    });
+    auto locked = std::make_shared<std::atomic_bool>(false);
+    try {
+        load(path, {}, result, locked);
+    } catch (const AutomationError &) {
+        if (!locked->load() || m_options.passwords.isEmpty())
+            throw;
+        openWithPasswords(path, result);
+    }
     result->generation = m_generation;
     m_open.push_back(*result);
     return *result;
 }
 
-void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet)
+void OfficeCore::load(const QString &path, const QString &password, const std::shared_ptr<Workbook> &workbook,
+                      const std::shared_ptr<std::atomic_bool> &locked)
+{
+    UnoOffice *uno = m_uno.get();
+    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, password, workbook, locked] {
+        try {
+            workbook->document = uno->load(path, password);
+        } catch (const PasswordRequired &refusal) {
+            locked->store(refusal.passwordsHelp());
+            throw;
+        }
+        workbook->sheetNames = UnoOffice::sheetNames(workbook->document);
+    });
+}
+
+// Each password is a load of its own, with its own time limit. A failure
+// other than a refused password (the office died or hung) ends the list.
+void OfficeCore::openWithPasswords(const QString &path, const std::shared_ptr<Workbook> &workbook)
+{
+    const QStringList &passwords = m_options.passwords;
+    for (const QString &password : passwords) {
+        auto locked = std::make_shared<std::atomic_bool>(false);
+        try {
+            ensureOffice();
+            load(path, password, workbook, locked);
+            workbook->withPassword = true;
+            return;
+        } catch (const AutomationError &) {
+            if (!locked->load())
+                throw;
+        }
+    }
+    throw AutomationError(passwords.size() == 1
+                              ? QStringLiteral("the workbook is password-protected (the one password of the list "
+                                               "did not open it)")
+                              : QStringLiteral("the workbook is password-protected (none of the %1 passwords "
+                                               "opened it)")
+                                    .arg(passwords.size()));
+}
+
+void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet, const CsvFormat &csv)
 {
     const char *filter = nullptr;
-    const char *options = "";
     switch (code) {
     case spreadsheet::xlHtml:
         filter = "HTML (StarCalc)";
         break;
     case spreadsheet::xlCSV:
-        // Comma, double quote, UTF-8, from line 1.
-        filter = "Text - txt - csv (StarCalc)";
-        options = "44,34,76,1";
+        filter = kCsvFilterName;
         break;
     case spreadsheet::xlXMLSpreadsheet:
         break;
@@ -348,16 +425,31 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
-    if (filter) {
-        const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
-        // A hidden workbook has no view whose sheet the filter could take:
-        // it writes the first. Any other needs the filter's sheet option.
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o, sheet] {
+    if (code == spreadsheet::xlCSV) {
+        QString options;
+        try {
+            // A hidden workbook has no view whose sheet the filter could
+            // take: it writes the first. Any other needs the sheet token.
+            options = csvFilterOptions(csv, sheet > 1 ? sheet : 0);
+        } catch (const OfficeFailure &failure) {
+            throw AutomationError(failure.message());
+        }
+        const QString f = QString::fromLatin1(filter);
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, options, sheet, csv] {
+            std::optional<RawValueFormats> raw;
+            if (csv.values == CsvFormat::Values::Raw)
+                raw.emplace(document, std::max(sheet, 1) - 1);
             if (sheet > 1)
-                storeOneSheet(*uno, document, path, f, o + QString::fromLatin1(kCsvSheetTokens).arg(sheet));
+                storeOneSheet(*uno, document, path, f, options);
             else
-                uno->store(document, path, f, o);
+                uno->store(document, path, f, options);
+            raw.reset();
+            finishCsvFile(csv, path);
         });
+    } else if (filter) {
+        const QString f = QString::fromLatin1(filter);
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
+             [uno, document, path, f] { uno->store(document, path, f, QString()); });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
              [document, path] { writeSpreadsheetML(document, path); });
@@ -406,12 +498,19 @@ void OfficeCore::quit()
         }
     }
     m_quit = true;
+    endOffice(m_options.callTimeoutMs);
+}
+
+// Lets the office end by itself (it removes its own files and writes its
+// profile whole), and makes sure it is gone.
+void OfficeCore::endOffice(int limitMs)
+{
     if (!m_uno || !m_process)
         return;
     UnoOffice *uno = m_uno.get();
     OfficeProcess *process = m_process.get();
     try {
-        call(QStringLiteral("quitting"), m_options.callTimeoutMs, [uno, process] {
+        call(QStringLiteral("quitting"), limitMs, [uno, process] {
             uno->terminate();
             process->waitForExit(10 * 1000);
         });
@@ -432,6 +531,8 @@ public:
     {
         if (is(name, "SheetNames"))
             return m_workbook.sheetNames;
+        if (is(name, "OpenedWithPassword"))
+            return m_workbook.withPassword;
         throw unknownName(name);
     }
     void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
@@ -455,7 +556,13 @@ public:
                 if (!ok || sheet < 1)
                     throw AutomationError(QStringLiteral("SaveAs needs a sheet number from 1"));
             }
-            core->saveAs(workbook, args.at(0).toString(), code, sheet);
+            CsvFormat csv;
+            if (args.size() > 3 && !isOmitted(args.at(3))) {
+                if (code != spreadsheet::xlCSV || !args.at(3).canConvert<CsvFormat>())
+                    throw AutomationError(QStringLiteral("SaveAs takes a CSV format only for a CSV"));
+                csv = args.at(3).value<CsvFormat>();
+            }
+            core->saveAs(workbook, args.at(0).toString(), code, sheet, csv);
             return {};
         }
         if (is(method, "Close")) {
