@@ -175,9 +175,10 @@ private:
     static QString refusalFor(const QString &path, const OutputList &outputs);
     // Saves into a staging folder of its own. Throws AutomationError.
     static StagedOutput stageOutput(WorkbookConverter::Workbook &workbook, const PlannedOutput &output);
-    // Moves a staged output into place; returns the workbook whose output
-    // it replaced, if any. Throws AutomationError.
-    QString placeOutput(StagedOutput &output, const QString &path);
+    // Moves a staged output into place, adding the paths placed (a page's
+    // pictures too) to `placed`; returns the workbook whose output it
+    // replaced, if any. Throws AutomationError.
+    QString placeOutput(StagedOutput &output, const QString &path, QStringList &placed);
     void reportUnreadable(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
     void report(const FileResult &result);
 

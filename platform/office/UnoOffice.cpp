@@ -1,6 +1,7 @@
 #include "platform/office/UnoOffice.h"
 
 #include "platform/FileSystem.h"
+#include "platform/office/LoadSettings.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -166,6 +167,8 @@ bool isTextFile(const QString &path)
     return suffix == QLatin1String("csv") || suffix == QLatin1String("txt");
 }
 
+} // namespace
+
 QString filterOf(const Reference<lang::XComponent> &document)
 {
     // Only the one argument: the whole media descriptor is a large answer
@@ -189,6 +192,8 @@ QString filterOf(const Reference<lang::XComponent> &document)
     }
     return {};
 }
+
+namespace {
 
 QString documentKind(const Reference<lang::XComponent> &document)
 {
@@ -274,6 +279,7 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         try {
             m_context.set(resolver->resolve(toOUString(process.connectUrl())), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(m_context);
+            applyLoadSettings(m_context);
             return;
         } catch (const connection::NoConnectException &) {}
         // Before any restart: a cancelled start may have killed the office.

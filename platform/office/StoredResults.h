@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace platform::office {
+
+// What an .xls workbook (BIFF5 or BIFF8, as Excel 5 to 2003 write it)
+// holds beside what the office reads from it: the kind of every sheet and
+// the result stored with every formula. The office's import computes every
+// formula of such a file again, so a function it does not have (one of the
+// workbook's own macro functions, say) becomes an error there, where the
+// file carries the value its author saw. Read straight from the file; no
+// office involved.
+class StoredResults
+{
+public:
+    struct Value
+    {
+        enum class Kind { Number, Text, Logical, Error };
+        Kind kind = Kind::Number;
+        double number = 0; // Number; Logical as 0 or 1
+        QString text;      // Text; Error as "#DIV/0!" and the like
+    };
+
+    enum class SheetKind { Worksheet, Chart, MacroSheet, Dialog, Module };
+
+    struct Sheet
+    {
+        QString name;
+        SheetKind kind = SheetKind::Worksheet;
+        QHash<quint32, Value> results; // by key(row, column), both 0-based
+
+        const Value *at(int row, int column) const
+        {
+            const auto it = results.constFind(key(row, column));
+            return it == results.cend() ? nullptr : &*it;
+        }
+    };
+
+    // Reads the file; empty() when it is no BIFF workbook, is encrypted or
+    // is damaged (then nothing of it is taken).
+    static StoredResults read(const QString &path);
+
+    bool empty() const { return m_sheets.isEmpty(); }
+    const QList<Sheet> &sheets() const { return m_sheets; }
+    // The sheet of that name, or null.
+    const Sheet *sheet(const QString &name) const;
+
+    static quint32 key(int row, int column) { return (quint32(row) << 8) | quint32(column & 0xff); }
+
+private:
+    QList<Sheet> m_sheets;
+};
+
+} // namespace platform::office
