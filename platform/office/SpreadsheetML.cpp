@@ -544,9 +544,9 @@ void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QStri
                        || filter.contains(QLatin1String("Office Open XML"));
     const bool excelFile = ooxml || filter.contains(QLatin1String("Excel"));
     FormatTable formats(document, excelFile);
-    // The office computes every formula of an .xls again on loading.
-    const StoredResults stored =
-        filter.startsWith(QLatin1String("MS Excel")) ? StoredResults::read(localPath(document)) : StoredResults();
+    // What kind each sheet is, and the results of .xls and .xlsb formulas,
+    // which the office computes again on loading.
+    const StoredResults stored = excelFile ? StoredResults::read(localPath(document)) : StoredResults();
     FormulaPrinter formulas(document);
 
     // Like the office's own export, a missing output folder is created.

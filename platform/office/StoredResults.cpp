@@ -1,6 +1,9 @@
 #include "platform/office/StoredResults.h"
 
+#include "platform/office/ZipPackage.h"
+
 #include <QFile>
+#include <QXmlStreamReader>
 
 #include <cstring>
 #include <optional>
@@ -235,7 +238,7 @@ bool readSheet(const QByteArray &stream, qsizetype at, bool biff8, StoredResults
         sheet.kind = StoredResults::SheetKind::Chart;
     else if (type == 0x0040)
         sheet.kind = StoredResults::SheetKind::MacroSheet;
-    quint32 pending = 0; // the formula cell whose text result the next STRING holds
+    quint64 pending = 0; // the formula cell whose text result the next STRING holds
     bool awaitingText = false;
     while (reader.next(record, &breaks)) {
         const QByteArray &d = record.data;
@@ -253,7 +256,7 @@ bool readSheet(const QByteArray &stream, qsizetype at, bool biff8, StoredResults
         case kFormula: {
             if (d.size() < 20)
                 break;
-            const quint32 cell = StoredResults::key(u16(d, 0), u16(d, 2));
+            const quint64 cell = StoredResults::key(u16(d, 0), u16(d, 2));
             StoredResults::Value value;
             awaitingText = false;
             if (u16(d, 12) == 0xFFFF) {
@@ -304,16 +307,189 @@ bool readSheet(const QByteArray &stream, qsizetype at, bool biff8, StoredResults
     return false;
 }
 
+// An .xlsb record: a type and a length of up to 7 bits a byte each.
+bool nextBinaryRecord(const QByteArray &b, qsizetype &at, quint32 &type, QByteArray &data)
+{
+    const auto varint = [&](int maxBytes, quint32 &value) {
+        value = 0;
+        for (int i = 0; i < maxBytes; ++i) {
+            if (at >= b.size())
+                return false;
+            const quint8 byte = quint8(b[at++]);
+            value |= quint32(byte & 0x7f) << (7 * i);
+            if (!(byte & 0x80))
+                return true;
+        }
+        return true;
+    };
+    quint32 length = 0;
+    if (!varint(2, type) || !varint(4, length) || at + qsizetype(length) > b.size())
+        return false;
+    data = b.mid(at, length);
+    at += length;
+    return true;
+}
+
+QString wideString(const QByteArray &data, qsizetype at, qsizetype *end = nullptr)
+{
+    const quint32 count = u32(data, at);
+    if (count == 0xFFFFFFFF || at + 4 + qsizetype(count) * 2 > data.size()) {
+        if (end)
+            *end = at + 4;
+        return {};
+    }
+    if (end)
+        *end = at + 4 + qsizetype(count) * 2;
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(data.constData() + at + 4), count);
+}
+
+// .xlsb record types
+constexpr quint32 kRowHeader = 0, kFormulaText = 8, kFormulaNumber = 9, kFormulaLogical = 10, kFormulaError = 11,
+                  kBundleSheet = 156;
+
+bool readBinarySheet(const QByteArray &part, StoredResults::Sheet &sheet)
+{
+    qsizetype at = 0;
+    quint32 type = 0;
+    QByteArray d;
+    int row = 0;
+    while (at < part.size()) {
+        if (!nextBinaryRecord(part, at, type, d))
+            return false;
+        if (type == kRowHeader) {
+            row = int(u32(d, 0));
+            continue;
+        }
+        if (type < kFormulaText || type > kFormulaError || d.size() < 9)
+            continue;
+        StoredResults::Value value;
+        switch (type) {
+        case kFormulaText:
+            value.kind = StoredResults::Value::Kind::Text;
+            value.text = wideString(d, 8);
+            break;
+        case kFormulaNumber:
+            if (d.size() < 16)
+                continue;
+            std::memcpy(&value.number, d.constData() + 8, 8);
+            break;
+        case kFormulaLogical:
+            value.kind = StoredResults::Value::Kind::Logical;
+            value.number = quint8(d[8]) != 0 ? 1 : 0;
+            break;
+        default:
+            value.kind = StoredResults::Value::Kind::Error;
+            value.text = errorText(quint8(d[8]));
+            break;
+        }
+        sheet.results.insert(StoredResults::key(row, int(u32(d, 0))), value);
+    }
+    return true;
+}
+
+StoredResults::SheetKind kindOfRelation(const QString &type)
+{
+    if (type.endsWith(QLatin1String("/chartsheet")))
+        return StoredResults::SheetKind::Chart;
+    if (type.endsWith(QLatin1String("/dialogsheet")))
+        return StoredResults::SheetKind::Dialog;
+    if (type.endsWith(QLatin1String("acrosheet"), Qt::CaseInsensitive)) // xlMacrosheet, xlIntlMacrosheet
+        return StoredResults::SheetKind::MacroSheet;
+    return StoredResults::SheetKind::Worksheet;
+}
+
 } // namespace
+
+StoredResults StoredResults::readPackage(const QByteArray &bytes)
+{
+    StoredResults out;
+    const ZipPackage zip(bytes);
+    if (!zip.isValid())
+        return out;
+    const bool binary = zip.part(QStringLiteral("xl/workbook.bin")).has_value();
+    const std::optional<QByteArray> workbook =
+        zip.part(binary ? QStringLiteral("xl/workbook.bin") : QStringLiteral("xl/workbook.xml"));
+    const std::optional<QByteArray> relations = zip.part(binary ? QStringLiteral("xl/_rels/workbook.bin.rels")
+                                                                : QStringLiteral("xl/_rels/workbook.xml.rels"));
+    if (!workbook || !relations)
+        return out;
+
+    struct Target
+    {
+        SheetKind kind;
+        QString part;
+    };
+    QHash<QString, Target> targets;
+    QXmlStreamReader rels(*relations);
+    while (!rels.atEnd()) {
+        rels.readNext();
+        if (!rels.isStartElement() || rels.name() != QLatin1String("Relationship"))
+            continue;
+        const auto a = rels.attributes();
+        const QString target = a.value(QLatin1String("Target")).toString();
+        targets.insert(a.value(QLatin1String("Id")).toString(),
+                       {kindOfRelation(a.value(QLatin1String("Type")).toString()),
+                        target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target});
+    }
+
+    QList<QPair<QString, QString>> sheets; // name, relation id
+    if (binary) {
+        qsizetype at = 0;
+        quint32 type = 0;
+        QByteArray d;
+        while (at < workbook->size() && nextBinaryRecord(*workbook, at, type, d)) {
+            if (type != kBundleSheet)
+                continue;
+            qsizetype next = 0;
+            const QString relation = wideString(d, 8, &next);
+            sheets.append({wideString(d, next), relation});
+        }
+    } else {
+        QXmlStreamReader xml(*workbook);
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("sheet")) {
+                const auto a = xml.attributes();
+                QString relation;
+                for (const QXmlStreamAttribute &attribute : a) {
+                    if (attribute.name() == QLatin1String("id") && attribute.namespaceUri().endsWith(QLatin1String("/relationships")))
+                        relation = attribute.value().toString();
+                }
+                sheets.append({a.value(QLatin1String("name")).toString(), relation});
+            }
+        }
+        if (xml.hasError())
+            return out;
+    }
+    for (const auto &[name, relation] : sheets) {
+        Sheet sheet;
+        sheet.name = name;
+        const Target target = targets.value(relation, {SheetKind::Worksheet, {}});
+        sheet.kind = target.kind;
+        if (binary && sheet.kind == SheetKind::Worksheet) {
+            const std::optional<QByteArray> part = zip.part(target.part);
+            if (!part || !readBinarySheet(*part, sheet))
+                return StoredResults{};
+        }
+        out.m_sheets << sheet;
+    }
+    return out;
+}
 
 StoredResults StoredResults::read(const QString &path)
 {
-    StoredResults out;
     QFile file(path);
-    // Workbooks of this format are small: Excel stops at 65536 rows.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > (qint64(512) << 20))
-        return out;
-    CompoundFile compound(file.readAll());
+    // Larger files are left to the office alone: this reads them whole.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > (qint64(256) << 20))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return bytes.startsWith("PK") ? readPackage(bytes) : readBiff(bytes);
+}
+
+StoredResults StoredResults::readBiff(const QByteArray &bytes)
+{
+    StoredResults out;
+    CompoundFile compound(bytes);
     const std::optional<QByteArray> stream = compound.stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
     if (!stream)
         return out;

@@ -6,13 +6,13 @@
 
 namespace platform::office {
 
-// What an .xls workbook (BIFF5 or BIFF8, as Excel 5 to 2003 write it)
-// holds beside what the office reads from it: the kind of every sheet and
-// the result stored with every formula. The office's import computes every
-// formula of such a file again, so a function it does not have (one of the
-// workbook's own macro functions, say) becomes an error there, where the
-// file carries the value its author saw. Read straight from the file; no
-// office involved.
+// What an Excel workbook holds beside what the office reads from it: the
+// kind of every sheet (.xls, .xlsx, .xlsm, .xlsb), and the result stored
+// with every formula (.xls, as Excel 5 to 2003 write it, and .xlsb). The
+// office's import of these two computes every formula again, so a function
+// it does not have (one of the workbook's own macro functions, say) becomes
+// an error there, where the file carries the value its author saw. Read
+// straight from the file; no office involved.
 class StoredResults
 {
 public:
@@ -30,7 +30,7 @@ public:
     {
         QString name;
         SheetKind kind = SheetKind::Worksheet;
-        QHash<quint32, Value> results; // by key(row, column), both 0-based
+        QHash<quint64, Value> results; // by key(row, column), both 0-based
 
         const Value *at(int row, int column) const
         {
@@ -39,7 +39,7 @@ public:
         }
     };
 
-    // Reads the file; empty() when it is no BIFF workbook, is encrypted or
+    // Reads the file; empty() when it is no Excel workbook, is encrypted or
     // is damaged (then nothing of it is taken).
     static StoredResults read(const QString &path);
 
@@ -48,9 +48,12 @@ public:
     // The sheet of that name, or null.
     const Sheet *sheet(const QString &name) const;
 
-    static quint32 key(int row, int column) { return (quint32(row) << 8) | quint32(column & 0xff); }
+    static quint64 key(int row, int column) { return (quint64(quint32(row)) << 16) | quint16(column); }
 
 private:
+    static StoredResults readBiff(const QByteArray &bytes);
+    static StoredResults readPackage(const QByteArray &bytes);
+
     QList<Sheet> m_sheets;
 };
 

@@ -224,6 +224,8 @@ XmlWorkbook readXmlWorkbook(const QString &path)
                 cell.formula = a.value(ss, QStringLiteral("Formula")).toString();
                 span = a.value(ss, QStringLiteral("MergeAcross")).toInt();
                 cell.style = a.value(ss, QStringLiteral("StyleID")).toString();
+            } else if (name == QLatin1String("Comment")) {
+                xml.skipCurrentElement(); // its Data is the note's text, not the cell's
             } else if (name == QLatin1String("Data")) {
                 cell.type = a.value(ss, QStringLiteral("Type")).toString();
                 // Rich text holds formatting elements: their text counts.

@@ -171,7 +171,7 @@ TEST(Pictures, KeepTreeAndSeveralOfficesWriteTheSameFiles)
 TEST(Pictures, AFailedSaveKeepsTheEarlierPageAndItsPictures)
 {
     QTemporaryDir dir;
-    ScratchMount disk(512 << 10);
+    ScratchMount disk(192 << 10);
     if (!disk.mounted())
         GTEST_SKIP() << qPrintable(disk.whyNot());
     const QString out = disk.path() + "/out";
@@ -185,10 +185,10 @@ TEST(Pictures, AFailedSaveKeepsTheEarlierPageAndItsPictures)
 
     // Pictures of noise that the disk cannot hold.
     const QString big = writePictureWorkbook(dir.filePath("two/book.fods"), "big",
-                                             {png(300, 0, true), png(301, 0, true), png(302, 0, true)});
+                                             {png(300, 0, true)});
     const ProgramRun r = runBatch({"--source", dir.filePath("two"), "--out", out, "--masks", "*.fods"});
     EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.lines.size(), 1);
+    ASSERT_EQ(r.lines.size(), 1) << qPrintable(r.err);
     EXPECT_TRUE(r.lines.at(0).startsWith(big + "cannot save " + out + "/book.htm: ")
                 || r.lines.at(0).startsWith(big + "Can't save " + out + "/book.htm: "))
         << qPrintable(r.lines.at(0));
