@@ -10,8 +10,8 @@
 
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
-#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/uno/RuntimeException.hpp>
 
 #include <QDir>
@@ -113,7 +113,8 @@ int countPictures(const Document &document)
 void checkPagePictures(const QString &page, int pictures)
 {
     const QFileInfo info(page);
-    const QByteArray prefix = QFile::encodeName(info.completeBaseName() + QLatin1Char('_') + info.suffix() + QLatin1Char('_'));
+    const QByteArray prefix =
+        QFile::encodeName(info.completeBaseName() + QLatin1Char('_') + info.suffix() + QLatin1Char('_'));
     QFile file(page);
     if (!file.open(QIODevice::ReadOnly))
         return; // what is wrong with the page itself shows where it is placed

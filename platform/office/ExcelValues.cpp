@@ -61,7 +61,8 @@ QString DateSystem::dateTime(double serial) const
 
 bool isDateTimeCode(const QString &code)
 {
-    static const QRegularExpression elapsed(QStringLiteral("^\\[(h+|m+|s+)\\]"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression elapsed(QStringLiteral("^\\[(h+|m+|s+)\\]"),
+                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression marker(QStringLiteral("AM/PM|A/P"), QRegularExpression::CaseInsensitiveOption);
     QString letters;
     for (qsizetype i = 0; i < code.size(); ++i) {
@@ -100,11 +101,13 @@ bool isDateTimeCode(const QString &code)
 bool isLogicalFormula(const QString &formula)
 {
     static const QSet<QString> logicalFunctions = {
-        QStringLiteral("AND"),      QStringLiteral("OR"),        QStringLiteral("XOR"),       QStringLiteral("NOT"),
-        QStringLiteral("TRUE"),     QStringLiteral("FALSE"),     QStringLiteral("ISBLANK"),   QStringLiteral("ISERR"),
-        QStringLiteral("ISERROR"),  QStringLiteral("ISLOGICAL"), QStringLiteral("ISNA"),      QStringLiteral("ISNONTEXT"),
-        QStringLiteral("ISNUMBER"), QStringLiteral("ISREF"),     QStringLiteral("ISTEXT"),    QStringLiteral("ISEVEN"),
-        QStringLiteral("ISODD"),    QStringLiteral("EXACT"),     QStringLiteral("ISFORMULA"),
+        QStringLiteral("AND"),       QStringLiteral("OR"),    QStringLiteral("XOR"),
+        QStringLiteral("NOT"),       QStringLiteral("TRUE"),  QStringLiteral("FALSE"),
+        QStringLiteral("ISBLANK"),   QStringLiteral("ISERR"), QStringLiteral("ISERROR"),
+        QStringLiteral("ISLOGICAL"), QStringLiteral("ISNA"),  QStringLiteral("ISNONTEXT"),
+        QStringLiteral("ISNUMBER"),  QStringLiteral("ISREF"), QStringLiteral("ISTEXT"),
+        QStringLiteral("ISEVEN"),    QStringLiteral("ISODD"), QStringLiteral("EXACT"),
+        QStringLiteral("ISFORMULA"),
     };
     if (!formula.startsWith(QLatin1Char('=')))
         return false;
@@ -138,7 +141,8 @@ bool isLogicalFormula(const QString &formula)
         }
     }
     if (firstOpen < 0)
-        return QStringList{QStringLiteral("TRUE"), QStringLiteral("FALSE")}.contains(formula.mid(1).trimmed().toUpper());
+        return QStringList{QStringLiteral("TRUE"), QStringLiteral("FALSE")}.contains(
+            formula.mid(1).trimmed().toUpper());
     if (!wrapped || lastClose < 0)
         return false;
     return logicalFunctions.contains(formula.mid(1, firstOpen - 1).trimmed().toUpper());

@@ -370,7 +370,8 @@ private:
                         cell.data = numberText(number);
                 } else if (line[column] >>= text) {
                     const QString value = toQString(text);
-                    cell.data = xmlSafe(m_ooxmlResults && formulas.contains(i) ? excel::decodeOoxmlEscapes(value) : value);
+                    cell.data =
+                        xmlSafe(m_ooxmlResults && formulas.contains(i) ? excel::decodeOoxmlEscapes(value) : value);
                 }
                 cells.push_back(std::move(cell));
             }
@@ -387,7 +388,7 @@ private:
         switch (value.kind) {
         case Kind::Number:
             cell.type = logical ? CellType::Boolean : m_formats.format(cell.formatKey).type;
-            cell.data = cell.type == CellType::DateTime ? m_formats.dateTime(value.number)
+            cell.data = cell.type == CellType::DateTime  ? m_formats.dateTime(value.number)
                         : cell.type == CellType::Boolean ? numberText(value.number != 0 ? 1 : 0)
                                                          : numberText(value.number);
             break;

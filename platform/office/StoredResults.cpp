@@ -1,5 +1,6 @@
 #include "platform/office/StoredResults.h"
 
+#include "platform/office/ExcelValues.h"
 #include "platform/office/ZipPackage.h"
 
 #include <QFile>
@@ -51,8 +52,8 @@ public:
             const int type = quint8(directory[at + 0x42]);
             if (nameBytes < 2 || nameBytes > 64)
                 continue;
-            const QString name = QString::fromUtf16(reinterpret_cast<const char16_t *>(directory.constData() + at),
-                                                    nameBytes / 2 - 1);
+            const QString name =
+                QString::fromUtf16(reinterpret_cast<const char16_t *>(directory.constData() + at), nameBytes / 2 - 1);
             const quint32 start = u32(directory, at + 0x74);
             const quint32 size = u32(directory, at + 0x78);
             if (type == 5) {
@@ -387,6 +388,70 @@ bool readBinarySheet(const QByteArray &part, StoredResults::Sheet &sheet)
     return true;
 }
 
+// "BC12" as 0-based row and column; false for anything else.
+bool cellReference(QStringView text, int &row, int &column)
+{
+    qsizetype i = 0;
+    column = 0;
+    while (i < text.size() && text[i].isUpper())
+        column = column * 26 + (text[i++].unicode() - 'A' + 1);
+    bool ok = false;
+    row = text.mid(i).toInt(&ok) - 1;
+    --column;
+    return ok && i > 0 && row >= 0 && column >= 0;
+}
+
+// The stored results of an .xlsx worksheet: the value of every cell that
+// has a formula.
+bool readXmlSheet(const QByteArray &part, StoredResults::Sheet &sheet)
+{
+    QXmlStreamReader xml(part);
+    int row = 0, column = 0;
+    QString type, value;
+    bool formula = false, inCell = false, hasValue = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QStringView name = xml.name();
+        if (xml.isStartElement()) {
+            if (name == QLatin1String("c")) {
+                inCell = cellReference(xml.attributes().value(QLatin1String("r")), row, column);
+                type = xml.attributes().value(QLatin1String("t")).toString();
+                formula = hasValue = false;
+                value.clear();
+            } else if (inCell && name == QLatin1String("f")) {
+                formula = true;
+            } else if (inCell && name == QLatin1String("v")) {
+                value = xml.readElementText();
+                hasValue = true;
+            }
+        } else if (xml.isEndElement() && name == QLatin1String("c") && inCell) {
+            inCell = false;
+            if (!formula || !hasValue)
+                continue; // no stored result: the office computes it
+            StoredResults::Value stored;
+            if (type == QLatin1String("str")) {
+                stored.kind = StoredResults::Value::Kind::Text;
+                stored.text = excel::decodeOoxmlEscapes(value);
+            } else if (type == QLatin1String("b")) {
+                stored.kind = StoredResults::Value::Kind::Logical;
+                stored.number = value.trimmed() == QLatin1String("1") ? 1 : 0;
+            } else if (type == QLatin1String("e")) {
+                stored.kind = StoredResults::Value::Kind::Error;
+                stored.text = value;
+            } else if (type.isEmpty() || type == QLatin1String("n")) {
+                bool ok = false;
+                stored.number = value.toDouble(&ok);
+                if (!ok)
+                    continue;
+            } else {
+                continue;
+            }
+            sheet.results.insert(StoredResults::key(row, column), stored);
+        }
+    }
+    return !xml.hasError();
+}
+
 StoredResults::SheetKind kindOfRelation(const QString &type)
 {
     if (type.endsWith(QLatin1String("/chartsheet")))
@@ -409,8 +474,8 @@ StoredResults StoredResults::readPackage(const QByteArray &bytes)
     const bool binary = zip.part(QStringLiteral("xl/workbook.bin")).has_value();
     const std::optional<QByteArray> workbook =
         zip.part(binary ? QStringLiteral("xl/workbook.bin") : QStringLiteral("xl/workbook.xml"));
-    const std::optional<QByteArray> relations = zip.part(binary ? QStringLiteral("xl/_rels/workbook.bin.rels")
-                                                                : QStringLiteral("xl/_rels/workbook.xml.rels"));
+    const std::optional<QByteArray> relations =
+        zip.part(binary ? QStringLiteral("xl/_rels/workbook.bin.rels") : QStringLiteral("xl/_rels/workbook.xml.rels"));
     if (!workbook || !relations)
         return out;
 
@@ -452,7 +517,8 @@ StoredResults StoredResults::readPackage(const QByteArray &bytes)
                 const auto a = xml.attributes();
                 QString relation;
                 for (const QXmlStreamAttribute &attribute : a) {
-                    if (attribute.name() == QLatin1String("id") && attribute.namespaceUri().endsWith(QLatin1String("/relationships")))
+                    if (attribute.name() == QLatin1String("id")
+                        && attribute.namespaceUri().endsWith(QLatin1String("/relationships")))
                         relation = attribute.value().toString();
                 }
                 sheets.append({a.value(QLatin1String("name")).toString(), relation});
@@ -466,9 +532,9 @@ StoredResults StoredResults::readPackage(const QByteArray &bytes)
         sheet.name = name;
         const Target target = targets.value(relation, {SheetKind::Worksheet, {}});
         sheet.kind = target.kind;
-        if (binary && sheet.kind == SheetKind::Worksheet) {
+        if (sheet.kind == SheetKind::Worksheet) {
             const std::optional<QByteArray> part = zip.part(target.part);
-            if (!part || !readBinarySheet(*part, sheet))
+            if (!part || !(binary ? readBinarySheet(*part, sheet) : readXmlSheet(*part, sheet)))
                 return StoredResults{};
         }
         out.m_sheets << sheet;
@@ -514,8 +580,8 @@ StoredResults StoredResults::readBiff(const QByteArray &bytes)
         else if (kind == 6)
             sheet.kind = SheetKind::Module;
         const int count = quint8(record.data[6]);
-        sheet.name = biff8 ? unicodeString(record.data, 7, count, breaks)
-                           : QString::fromLatin1(record.data.mid(7, count));
+        sheet.name =
+            biff8 ? unicodeString(record.data, 7, count, breaks) : QString::fromLatin1(record.data.mid(7, count));
         found.append({sheet, u32(record.data, 0)});
     }
     for (auto &[sheet, offset] : found) {

@@ -6,13 +6,13 @@
 
 namespace platform::office {
 
-// What an Excel workbook holds beside what the office reads from it: the
-// kind of every sheet (.xls, .xlsx, .xlsm, .xlsb), and the result stored
-// with every formula (.xls, as Excel 5 to 2003 write it, and .xlsb). The
-// office's import of these two computes every formula again, so a function
-// it does not have (one of the workbook's own macro functions, say) becomes
-// an error there, where the file carries the value its author saw. Read
-// straight from the file; no office involved.
+// What an Excel workbook (.xls as Excel 5 to 2003 write it, .xlsx, .xlsm,
+// .xlsb) holds beside what the office reads from it: the kind of every
+// sheet, and the result stored with every formula. The office's import
+// computes formulas again (every one of an .xls or .xlsb, those of
+// functions it does not have in any), so a workbook's own macro function
+// becomes an error there, where the file carries the value its author saw.
+// Read straight from the file; no office involved.
 class StoredResults
 {
 public:

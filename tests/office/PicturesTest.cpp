@@ -58,18 +58,19 @@ QString writePictureWorkbook(const QString &path, const QString &text, const QLi
                       .arg(i * 3)
                       .arg(QString::fromLatin1(pictures.at(i).toBase64()));
     }
-    const QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
-        "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" office:version=\"1.3\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:body><office:spreadsheet>"
-        "<table:table table:name=\"Pictures\"><table:table-row><table:table-cell office:value-type=\"string\">"
-        "<text:p>%1</text:p>%2</table:table-cell></table:table-row></table:table>"
-        "</office:spreadsheet></office:body></office:document>\n")
-                              .arg(text, frames);
+    const QString xml =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+            "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+            "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" office:version=\"1.3\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:body><office:spreadsheet>"
+            "<table:table table:name=\"Pictures\"><table:table-row><table:table-cell office:value-type=\"string\">"
+            "<text:p>%1</text:p>%2</table:table-cell></table:table-row></table:table>"
+            "</office:spreadsheet></office:body></office:document>\n")
+            .arg(text, frames);
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << qPrintable(path);
@@ -81,7 +82,8 @@ QStringList pictureReferences(const QString &page)
 {
     QStringList sources;
     const QString html = QString::fromUtf8(fileBytes(page));
-    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("<img[^>]* src=\"([^\"]+)\"")).globalMatch(html);
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(QStringLiteral("<img[^>]* src=\"([^\"]+)\"")).globalMatch(html);
     while (it.hasNext())
         sources << it.next().captured(1);
     return sources;
@@ -184,8 +186,7 @@ TEST(Pictures, AFailedSaveKeepsTheEarlierPageAndItsPictures)
     ASSERT_EQ(before.keys(), QStringList({"book.htm", "book_files", before.lastKey()}));
 
     // Pictures of noise that the disk cannot hold.
-    const QString big = writePictureWorkbook(dir.filePath("two/book.fods"), "big",
-                                             {png(300, 0, true)});
+    const QString big = writePictureWorkbook(dir.filePath("two/book.fods"), "big", {png(300, 0, true)});
     const ProgramRun r = runBatch({"--source", dir.filePath("two"), "--out", out, "--masks", "*.fods"});
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.lines.size(), 1) << qPrintable(r.err);

@@ -114,7 +114,6 @@ TEST(ExcelParity, The1904DateSystem)
     expectExcelsCells("1904.xlsx");
 }
 
-
 // User-defined functions keep their stored results whatever the office
 // loaded before and however old its profile: a workbook that brings macros
 // first, then the one with the functions, against that one alone on a
