@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/ConversionRun.h"
-#include "app/WorkbookConverter.h"
-#include "platform/Colors.h"
-#include "platform/Component.h"
+#include "engine/ConversionRun.h"
+#include "engine/WorkbookConverter.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
-#include "platform/Fonts.h"
-#include "platform/FormLoader.h"
-#include "platform/MainForm.h"
 #include "platform/SignalBridge.h"
+#include "platform/gui/Fonts.h"
+#include "platform/gui/FormLoader.h"
+#include "platform/gui/MainForm.h"
 #ifdef TABULON_WITH_OFFICE
 #include "platform/office/OfficeBridge.h"
 #endif

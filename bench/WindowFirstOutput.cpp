@@ -5,7 +5,7 @@
 // folder, then how long the whole run took.
 //   tabulon_window_first_output SOURCE OUT [seconds before the click]
 #include "app/MainWindow.h"
-#include "platform/DriveControls.h"
+#include "platform/gui/DriveControls.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ConversionRun.h"
 #include "cli/ResultPrinter.h"
+#include "engine/ConversionRun.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #include "cli/BatchRun.h"
 
-#include "app/ConversionRun.h"
-#include "app/Strings.h"
 #include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
+#include "engine/ConversionRun.h"
+#include "engine/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/SignalBridge.h"
 #include "platform/SystemResources.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ConversionRun.h"
-#include "app/FileResult.h"
+#include "engine/ConversionRun.h"
+#include "engine/FileResult.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
-#include "platform/ComponentLink.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
+#include "platform/gui/ComponentLink.h"
 #include "skin/VEXControl.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPublic.h"

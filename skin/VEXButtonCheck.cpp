@@ -2,7 +2,7 @@
 
 #include "skin/VEXButton.h"
 
-#include "platform/SystemMetrics.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXButtonParts.h"
 #include "skin/VEXPublic.h"
 

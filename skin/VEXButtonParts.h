@@ -3,7 +3,7 @@
 // Pieces the push button and the check box draw and decide with; private to
 // the skin library.
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 
 #include <QImage>
 #include <QRect>

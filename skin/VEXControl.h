@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Component.h"
+#include "platform/gui/Component.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupHint.h"
 #include "skin/VEXThemes.h"

@@ -1,8 +1,8 @@
 #include "skin/VEXForm.h"
 
-#include "platform/Align.h"
-#include "platform/MainForm.h"
-#include "platform/WindowEvents.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/MainForm.h"
+#include "platform/gui/WindowEvents.h"
 #include "skin/VEXFormBand.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"

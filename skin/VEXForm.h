@@ -18,8 +18,8 @@
 // parent is no form, is a plain panel. Deleting the frame, or moving it to
 // another parent, gives the host back its flags, margins, mask and handling.
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPublic.h"

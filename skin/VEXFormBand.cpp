@@ -1,6 +1,6 @@
 #include "skin/VEXFormBand.h"
 
-#include "platform/Align.h"
+#include "platform/gui/Align.h"
 
 #include <QEvent>
 

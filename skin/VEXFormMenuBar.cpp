@@ -3,7 +3,7 @@
 
 #include "skin/VEXFormMenuBar.h"
 
-#include "platform/SystemMetrics.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormBand.h"
 #include "skin/VEXMainMenu.h"

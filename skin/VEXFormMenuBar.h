@@ -10,7 +10,7 @@
 // drop-down is open, moving the mouse onto another button, or Left and
 // Right, opens that button's drop-down instead.
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 
 #include <QAction>
 #include <QPointer>

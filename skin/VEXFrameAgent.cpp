@@ -1,7 +1,7 @@
 #include "skin/VEXFrameAgent.h"
 
-#include "platform/Align.h"
-#include "platform/WindowEvents.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/WindowEvents.h"
 #include "skin/VEXPublic.h"
 
 #include <QApplication>

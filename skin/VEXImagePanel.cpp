@@ -1,6 +1,6 @@
 #include "skin/VEXImagePanel.h"
 
-#include "platform/Align.h"
+#include "platform/gui/Align.h"
 #include "skin/VEXPublic.h"
 
 #include <QMouseEvent>

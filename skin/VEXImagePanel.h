@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 #include "skin/VEXControl.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "skin/VEXMainMenu.h"
 
-#include "platform/SystemMetrics.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"
 #include "skin/VEXPublic.h"

@@ -29,9 +29,9 @@
 // A main menu created on a form attaches itself to the first TvexForm placed
 // directly on that form; a frame can also name it in its Menu property.
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
-#include "platform/ImageList.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
+#include "platform/gui/ImageList.h"
 #include "skin/VEXMenu.h"
 #include "skin/VEXMenuBase.h"
 #include "skin/VEXMgr.h"

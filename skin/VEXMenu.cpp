@@ -1,6 +1,6 @@
 #include "skin/VEXMenu.h"
 
-#include "platform/SystemMetrics.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXPublic.h"
 
 #include <QAction>

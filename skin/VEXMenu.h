@@ -15,7 +15,7 @@
 // dynamic property "ImageIndex" (int, -1 when absent): its picture in the
 // menu's image list. An item whose caption is exactly "-" is a separator.
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"
 

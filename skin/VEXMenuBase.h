@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
-#include "platform/ImageList.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
+#include "platform/gui/ImageList.h"
 #include "skin/VEXMenu.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXThemes.h"

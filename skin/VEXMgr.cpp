@@ -1,6 +1,6 @@
 #include "skin/VEXMgr.h"
 
-#include "platform/WindowEvents.h"
+#include "platform/gui/WindowEvents.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemeFile.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
 #include "skin/VEXThemes.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "skin/VEXPublic.h"
 
-#include "platform/MainForm.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXMgr.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "skin/VEXRegister.h"
 
-#include "platform/FormLoader.h"
+#include "platform/gui/FormLoader.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"

@@ -1,7 +1,7 @@
 #include "skin/VEXTitleBar.h"
 
-#include "platform/Align.h"
-#include "platform/SystemMetrics.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXUsageError.h"

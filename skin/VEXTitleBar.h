@@ -17,8 +17,8 @@
 // with a TvexLeftBorderWidthQuery (event type 9923) at every paint; a window
 // that does not answer counts as 0.
 
-#include "platform/Colors.h"
-#include "platform/Component.h"
+#include "platform/gui/Colors.h"
+#include "platform/gui/Component.h"
 #include "skin/VEXFrameAgent.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPopupMenu.h"

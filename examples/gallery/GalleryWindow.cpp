@@ -1,8 +1,8 @@
 #include "GalleryWindow.h"
 
-#include "platform/Action.h"
-#include "platform/FormLoader.h"
-#include "platform/ImageList.h"
+#include "platform/gui/Action.h"
+#include "platform/gui/FormLoader.h"
+#include "platform/gui/ImageList.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"

@@ -12,9 +12,9 @@
 
 #include "GalleryWindow.h"
 
-#include "platform/Fonts.h"
-#include "platform/FormLoader.h"
-#include "platform/MainForm.h"
+#include "platform/gui/Fonts.h"
+#include "platform/gui/FormLoader.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"
 #include "skin/VEXMainMenu.h"

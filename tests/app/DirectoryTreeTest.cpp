@@ -1,8 +1,8 @@
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
 #include "common/TestSupport.h"
-#include "platform/DriveControls.h"
+#include "platform/gui/DriveControls.h"
 
 #include <QCoreApplication>
 #include <QFileSystemModel>

@@ -1,4 +1,4 @@
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
 #include "skin/VEXButton.h"

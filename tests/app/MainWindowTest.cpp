@@ -1,12 +1,12 @@
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
-#include "app/Strings.h"
 #include "common/TestSupport.h"
-#include "platform/DriveControls.h"
+#include "engine/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemLanguage.h"
-#include "platform/WebBrowser.h"
+#include "platform/gui/DriveControls.h"
+#include "platform/gui/WebBrowser.h"
 
 #include <QApplication>
 #include <QDir>

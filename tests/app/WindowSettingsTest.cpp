@@ -1,9 +1,9 @@
-#include "FakeConverter.h"
+#include "common/FakeConverter.h"
 
 #include "app/MainWindow.h"
 #include "app/WindowSettings.h"
 #include "common/TestSupport.h"
-#include "platform/DriveControls.h"
+#include "platform/gui/DriveControls.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>

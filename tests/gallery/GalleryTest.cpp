@@ -1,7 +1,7 @@
 #include "GalleryWindow.h"
 
 #include "common/TestSupport.h"
-#include "platform/ImageList.h"
+#include "platform/gui/ImageList.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"

@@ -4,10 +4,10 @@
 // Each case checks the exact log lines and what is on disk afterwards.
 #include "OfficeTestSupport.h"
 
-#include "app/ConversionRun.h"
-#include "app/WorkbookConverter.h"
 #include "common/ScratchMount.h"
 #include "common/TestSupport.h"
+#include "engine/ConversionRun.h"
+#include "engine/WorkbookConverter.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "OfficeTestSupport.h"
 
 #include "app/MainWindow.h"
-#include "platform/DriveControls.h"
+#include "platform/gui/DriveControls.h"
 #include "platform/office/OfficeBridge.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 
 #include "ControlTestKit.h"
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXMgr.h"

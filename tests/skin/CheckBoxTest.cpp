@@ -1,6 +1,6 @@
 #include "ControlTestKit.h"
 
-#include "platform/FormLoader.h"
+#include "platform/gui/FormLoader.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXImagePanel.h"
 

@@ -2,7 +2,7 @@
 #include "StandInFrame.h"
 #include "common/TestSupport.h"
 
-#include "platform/FormLoader.h"
+#include "platform/gui/FormLoader.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"

@@ -4,7 +4,7 @@
 // radio buttons: a form of one flat colour, real mouse input through the
 // window system, and pixel comparisons against the built-in pictures.
 
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 #include "skin/VEXThemes.h"
 
 #include <QFont>

@@ -3,7 +3,7 @@
 
 #include "MenuBarTestSupport.h"
 
-#include "platform/Align.h"
+#include "platform/gui/Align.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"
 

@@ -3,7 +3,7 @@
 // while it is being destroyed (Qt says so with a warning).
 
 #include "common/TestSupport.h"
-#include "platform/MainForm.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXForm.h"
 
 #include <QMainWindow>

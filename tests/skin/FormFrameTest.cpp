@@ -1,9 +1,9 @@
 #include "TitleBarTestSupport.h"
 
 #include "common/TestSupport.h"
-#include "platform/Align.h"
-#include "platform/MainForm.h"
-#include "platform/WindowEvents.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/MainForm.h"
+#include "platform/gui/WindowEvents.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXImagePanel.h"

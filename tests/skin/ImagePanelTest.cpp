@@ -1,7 +1,7 @@
 #include "ControlTestKit.h"
 
-#include "platform/Align.h"
-#include "platform/FormLoader.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/FormLoader.h"
 #include "skin/VEXImagePanel.h"
 
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 #include "MenuBarTestSupport.h"
 
-#include "platform/FormLoader.h"
-#include "platform/ImageList.h"
-#include "platform/SystemMetrics.h"
+#include "platform/gui/FormLoader.h"
+#include "platform/gui/ImageList.h"
+#include "platform/gui/SystemMetrics.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
 

@@ -1,6 +1,6 @@
 #include "MenuBarTestSupport.h"
 
-#include "platform/Align.h"
+#include "platform/gui/Align.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemes.h"
 

@@ -5,7 +5,7 @@
 // text.
 
 #include "common/TestSupport.h"
-#include "platform/Colors.h"
+#include "platform/gui/Colors.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXFormMenuBar.h"
 

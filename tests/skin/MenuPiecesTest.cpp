@@ -5,7 +5,7 @@
 #include "MenuLookTestSupport.h"
 
 #include "common/TestSupport.h"
-#include "platform/ImageList.h"
+#include "platform/gui/ImageList.h"
 #include "skin/VEXPopupMenu.h"
 #include "skin/VEXPublic.h"
 

@@ -1,6 +1,6 @@
 #include "StandInFrame.h"
 
-#include "platform/MainForm.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPublic.h"
 

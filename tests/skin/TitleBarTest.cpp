@@ -1,8 +1,8 @@
 #include "TitleBarTestSupport.h"
 
 #include "common/TestSupport.h"
-#include "platform/Align.h"
-#include "platform/FormLoader.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/FormLoader.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXTitleBar.h"
 

@@ -1,6 +1,6 @@
 #include "ThemeFileWriter.h"
 #include "common/TestSupport.h"
-#include "platform/WindowEvents.h"
+#include "platform/gui/WindowEvents.h"
 #include "skin/VEXMgr.h"
 #include "skin/VEXPublic.h"
 #include "skin/VEXThemeFile.h"

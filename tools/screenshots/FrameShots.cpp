@@ -5,8 +5,8 @@
 // Run it through frame-shots.sh, which starts a virtual X server.
 
 #include "app/MainWindow.h"
-#include "platform/Fonts.h"
-#include "platform/MainForm.h"
+#include "platform/gui/Fonts.h"
+#include "platform/gui/MainForm.h"
 #include "skin/VEXButton.h"
 #include "skin/VEXForm.h"
 #include "skin/VEXMgr.h"
