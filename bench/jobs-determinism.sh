@@ -23,11 +23,14 @@ for kind in $kinds; do
       --jobs "$jobs" >"$work/$kind-$jobs.log" 2>"$work/$kind-$jobs.err" || true
   done
   files=$(find "$work/$kind-1" -type f | wc -l)
+  # The lines name the output directory of their run.
+  sed -i "s|$work/$kind-[12]/|OUT/|g" "$work/$kind-1.log" "$work/$kind-2.log"
   if diff -r "$work/$kind-1" "$work/$kind-2" >"$work/$kind.diff" && diff "$work/$kind-1.log" "$work/$kind-2.log" >/dev/null; then
     echo "$kind: $files files, same bytes and lines with --jobs 1 and --jobs 2 ($(tail -1 "$work/$kind-1.err"))"
   else
-    echo "$kind: DIFFERENT ($(wc -l <"$work/$kind.diff") lines of diff)"
+    echo "$kind: DIFFERENT ($(wc -l <"$work/$kind.diff") lines of diff between the outputs)"
     head -20 "$work/$kind.diff"
+    diff "$work/$kind-1.log" "$work/$kind-2.log" | head -20
     status=1
   fi
   if [ "$kind" = html ]; then

@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -107,9 +108,10 @@ int countPictures(const Document &document)
 
 // The office writes a page's pictures beside it ("NAME_htm_<key>.png") and
 // reports success also when one of them could not be written (a full
-// disk): it leaves the picture out of the page then. A page with fewer
-// pictures than the workbook has, or one that refers to a picture that is
-// not there, failed.
+// disk): it leaves the picture out of the page then. A page that refers to
+// a picture that is not there failed; so did one with fewer pictures than
+// the workbook has when the disk is nearly full (some workbooks hold shapes
+// that the page never shows, so the count alone proves nothing).
 void checkPagePictures(const QString &page, int pictures)
 {
     const QFileInfo info(page);
@@ -129,9 +131,11 @@ void checkPagePictures(const QString &page, int pictures)
         const QString picture = info.dir().filePath(QFile::decodeName(html.mid(at + 1, end - at - 1)));
         missing = missing || QFileInfo(picture).size() == 0;
     }
-    if (!missing && shown >= pictures)
+    constexpr qint64 kNearlyFull = qint64(64) << 20;
+    const bool fewer = shown < pictures && QStorageInfo(info.absolutePath()).bytesAvailable() < kNearlyFull;
+    if (!missing && !fewer)
         return;
-    const QString reason = platform::writeProblem(info.absolutePath()) == ENOSPC
+    const QString reason = fewer || platform::writeProblem(info.absolutePath()) == ENOSPC
                                ? platform::describeError(ENOSPC)
                                : QStringLiteral("LibreOffice could not write every picture of the page");
     throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(page), reason));
