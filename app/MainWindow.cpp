@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "app/PathEdit.h"
 #include "app/WindowSettings.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/Strings.h"
 #include "platform/FileSystem.h"
 #include "platform/gui/DriveControls.h"
@@ -21,6 +23,8 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -88,6 +92,7 @@ void TFMain::registerClasses(platform::FormLoader &loader)
     vex::registerSkinClasses(loader);
     loader.registerClass<QLabel>(QStringLiteral("TLabel"));
     loader.registerClass<QLineEdit>(QStringLiteral("TEdit"));
+    loader.registerClass<TPathEdit>(QStringLiteral("TPathEdit"));
     loader.registerClass<QPlainTextEdit>(QStringLiteral("TMemo"));
     loader.registerClass<QStatusBar>(QStringLiteral("TStatusBar"));
     loader.registerClass<TDriveComboBox>(QStringLiteral("TDriveComboBox"));
@@ -125,12 +130,52 @@ void TFMain::FormCreate(QObject *)
         frame->setProperty("Caption", text(Strings::Caption));
     if (auto *label = control<QLabel>("Label1"))
         label->setText(text(Strings::SavePathLabel));
+    fitSavePathLabel();
     if (QWidget *start = control<QWidget>("vexButton2"))
         start->setProperty("Caption", text(Strings::StartButton));
     if (auto *browser = control<TWebBrowser>("WebBrowser2"))
         browser->Navigate(text(Strings::BannerAddress));
     // What the user left last time replaces the form's first-start values.
     WindowSettings::restore(*this);
+}
+
+void TFMain::fitSavePathLabel()
+{
+    auto *label = control<QLabel>("Label1");
+    auto *path = control<QLineEdit>("ePath");
+    QWidget *strip = label ? label->parentWidget() : nullptr;
+    if (!label || !path || !strip)
+        return;
+    // The caption's baseline on the fields' beside it: the same rows as the
+    // output field, the text centred in them.
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setGeometry(label->x(), path->y(), label->width(), path->height());
+
+    // A caption wider than its place pushes the controls after it to the
+    // right, into the room the strip has there, and takes the rest from the
+    // output field; a caption that fits moves nothing.
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    const int overflow = label->x() + needed + LabelGap - path->x();
+    if (needed <= label->width() || overflow <= 0) {
+        // The stored box reaches a pixel under the field; the text does not.
+        label->resize(std::max(needed, std::min(label->width(), path->x() - label->x())), label->height());
+        return;
+    }
+    label->resize(needed, label->height());
+    QList<QWidget *> after;
+    int rightmost = 0;
+    for (QWidget *child : strip->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->x() >= path->x()) {
+            after.append(child);
+            rightmost = std::max(rightmost, child->geometry().right() + 1);
+        }
+    }
+    const int shift = std::clamp(strip->width() - StripMargin - rightmost, 0, overflow);
+    for (QWidget *child : after)
+        child->move(child->x() + shift, child->y());
+    const int shrink = overflow - shift;
+    path->setGeometry(path->x() + shrink, path->y(), std::max(path->width() - shrink, MinimumPathWidth),
+                      path->height());
 }
 
 void TFMain::DriveComboBox1Change(QObject *)

@@ -68,6 +68,12 @@ private:
     template <typename T>
     T *control(const char *name) const;
     void adaptStoredDefaults();
+    // Makes the output field's caption as wide as its text in the window's
+    // language, and lines it up with the field.
+    void fitSavePathLabel();
+    static constexpr int LabelGap = 4;          // between the caption and the output field
+    static constexpr int StripMargin = 8;       // kept free at the option strip's right end
+    static constexpr int MinimumPathWidth = 80; // the output field shrinks no further
 
     // RunSettings: read from the controls at the moment the run asks.
     QString masks() const override;

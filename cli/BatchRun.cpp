@@ -2,6 +2,7 @@
 
 #include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/ConversionRun.h"
 #include "engine/Strings.h"
 #include "platform/FileSystem.h"

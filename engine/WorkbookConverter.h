@@ -1,14 +1,18 @@
 #pragma once
 
 #include "platform/Automation.h"
+#include "platform/SpreadsheetAutomation.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
-// The run's only road to the spreadsheet application. Every failure is raised
-// as platform::AutomationError with the message the log shows.
+// The run's only road to the spreadsheet application: a small typed
+// interface; how the calls reach the application (by name, for the one
+// registered as "excel.application") is the implementation's business.
+// Every failure is raised as platform::AutomationError with the message the
+// log shows.
 class WorkbookConverter
 {
 public:
@@ -17,9 +21,10 @@ public:
     {
     public:
         virtual ~Workbook() = default;
-        virtual void saveAs(const QString &fileName, int fileFormat) = 0;
+        using FileFormat = platform::spreadsheet::FileFormat;
+        virtual void saveAs(const QString &fileName, FileFormat fileFormat) = 0;
         // Saves one sheet alone (1-based), for kinds that hold one sheet.
-        virtual void saveSheetAs(const QString &fileName, int fileFormat, int sheet);
+        virtual void saveSheetAs(const QString &fileName, FileFormat fileFormat, int sheet);
         // The names of the sheets, in order, as read when the workbook was
         // opened; empty when the application does not tell.
         virtual QStringList sheetNames() const { return {}; }
@@ -44,27 +49,4 @@ public:
     // Drops the reference to the application; a converter can be started again.
     virtual void release() = 0;
     virtual bool isStarted() const = 0;
-};
-
-// Drives the application registered as "excel.application" by late-bound
-// calls by name.
-class AutomationWorkbookConverter : public WorkbookConverter
-{
-public:
-    static constexpr const char *progId = "excel.application";
-
-    void start() override;
-    void cancelStart() override;
-    void prepare() override;
-    void dismiss() override;
-    void hide() override;
-    WorkbookRef open(const QString &path) override;
-    void quit() override;
-    void release() override;
-    bool isStarted() const override { return bool(m_application); }
-
-private:
-    platform::AutomationObject &application();
-
-    platform::AutomationRef m_application;
 };

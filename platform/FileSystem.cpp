@@ -54,12 +54,17 @@ QString currentDirectory()
     return QDir::toNativeSeparators(QDir::currentPath());
 }
 
-bool setCurrentDirectory(const QString &path, int *error)
+int enterProblem(const QString &dir)
 {
-    const int result = path.isEmpty() ? (errno = ENOENT, -1) : ::chdir(QFile::encodeName(path).constData());
-    if (result != 0 && error)
-        *error = errno;
-    return result == 0;
+    if (dir.isEmpty())
+        return ENOENT;
+    const QByteArray path = QFile::encodeName(dir);
+    struct stat info;
+    if (::stat(path.constData(), &info) != 0)
+        return errno;
+    if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    return ::access(path.constData(), X_OK) == 0 ? 0 : errno;
 }
 
 void forceDirectories(const QString &path)

@@ -21,8 +21,10 @@ QString describeError(int errnum);
 
 // The process's current directory as the system reports it (native separators).
 QString currentDirectory();
-// On failure, *error (when given) receives the errno value.
-bool setCurrentDirectory(const QString &path, int *error = nullptr);
+// What keeps `dir` from being entered (made current, or walked into): the
+// errno value chdir would fail with (ENOENT, ENOTDIR, EACCES, ...); 0 when
+// nothing does. Changes nothing.
+int enterProblem(const QString &dir);
 
 // Creates `path` with every missing parent. An empty path throws
 // AutomationError("Unable to create directory"); other failures are silent,

@@ -3,7 +3,7 @@
 #include "skin/VEXButton.h"
 
 #include "platform/gui/SystemMetrics.h"
-#include "skin/VEXButtonParts.h"
+#include "skin/VEXButtonParts_p.h"
 #include "skin/VEXPublic.h"
 
 #include <QApplication>

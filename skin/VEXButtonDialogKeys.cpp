@@ -4,7 +4,7 @@
 
 #include "skin/VEXButton.h"
 
-#include "skin/VEXButtonParts.h"
+#include "skin/VEXButtonParts_p.h"
 
 #include <QKeyEvent>
 

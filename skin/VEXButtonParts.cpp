@@ -1,4 +1,4 @@
-#include "skin/VEXButtonParts.h"
+#include "skin/VEXButtonParts_p.h"
 
 #include <QList>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "skin/VEXControl.h"
 
-#include "skin/VEXButtonParts.h"
+#include "skin/VEXButtonParts_p.h"
 #include "skin/VEXPublic.h"
 
 #include <QKeyEvent>

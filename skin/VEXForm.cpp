@@ -3,7 +3,7 @@
 #include "platform/gui/Align.h"
 #include "platform/gui/MainForm.h"
 #include "platform/gui/WindowEvents.h"
-#include "skin/VEXFormBand.h"
+#include "skin/VEXFormBand_p.h"
 #include "skin/VEXImagePanel.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"

@@ -172,6 +172,10 @@ public:
     // The host's window region for its current size: rounded top corners of
     // RoundCorner, rounded bottom corners of RoundCornerBottom.
     QRegion FrameRegion() const;
+    // The border's arcs are drawn over the top corners (a one-pixel border,
+    // RoundCorner 11, the title bar shown with its pictures); the region
+    // then leaves out what lies outside them.
+    bool DrawsTopArcs() const;
     // Gives the host FrameRegion() as its mask.
     void UpdateRegion();
 

@@ -1,4 +1,4 @@
-#include "skin/VEXFormBand.h"
+#include "skin/VEXFormBand_p.h"
 
 #include "platform/gui/Align.h"
 

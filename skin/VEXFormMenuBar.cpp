@@ -5,11 +5,12 @@
 
 #include "platform/gui/SystemMetrics.h"
 #include "skin/VEXForm.h"
-#include "skin/VEXFormBand.h"
+#include "skin/VEXFormBand_p.h"
 #include "skin/VEXMainMenu.h"
 #include "skin/VEXPublic.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -64,18 +65,6 @@ QAction *actionWithShortcut(const QList<QAction *> &actions, const QKeySequence 
         }
     }
     return nullptr;
-}
-
-// The caption as it shows: "&" marks the next character, "&&" is one "&".
-QString withoutAccessMarks(const QString &caption)
-{
-    QString plain;
-    for (int i = 0; i < caption.size(); ++i) {
-        if (caption.at(i) == QLatin1Char('&') && ++i >= caption.size())
-            break;
-        plain += caption.at(i);
-    }
-    return plain;
 }
 
 // Hides a widget now and deletes it once the events being handled are done:
@@ -347,18 +336,16 @@ void TvexMenuBar::setColor(TColor color)
 void TvexMenuBar::setButtonHeight(int height)
 {
     m_buttonHeight = std::max(0, height);
-    setFixedHeight(m_buttonHeight);
-    for (TvexMenuBarButton *button : Buttons()) {
+    for (TvexMenuBarButton *button : Buttons())
         button->setFixedHeight(m_buttonHeight);
-        button->updateGeometry();
-    }
+    wrapButtons();
 }
 
 QList<TvexMenuBarButton *> TvexMenuBar::Buttons() const
 {
     QList<TvexMenuBarButton *> buttons;
-    for (QAction *action : actions()) {
-        if (auto *button = qobject_cast<TvexMenuBarButton *>(widgetForAction(action)))
+    for (const QPointer<TvexMenuBarButton> &button : m_buttons) {
+        if (button)
             buttons.append(button);
     }
     return buttons;
@@ -366,22 +353,58 @@ QList<TvexMenuBarButton *> TvexMenuBar::Buttons() const
 
 TvexMenuBarButton *TvexMenuBar::AddButton(QAction *item)
 {
+    // The buttons are the bar's own children, placed by wrapButtons: the
+    // tool bar's layout would hide what does not fit behind an extension.
     auto *button = new TvexMenuBarButton(item, this);
-    addWidget(button);
+    m_buttons.append(button);
     button->RefreshFromItem();
+    wrapButtons();
     return button;
 }
 
 void TvexMenuBar::ClearButtons()
 {
-    for (QAction *action : actions()) {
-        QWidget *button = widgetForAction(action);
-        removeAction(action);
-        // The action owns its button and deletes it with itself.
-        if (button)
-            button->hide();
-        action->deleteLater();
+    for (TvexMenuBarButton *button : Buttons())
+        discard(button);
+    m_buttons.clear();
+    wrapButtons();
+}
+
+void TvexMenuBar::wrapButtons()
+{
+    if (m_wrapping)
+        return;
+    m_wrapping = true;
+    const int width = this->width();
+    int x = 0, y = 0;
+    for (TvexMenuBarButton *button : Buttons()) {
+        if (button->isHidden())
+            continue;
+        const int w = button->sizeHint().width();
+        if (x > 0 && x + w > width) {
+            x = 0;
+            y += m_buttonHeight;
+        }
+        button->setGeometry(x, y, w, m_buttonHeight);
+        x += w;
     }
+    m_rows = y / std::max(1, m_buttonHeight) + 1;
+    setFixedHeight(m_rows * m_buttonHeight);
+    m_wrapping = false;
+}
+
+bool TvexMenuBar::event(QEvent *event)
+{
+    // A button's caption or font changed its size.
+    if (event->type() == QEvent::LayoutRequest)
+        wrapButtons();
+    return QToolBar::event(event);
+}
+
+void TvexMenuBar::resizeEvent(QResizeEvent *event)
+{
+    QToolBar::resizeEvent(event);
+    wrapButtons();
 }
 
 void TvexMenuBar::paintEvent(QPaintEvent *)
@@ -404,10 +427,15 @@ void TvexMenuBar::dropDownClosed(TvexMenuBarButton *button, QMenu *menu)
 {
     if (menu)
         menu->removeEventFilter(this);
-    if (button)
-        button->update();
     m_openMenu = nullptr;
     m_open = nullptr;
+    // The drop-down held the mouse while it was open, so no button heard
+    // the cursor leave: take the hover look from where the cursor is now.
+    const QPoint cursor = QCursor::pos();
+    for (TvexMenuBarButton *each : Buttons())
+        each->setHot(each->isVisible() && each->isEnabled() && each->rect().contains(each->mapFromGlobal(cursor)));
+    if (button)
+        button->update();
 }
 
 void TvexMenuBar::switchTo(TvexMenuBarButton *button)
@@ -506,17 +534,12 @@ void TvexMenuBarButton::RefreshFromItem()
 {
     if (!m_item)
         return;
-    if (text() != m_item->text()) {
-        setText(m_item->text());
-        updateGeometry();
-    }
+    const bool resized = text() != m_item->text() || isHidden() == m_item->isVisible();
+    setText(m_item->text());
     setEnabled(m_item->isEnabled());
-    if (m_bar) {
-        for (QAction *action : m_bar->actions()) {
-            if (m_bar->widgetForAction(action) == this)
-                action->setVisible(m_item->isVisible());
-        }
-    }
+    setHidden(!m_item->isVisible());
+    if (resized && m_bar)
+        m_bar->wrapButtons();
     update();
 }
 
@@ -568,6 +591,14 @@ void TvexMenuBarButton::dropDown(QMenu *sub, const std::function<void()> &show)
         bar->dropDownClosed(self, open);
 }
 
+void TvexMenuBarButton::setHot(bool hot)
+{
+    if (m_hot == hot)
+        return;
+    m_hot = hot;
+    update();
+}
+
 bool TvexMenuBarButton::event(QEvent *event)
 {
     switch (event->type()) {
@@ -597,7 +628,7 @@ QSize TvexMenuBarButton::sizeHint() const
 {
     const TvexForm *frame = m_bar ? m_bar->Frame() : nullptr;
     const QFont captionFont = frame ? frame->MenuBarButtonFont(font()) : font();
-    const int width = QFontMetrics(captionFont).horizontalAdvance(withoutAccessMarks(text())) + 2 * CaptionPadding;
+    const int width = QFontMetrics(captionFont).horizontalAdvance(WithoutAccessMarks(text())) + 2 * CaptionPadding;
     return QSize(width, m_bar ? m_bar->ButtonHeight() : height());
 }
 

@@ -9,6 +9,10 @@
 // down under it, or runs the item when it has no sub-items. While one
 // drop-down is open, moving the mouse onto another button, or Left and
 // Right, opens that button's drop-down instead.
+//
+// The bar wraps: buttons that do not fit beside the others start a new row
+// under them, and the bar grows by one button height per row, so every
+// item stays within reach in a narrow window.
 
 #include "platform/gui/Colors.h"
 
@@ -51,12 +55,16 @@ public:
 
     // The buttons in order, left to right.
     QList<TvexMenuBarButton *> Buttons() const;
+    // The number of rows the visible buttons take at the bar's width.
+    int RowCount() const { return m_rows; }
     // Appends a button tied to item.
     TvexMenuBarButton *AddButton(QAction *item);
     void ClearButtons();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -70,11 +78,17 @@ private:
     void switchTo(TvexMenuBarButton *button);
     TvexMenuBarButton *neighbour(TvexMenuBarButton *button, int step) const;
     TvexMenuBarButton *buttonAt(const QPoint &global) const;
+    // Places the visible buttons in rows at the bar's width and makes the
+    // bar as high as the rows.
+    void wrapButtons();
 
     QPointer<TvexForm> m_frame;
     platform::TColor m_color = platform::clBtnFace;
     int m_buttonHeight = 22;
     std::unique_ptr<QStyle> m_layoutStyle;
+    QList<QPointer<TvexMenuBarButton>> m_buttons;
+    int m_rows = 1;
+    bool m_wrapping = false;
     QPointer<TvexMenuBarButton> m_open;
     QPointer<QMenu> m_openMenu;
 };
@@ -110,6 +124,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    friend class TvexMenuBar;
+    void setHot(bool hot);
     // Gives the button the item's current sub-menu to drop down.
     QMenu *syncDropDown();
     // Tells the bar that sub drops down from this button, runs show (which

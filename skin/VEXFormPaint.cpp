@@ -82,6 +82,45 @@ QRegion roundedBox(const QRect &box, int e, int w, int h)
     return region;
 }
 
+// The border's arcs over the top corners of a window w wide, with corner
+// radius r: bounding boxes with exclusive far edges, counter-clockwise.
+void drawTopArcs(QPainter &canvas, int w, int r)
+{
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawArc(QRect(w - 2 * r + 1, -1, 2 * r - 1, 2 * r - 1), 0, 90 * 16);
+    canvas.drawArc(QRect(-1, -1, 2 * r - 1, 2 * r - 1), 90 * 16, 90 * 16);
+}
+
+// What of a window w wide lies outside the arcs over its top corners, row
+// by row, as the arcs are drawn: the region leaves it out, so that no title
+// colour shows beyond the arcs.
+QRegion outsideTopArcs(int w, int r)
+{
+    QImage arcs(w, r + 1, QImage::Format_RGB32);
+    arcs.fill(Qt::white);
+    {
+        QPainter p(&arcs);
+        p.setPen(Qt::black);
+        drawTopArcs(p, w, r);
+    }
+    QRegion outside;
+    const int reach = std::min(w, r + 1);
+    for (int y = 0; y <= r; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(arcs.constScanLine(y));
+        int left = 0;
+        while (left < reach && line[left] != qRgb(0, 0, 0))
+            ++left;
+        if (left < reach)
+            outside += QRect(0, y, left, 1);
+        int right = w - 1;
+        while (right >= w - reach && line[right] != qRgb(0, 0, 0))
+            --right;
+        if (right >= w - reach)
+            outside += QRect(right + 1, y, w - right, 1); // to the region's far edge, w + 1
+    }
+    return outside;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -211,13 +250,9 @@ void TvexForm::paintStandardBand(QPainter &canvas, int w, int h) const
             p.end();
             canvas.drawImage(2, 0, band);
         }
-        const int r = RoundCorner();
-        if (bw == 1 && r == 11) {
+        if (DrawsTopArcs()) {
             canvas.setPen(border);
-            canvas.setBrush(Qt::NoBrush);
-            // Bounding boxes with exclusive far edges, counter-clockwise.
-            canvas.drawArc(QRect(w - 2 * r + 1, -1, 2 * r - 1, 2 * r - 1), 0, 90 * 16);
-            canvas.drawArc(QRect(-1, -1, 2 * r - 1, 2 * r - 1), 90 * 16, 90 * 16);
+            drawTopArcs(canvas, w, RoundCorner());
         }
     } else if (!titleShown) {
         fill(canvas, 0, 0, w, 1, border);
@@ -315,12 +350,23 @@ QRegion TvexForm::FrameRegion() const
     QRegion top = roundedBox(QRect(0, 0, w + 1, half + 1), r, w, h);
     top += QRegion(0, half - 2 * r, 2 * r, 2 * r);
     top += QRegion(w - 2 * r, half - 2 * r, 2 * r, 2 * r);
+    if (DrawsTopArcs())
+        top -= outsideTopArcs(w, r);
 
     QRegion bottom = roundedBox(QRect(0, half, w + 1, h + 1 - half), rb, w, h);
     bottom += QRegion(0, half, 2 * rb, 2 * rb);
     bottom += QRegion(w - 2 * rb, half, 2 * rb, 2 * rb);
 
     return top + bottom;
+}
+
+bool TvexForm::DrawsTopArcs() const
+{
+    if (!m_host || !m_sideBorder.isNull() || m_borderWidth != 1 || RoundCorner() != 11 || !TitleBarVisible()
+        || !m_titleBar || !m_titleBar->HasAllSections())
+        return false;
+    return !m_titleBar->LeftSectionPicture().isNull() && !m_titleBar->RightSectionPicture().isNull()
+           && !m_titleBar->ClientSectionPicture().isNull();
 }
 
 void TvexForm::UpdateRegion()

@@ -314,6 +314,36 @@ QPixmap TvexMenuLook::checkMark() const
     return m_checkMark.isNull() ? SharedCheckMark() : m_checkMark;
 }
 
+QColor TvexMenuLook::markBackground(bool highlighted) const
+{
+    if (m_uiStyle == TvexUIStyle::MacOS) {
+        // The middle row of the picture stretched behind the item.
+        const QImage picture = LoadSkinBitmap(QLatin1String(highlighted ? "MACOS_MENU_SELECT" : "MACOS_MENU_BAR"));
+        return picture.isNull() ? QColor(Qt::white) : QColor(picture.pixel(0, std::min(10, picture.height() - 1)));
+    }
+    if (highlighted)
+        return platform::toQColor(m_selectedColor);
+    // The mark spans columns 4 to 20 of the item: on the strip when it is
+    // that wide.
+    return platform::toQColor(m_barWidth >= 20 ? m_barColor : m_color);
+}
+
+QPixmap TvexMenuLook::checkMarkOn(const QColor &background) const
+{
+    // The mark is drawn dark, or light where light stands out more from
+    // what lies behind it (a dark strip, a deep highlight).
+    const QPixmap mark = checkMark();
+    if (mark.isNull() || ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background))
+        return mark;
+    QPixmap light(mark.size());
+    light.fill(Qt::transparent);
+    QPainter painter(&light);
+    painter.drawPixmap(0, 0, mark);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(light.rect(), Qt::white);
+    return light;
+}
+
 QFont TvexMenuLook::itemFont() const
 {
     if (m_useSystemFont)
@@ -409,7 +439,7 @@ void TvexMenuLook::DrawMenuItem(const TvexMenuItem &item, QPainter &canvas, cons
             frameEdges(canvas, x - 2, t + 1, x + 17, t + 20, platform::clBlack);
             fillEdges(canvas, x - 1, t + 2, x + 16, t + 19, m_selectedColor);
         } else {
-            const QPixmap mark = checkMark();
+            const QPixmap mark = checkMarkOn(markBackground(highlighted && item.enabled));
             canvas.drawPixmap(x, y, item.enabled ? mark : GreyedImage(mark));
         }
     }

@@ -129,6 +129,11 @@ public:
     // The check mark of checked items without an image: the shared list's
     // unless a menu sets its own (a null pixmap goes back to the shared one).
     QPixmap checkMark() const;
+    // The check mark as drawn on background: dark, or light where that
+    // stands out more.
+    QPixmap checkMarkOn(const QColor &background) const;
+    // What lies behind an item's check mark.
+    QColor markBackground(bool highlighted) const;
     void setCheckMark(const QPixmap &mark) { m_checkMark = mark; }
 
     // The font items are drawn in: the system's menu font, or FontName at

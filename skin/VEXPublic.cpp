@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vex {
 
@@ -353,6 +354,71 @@ QRect GetWorkArea()
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
+}
+
+namespace {
+
+double relativeLuminance(const QColor &color)
+{
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.red()) + 0.7152 * linear(color.green()) + 0.0722 * linear(color.blue());
+}
+
+bool isEastAsian(char32_t c)
+{
+    switch (QChar::script(c)) {
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+    case QChar::Script_Hangul:
+    case QChar::Script_Bopomofo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isLatinOrDigit(char32_t c)
+{
+    return QChar::script(c) == QChar::Script_Latin || (c >= '0' && c <= '9');
+}
+
+} // namespace
+
+QString SpacedBetweenScripts(const QString &text)
+{
+    const QList<uint> chars = text.toUcs4();
+    QList<uint> spaced;
+    spaced.reserve(chars.size());
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        if (i > 0) {
+            const char32_t before = chars[i - 1], after = chars[i];
+            if ((isEastAsian(before) && isLatinOrDigit(after)) || (isLatinOrDigit(before) && isEastAsian(after)))
+                spaced.append(0x2009);
+        }
+        spaced.append(chars[i]);
+    }
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(spaced.constData()), spaced.size());
+}
+
+double ContrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QString WithoutAccessMarks(const QString &caption)
+{
+    QString plain;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == QLatin1Char('&') && ++i >= caption.size())
+            break;
+        plain += caption.at(i);
+    }
+    return plain;
 }
 
 void SetControlRect(QWidget *control, const QRect &rect)

@@ -167,6 +167,18 @@ QRect GetWorkArea();
 // Sets the control's left, top, width and height, one after another.
 void SetControlRect(QWidget *control, const QRect &rect);
 
+// A caption as it shows: "&" marks the next character, "&&" is one "&".
+QString WithoutAccessMarks(const QString &caption);
+
+// text with a thin space wherever a Latin letter or digit meets a Han,
+// kana or hangul character: at small bold sizes the two scripts' glyphs
+// would otherwise touch.
+QString SpacedBetweenScripts(const QString &text);
+
+// The contrast ratio of two colours as readability guidelines define it,
+// from 1 (the same luminance) to 21 (black and white).
+double ContrastRatio(const QColor &a, const QColor &b);
+
 } // namespace vex
 
 Q_DECLARE_INTERFACE(vex::TvexSkinnedFrame, "tabulon.skin.SkinnedFrame/1")

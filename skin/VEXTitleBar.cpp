@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleHints>
 #include <QWindow>
 
@@ -21,6 +22,28 @@ namespace vex {
 using platform::TColor;
 
 namespace {
+
+QRect workAreaOf(const QWidget *host)
+{
+    const QScreen *screen = host->screen() ? host->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, ThemeSizeLimit, ThemeSizeLimit);
+}
+
+// Gives the host a theme's minimum width, at most as wide as the work area
+// of its screen, and moves a window that this widened back into the work
+// area: a window wider than the screen, or hanging off its edge, would put
+// its title-bar buttons out of reach.
+void setBoundedMinimumWidth(QWidget *host, int minimumWidth)
+{
+    const QRect work = workAreaOf(host);
+    const int before = host->width();
+    host->setMinimumWidth(std::clamp(minimumWidth, 0, std::max(0, work.width())));
+    if (!host->isWindow() || host->width() == before)
+        return;
+    const QRect frame = host->frameGeometry();
+    if (frame.right() > work.right())
+        host->move(std::max(work.left(), work.right() + 1 - frame.width()) + (host->x() - frame.x()), host->y());
+}
 
 // Draws a button picture, leaving out the colour of its bottom-left pixel
 // when transparent so that the title pieces show through.
@@ -153,7 +176,7 @@ void TvexTitleBar::loadLook(bool themeMode)
     m_captionBand = ThemeImage(theme, m_uiStyle, TitleBarButtonImage).height();
     m_buttonTop = ThemeInt(theme, m_uiStyle, TitleBarButtonTopInt) - (OnSkinnedFrame() ? 3 : 0);
     if (QWidget *host = HostForm())
-        host->setMinimumWidth(std::max(0, ThemeInt(theme, m_uiStyle, FormMinWidthInt)));
+        setBoundedMinimumWidth(host, ThemeInt(theme, m_uiStyle, FormMinWidthInt));
     m_roundCorner = ThemeInt(theme, m_uiStyle, FormRoundCornerInt);
     m_roundCornerBottom = themeMode ? m_fileTheme->GetInt(FormBottomRoundCornerInt) : 0;
 }
@@ -345,8 +368,10 @@ void TvexTitleBar::DrawButtonsAndCaption(QImage &bitmap)
 {
     QPainter canvas(&bitmap);
     const Layout layout = ComputeLayout(cursorInBar());
+    // While a press that began on a button lasts, only that button reacts
+    // to the cursor; the others keep their normal look.
     auto pictureOf = [this, hot = layout.hot](const TvexTitleBarButton *button, int index) {
-        if (index != hot)
+        if (index != hot || (m_pressed && m_pressedButton != -1 && index != m_pressedButton))
             return button->PicNormal();
         return m_pressed ? button->PicMouseDown() : button->PicMouseOn();
     };
@@ -376,7 +401,7 @@ QString TvexTitleBar::shortenedCaption(const Layout &layout) const
 {
     const QFontMetrics metrics(font());
     const int available = layout.buttonsLeft - layout.captionLeft;
-    QString text = m_caption;
+    QString text = SpacedBetweenScripts(m_caption);
     if (metrics.horizontalAdvance(text) > available) {
         const QString ellipsis = QStringLiteral("...");
         while (!text.isEmpty() && metrics.horizontalAdvance(text + ellipsis) > available)
@@ -464,6 +489,7 @@ void TvexTitleBar::mousePressEvent(QMouseEvent *event)
     m_pressTime = event->timestamp();
     m_pressed = true;
     m_hot = ComputeLayout(cursorInBar()).hot;
+    m_pressedButton = m_hot;
     update();
     QWidget *host = HostForm();
     if (host && m_hot == -1 && !host->isMaximized())
@@ -495,9 +521,10 @@ void TvexTitleBar::mouseReleaseEvent(QMouseEvent *event)
     const bool act = !m_dragger.end() && !m_ignoreRelease;
     m_ignoreRelease = false;
     const QPointer<TvexTitleBar> self(this);
+    const int pressedButton = std::exchange(m_pressedButton, -1);
     if (act) {
         m_hot = ComputeLayout(cursorInBar()).hot;
-        if (m_hot != -1)
+        if (m_hot != -1 && m_hot == pressedButton)
             buttonReleased(m_hot);
     }
     if (!self)
@@ -597,6 +624,7 @@ void TvexTitleBar::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     // The second press of a double click starts no window drag.
     m_pressed = true;
+    m_pressedButton = m_hot;
     update();
 }
 

@@ -497,6 +497,9 @@ private:
 
     bool m_pressed = false;
     int m_hot = -1;
+    // The button the left press went down on, -1 for none: only a release
+    // over that same button clicks, as with any other push button.
+    int m_pressedButton = -1;
     int m_captionBand = 0;
     int m_buttonTop = 0;
     bool m_keepFontColor = false;

@@ -211,19 +211,19 @@ void TFGallery::AboutClick(QObject *)
 void TFGallery::ItemClick(QObject *Sender)
 {
     if (auto *item = qobject_cast<QAction *>(Sender))
-        showStatus(QStringLiteral("Menu item \"%1\"").arg(item->text().remove(QLatin1Char('&'))));
+        showStatus(QStringLiteral("Menu item \"%1\"").arg(vex::WithoutAccessMarks(item->text())));
 }
 
 void TFGallery::ButtonClick(QObject *Sender)
 {
     if (auto *button = qobject_cast<vex::TvexButton *>(Sender))
-        showStatus(QStringLiteral("Button \"%1\"").arg(button->Caption()));
+        showStatus(QStringLiteral("Button \"%1\"").arg(vex::WithoutAccessMarks(button->Caption())));
 }
 
 void TFGallery::PushExecute(QObject *Sender)
 {
     if (auto *action = qobject_cast<QAction *>(Sender))
-        showStatus(QStringLiteral("Action \"%1\"").arg(action->text().remove(QLatin1Char('&'))));
+        showStatus(QStringLiteral("Action \"%1\"").arg(vex::WithoutAccessMarks(action->text())));
 }
 
 void TFGallery::PushEnabledClick(QObject *Sender)
@@ -243,7 +243,7 @@ void TFGallery::PictureStyleClick(QObject *Sender)
                                                           : vex::TvexCustomPanel::vexNormal;
     panel->setDrawStyle(style);
     showStatus(QStringLiteral("Picture panel \"%1\": %2")
-                   .arg(panel->objectName(), Sender->property("Caption").toString().remove(QLatin1Char('&'))));
+                   .arg(panel->objectName(), vex::WithoutAccessMarks(Sender->property("Caption").toString())));
 }
 
 void TFGallery::showPictureStyle()

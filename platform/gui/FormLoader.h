@@ -47,7 +47,7 @@ public:
 //
 // Widgets get a few framework properties even when their class publishes no
 // property of that name: Left, Top, Width, Height, ClientWidth, ClientHeight,
-// MinWidth, MinHeight, Caption, Text, Font, Align (platform/Align.h), TabOrder,
+// MinWidth, MinHeight, Caption, Text, Font, Align (platform/gui/Align.h), TabOrder,
 // Visible, Enabled, Hint, ShowHint (kept as a dynamic property that the
 // skinned controls below read while their ParentShowHint is on).
 // A class that publishes a property of one of these names handles it itself.

@@ -387,15 +387,15 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
     const char *filter = nullptr;
     const char *options = "";
     switch (code) {
-    case 44:
+    case spreadsheet::xlHtml:
         filter = "HTML (StarCalc)";
         break;
-    case 6:
+    case spreadsheet::xlCSV:
         // Comma, double quote, UTF-8, from line 1.
         filter = "Text - txt - csv (StarCalc)";
         options = "44,34,76,1";
         break;
-    case 46:
+    case spreadsheet::xlXMLSpreadsheet:
         break;
     default:
         throw AutomationError(QStringLiteral("unsupported file format code %1").arg(code));
@@ -406,7 +406,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
     UnoOffice *uno = m_uno.get();
     const Document document = workbook.document;
-    if (sheet > 0 && code != 6)
+    if (sheet > 0 && code != spreadsheet::xlCSV)
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));

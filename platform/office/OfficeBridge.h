@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SpreadsheetAutomation.h"
+
 #include <QString>
 
 // The spreadsheet application on Linux: a headless LibreOffice Calc that the
@@ -63,7 +65,7 @@ struct OfficeOptions
 };
 
 // The program identifier the bridge registers.
-inline const char *const kProgId = "excel.application";
+using spreadsheet::kProgId;
 
 // Registers (or re-registers with new options) "excel.application".
 void registerExcelApplication(const OfficeOptions &options = {});

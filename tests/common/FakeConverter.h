@@ -67,7 +67,7 @@ class FakeWorkbook : public WorkbookConverter::Workbook
 {
 public:
     FakeWorkbook(FakeConverter &owner, QString path) : m_owner(owner), m_path(std::move(path)) {}
-    void saveAs(const QString &fileName, int code) override
+    void saveAs(const QString &fileName, FileFormat code) override
     {
         m_owner.saved << QStringLiteral("%1|%2").arg(fileName).arg(code);
         QFile out(fileName);
@@ -86,7 +86,7 @@ public:
             m_owner.onSaved();
     }
     // Saves like saveAs, with "#sheet" after the workbook's path in the file.
-    void saveSheetAs(const QString &fileName, int code, int sheet) override
+    void saveSheetAs(const QString &fileName, FileFormat code, int sheet) override
     {
         m_owner.saved << QStringLiteral("%1|%2|%3").arg(fileName).arg(code).arg(sheet);
         QFile out(fileName);

@@ -207,6 +207,17 @@ ChildTestRun runThisProgramOnXvfb(const QString &filter, const QProcessEnvironme
     return runChild(xvfb, server, filter, onX11, timeoutMs);
 }
 
+void expectSuitePassesOnXvfb(const char *suite, int timeoutMs)
+{
+    const ChildTestRun run = runThisProgramOnXvfb(QString::fromLatin1(suite) + QStringLiteral(".*"), {}, timeoutMs);
+    if (run.error == QLatin1String("xvfb-run is not installed"))
+        GTEST_SKIP() << run.error.toStdString();
+    EXPECT_TRUE(run.passed()) << run.error.toStdString() << "\n"
+                              << run.failures.join('\n').toStdString() << "\n"
+                              << run.output.toStdString();
+    EXPECT_EQ(run.tests, registeredCases(suite)) << "every case ran, none was skipped";
+}
+
 ScopedCurrentDirectory::ScopedCurrentDirectory(const QString &path) : m_old(QDir::currentPath())
 {
     QDir::setCurrent(path);

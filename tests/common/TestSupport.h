@@ -115,6 +115,11 @@ ChildTestRun runThisProgramOnXvfb(const QString &filter, const QProcessEnvironme
 // child run's count with.
 int registeredCases(const char *suite);
 
+// Runs this program's cases of suite on a fresh virtual X server and
+// reports them as the calling case: its failures, and a failure unless every
+// case of the suite ran. Skips the calling case when xvfb-run is missing.
+void expectSuitePassesOnXvfb(const char *suite, int timeoutMs);
+
 // Parses a GoogleTest XML report into run (tests, skipped, failures).
 bool readGoogleTestReport(const QString &path, ChildTestRun *run);
 

@@ -67,23 +67,23 @@ protected:
 TEST(SplitString, KeepsBlanksAndEmptyPieces)
 {
     using S = QStringList;
-    EXPECT_EQ(ConversionRun::SplitString("", ","), S());
-    EXPECT_EQ(ConversionRun::SplitString("*.xls", ","), S({"*.xls"}));
-    EXPECT_EQ(ConversionRun::SplitString("*.xls,*.xlsx", ","), S({"*.xls", "*.xlsx"}));
-    EXPECT_EQ(ConversionRun::SplitString("*.xls,", ","), S({"*.xls", ""}));
-    EXPECT_EQ(ConversionRun::SplitString("*.xls, *.ods", ","), S({"*.xls", " *.ods"}));
-    EXPECT_EQ(ConversionRun::SplitString(",,a", ","), S({"", "", "a"}));
+    EXPECT_EQ(DirectoryWalker::SplitString("", ","), S());
+    EXPECT_EQ(DirectoryWalker::SplitString("*.xls", ","), S({"*.xls"}));
+    EXPECT_EQ(DirectoryWalker::SplitString("*.xls,*.xlsx", ","), S({"*.xls", "*.xlsx"}));
+    EXPECT_EQ(DirectoryWalker::SplitString("*.xls,", ","), S({"*.xls", ""}));
+    EXPECT_EQ(DirectoryWalker::SplitString("*.xls, *.ods", ","), S({"*.xls", " *.ods"}));
+    EXPECT_EQ(DirectoryWalker::SplitString(",,a", ","), S({"", "", "a"}));
 }
 
 TEST(BaseName, EndsAtTheFirstDotAfterLeadingDots)
 {
-    EXPECT_EQ(ConversionRun::BaseName("/d/report.2004.xls"), "report");
-    EXPECT_EQ(ConversionRun::BaseName("/d/a.b.xls"), "a");
-    EXPECT_EQ(ConversionRun::BaseName("/d.x/README"), "README");
-    EXPECT_EQ(ConversionRun::BaseName("/d/.budget.xls"), ".budget");
-    EXPECT_EQ(ConversionRun::BaseName("/d/..x.y"), "..x");
-    EXPECT_EQ(ConversionRun::BaseName("plain.xls"), "plain");
-    EXPECT_EQ(ConversionRun::BaseName("/d/数据表.xls"), "数据表");
+    EXPECT_EQ(OutputPlan::baseName("/d/report.2004.xls"), "report");
+    EXPECT_EQ(OutputPlan::baseName("/d/a.b.xls"), "a");
+    EXPECT_EQ(OutputPlan::baseName("/d.x/README"), "README");
+    EXPECT_EQ(OutputPlan::baseName("/d/.budget.xls"), ".budget");
+    EXPECT_EQ(OutputPlan::baseName("/d/..x.y"), "..x");
+    EXPECT_EQ(OutputPlan::baseName("plain.xls"), "plain");
+    EXPECT_EQ(OutputPlan::baseName("/d/数据表.xls"), "数据表");
 }
 
 TEST(Masks, MatchLikeTheShellWithoutRegardToCase)

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
@@ -149,6 +150,8 @@ TEST(Gallery, AButtonFollowsItsAction)
     QSignalSpy runs(action, &QAction::triggered);
     button->Click();
     EXPECT_EQ(runs.count(), 1);
+    // The action's handler ran, and says so with the caption as it shows.
+    EXPECT_EQ(named<QLabel>(gallery, "lStatus")->text(), QStringLiteral("Action \"Push me\""));
 
     // The Menu menu's item switches the action, and with it the button.
     auto *item = named<vex::TvexMenuAction>(gallery, "miPushEnabled");
@@ -193,4 +196,19 @@ TEST(Gallery, PicturePanelsHaveAContextMenuAndControlsHints)
     QApplication::sendEvent(button, &help);
     EXPECT_TRUE(testsupport::waitFor([] { return QToolTip::text() == QStringLiteral("Runs the Push action"); }));
     QToolTip::hideText();
+}
+
+TEST(Gallery, EveryControlIsWhollyVisibleAtTheDefaultSize)
+{
+    TFGallery gallery;
+    gallery.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gallery));
+    auto *content = named<QWidget>(gallery, "pContent");
+    ASSERT_NE(content, nullptr);
+    const QRect status = named<QWidget>(gallery, "lStatus")->geometry();
+    for (QWidget *control : content->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QRect place(control->mapTo(gallery.frame(), QPoint(0, 0)), control->size());
+        EXPECT_TRUE(content->rect().contains(control->geometry())) << qPrintable(control->objectName());
+        EXPECT_FALSE(place.intersects(status)) << qPrintable(control->objectName()) << " under the status line";
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "common/ScratchMount.h"
 #include "common/TestSupport.h"
+#include "engine/AutomationWorkbookConverter.h"
 #include "engine/ConversionRun.h"
 #include "engine/WorkbookConverter.h"
 #include "platform/office/OfficeBridge.h"

@@ -5,6 +5,7 @@
 // caption) must reach 4.5 : 1.
 
 #include "ControlTestKit.h"
+#include "MenuLookTestSupport.h"
 
 #include "platform/gui/Colors.h"
 #include "skin/VEXButton.h"
@@ -256,6 +257,39 @@ TEST_P(ArtContrast, MenuCaptions)
         // with its own background in a built-in style.
         const QColor barColor = scene.themed() ? scene.color(MenuMenuBarColor) : scene.color(FormBackgroundColor);
         pairings.push_back({scene.name() + " menu bar", lightOnBar ? QColor(Qt::white) : font, barColor});
+    }
+    expectReadable(pairings);
+}
+
+// The check mark of a checked item without an image, on the strip and on
+// the highlight: its ink (the pixels the mark adds to the item drawn
+// unchecked) against the face there.
+TEST_P(ArtContrast, MenuCheckMarks)
+{
+    Scene scene(GetParam());
+    QWidget owner;
+    TvexMenuLook look(&owner);
+    if (scene.themed())
+        look.setFileTheme(scene.frame()->FileTheme());
+    look.ApplyStyle(GetParam());
+    const QSize size(160, look.MenuItemHeight());
+    TvexMenuItem item = menulooktest::menuItem(QStringLiteral("Checked"));
+    std::vector<Pairing> pairings;
+    for (bool highlighted : {false, true}) {
+        item.checked = false;
+        const QImage plain = menulooktest::drawItem(look, item, size, highlighted);
+        item.checked = true;
+        const QImage checked = menulooktest::drawItem(look, item, size, highlighted);
+        const QRect box = differingBox(plain, checked);
+        ASSERT_FALSE(box.isEmpty()) << "no mark drawn";
+        // The mark's own colour: the changed pixel farthest from the face.
+        const QColor face = medianColor(plain, box);
+        QColor ink = face;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (contrast(QColor(checked.pixel(x, y)), face) > contrast(ink, face))
+                    ink = QColor(checked.pixel(x, y));
+        pairings.push_back({scene.name() + (highlighted ? " check mark, highlighted" : " check mark"), ink, face});
     }
     expectReadable(pairings);
 }

@@ -399,3 +399,23 @@ TEST(DrawParentBackground, PaintsWhatTheParentShowsUnderTheControl)
     q.end();
     EXPECT_EQ(untouched.pixel(0, 0), Back);
 }
+
+TEST(SpacedBetweenScripts, ThinSpaceOnlyWhereLatinMeetsEastAsianText)
+{
+    const QString thin(QChar(0x2009));
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("大批量Excel转html"), "大批量" + thin + "Excel" + thin + "转" + thin + "html"},
+        {QStringLiteral("大口Excelはhtmlを回転します"),
+         "大口" + thin + "Excel" + thin + "は" + thin + "html" + thin + "を回転します"},
+        {QStringLiteral("保存目录:"), QStringLiteral("保存目录:")},
+        {QStringLiteral("Bulk Excel to HTML"), QStringLiteral("Bulk Excel to HTML")},
+        {QStringLiteral("第2页"), "第" + thin + "2" + thin + "页"},
+        {QStringLiteral("Excel 转"), QStringLiteral("Excel 转")}, // a space is there already
+        {QString::fromUtf8("\xF0\xA0\x80\x80"
+                           "a"),
+         QString::fromUtf8("\xF0\xA0\x80\x80") + thin + "a"},
+        {QString(), QString()},
+    };
+    for (const auto &[text, spaced] : cases)
+        EXPECT_EQ(SpacedBetweenScripts(text), spaced) << qPrintable(text);
+}

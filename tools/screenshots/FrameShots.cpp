@@ -1,6 +1,7 @@
 // Shows the main window and a small skinned window in every style on the X
 // server it runs on and saves what the screen shows, window region included:
-//   main.png, main-maximized.png, frame-<Style>.png, frame-Graphite.png,
+//   main.png, main-maximized.png, main-<language>.png (zh_CN, zh_TW, ja_JP),
+//   frame-<Style>.png, frame-Graphite.png,
 //   frame-<Style>-untitled.png (title bar hidden)
 // Run it through frame-shots.sh, which starts a virtual X server.
 
@@ -127,6 +128,15 @@ int main(int argc, char **argv)
         }
         platform::setMainForm(nullptr);
     }
+
+    // The main window in its other languages: captions that must fit.
+    const QByteArray language = qgetenv("LC_ALL");
+    for (const char *locale : {"zh_CN", "zh_TW", "ja_JP"}) {
+        qputenv("LC_ALL", QByteArray(locale) + ".UTF-8");
+        TFMain main;
+        ok &= showAndShoot(&main, out + QStringLiteral("/main-%1.png").arg(QLatin1String(locale)));
+    }
+    qputenv("LC_ALL", language);
 
     for (TvexUIStyle style : {TvexUIStyle::MacOS, TvexUIStyle::WinXP, TvexUIStyle::DeepBlue, TvexUIStyle::Protein,
                               TvexUIStyle::BlueGlass}) {

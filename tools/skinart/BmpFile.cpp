@@ -195,10 +195,13 @@ QByteArray encodeBmp(const QImage &source, int bitsPerPixel, const QList<QRgb> &
         QByteArray row(rowBytes, '\0');
         for (int x = 0; x < w; ++x) {
             const QRgb c = image.pixel(x, y) | 0xFF000000u;
-            if (bitsPerPixel == 24) {
-                row[x * 3] = char(qBlue(c));
-                row[x * 3 + 1] = char(qGreen(c));
-                row[x * 3 + 2] = char(qRed(c));
+            if (bitsPerPixel == 24 || bitsPerPixel == 32) {
+                // 32 bits: blue, green, red and an unused byte, as the
+                // pictures a form description stores.
+                const int at = x * bitsPerPixel / 8;
+                row[at] = char(qBlue(c));
+                row[at + 1] = char(qGreen(c));
+                row[at + 2] = char(qRed(c));
                 continue;
             }
             auto it = index.find(c);

@@ -1,6 +1,6 @@
 #pragma once
 
-// Writing Windows bitmap files at a chosen depth (4, 8 or 24 bits per pixel),
+// Writing Windows bitmap files at a chosen depth (4, 8, 24 or 32 bits per pixel),
 // which QImageWriter cannot do for 4 bits, and reducing an image to a palette.
 
 #include <QByteArray>
@@ -19,8 +19,8 @@ QList<QRgb> distinctColors(const QImage &image);
 // key colour) exactly.
 QList<QRgb> makePalette(const QImage &image, int maxColors, const QList<QRgb> &keep);
 
-// The bytes of a BMP file of the image (RGB32 expected) at bitsPerPixel 4, 8
-// or 24. Pixels are mapped to the nearest palette colour for 4 and 8 bits.
+// The bytes of a BMP file of the image (RGB32 expected) at bitsPerPixel 4, 8,
+// 24 or 32. Pixels are mapped to the nearest palette colour for 4 and 8 bits.
 QByteArray encodeBmp(const QImage &image, int bitsPerPixel, const QList<QRgb> &palette = {});
 
 // The depth stored in a BMP file's header, 0 when it is not one.

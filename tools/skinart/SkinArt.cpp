@@ -1110,6 +1110,53 @@ QImage contactSheet()
 
 } // namespace
 
+// ---- the main window's stored title-bar pictures --------------------------------------
+
+const Art *findArt(const QString &name)
+{
+    const auto found = std::find_if(arts.begin(), arts.end(), [&](const Art &art) { return art.name == name; });
+    return found == arts.end() ? nullptr : &*found;
+}
+
+bool writeBmp(const QString &path, const QImage &image, int bits, const QList<QRgb> &keep)
+{
+    const QList<QRgb> palette = bits <= 8 ? skinart::makePalette(image, 1 << bits, keep) : QList<QRgb>();
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(skinart::encodeBmp(image, bits, palette)) >= 0;
+}
+
+// The pictures the main window's form description stores with its title bar:
+// the MacOS pieces as they are, and the three state frames of each of its
+// buttons (17 x 17, 32 bits per pixel), cut from the same strip as the
+// built-in art, so that the window every user sees first has the same
+// seamless bar.
+int writeFormPictures(const QDir &out)
+{
+    const Art *strip = findArt("MACOS_TITLEBTN");
+    if (!strip)
+        return 1;
+    int failures = 0;
+    const int frame = strip->image.width() / 18;
+    const std::pair<const char *, int> kinds[] = {{"controlbox", 1}, {"close", 16}, {"max", 7}, {"min", 13}};
+    const char *states[] = {"normal", "mouseon", "mousedown"};
+    for (const auto &[kind, first] : kinds)
+        for (int state = 0; state < 3; ++state) {
+            const QImage picture = strip->image.copy((first - 1 + state) * frame, 0, frame, strip->image.height());
+            const QString name = QString("titlebtn_%1_%2.bmp").arg(kind, states[state]);
+            failures += writeBmp(out.filePath(name), picture, 32, {}) ? 0 : 1;
+        }
+    const std::pair<const char *, const char *> sections[] = {
+        {"left", "MACOS_TITLE_LEFT"}, {"right", "MACOS_TITLE_RIGHT"}, {"client", "MACOS_TITLE_CLIENT"}};
+    for (const auto &[name, source] : sections) {
+        const Art *piece = findArt(source);
+        if (!piece
+            || !writeBmp(out.filePath(QString("section_%1.bmp").arg(name)), piece->image, piece->bits, piece->keep))
+            ++failures;
+    }
+    std::printf("the main window's title-bar pictures written to %s\n", qPrintable(out.path()));
+    return failures;
+}
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -1117,7 +1164,8 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: tabulon-skinart <output dir> [--sheet <file.png>] [--theme <sample theme dir>]\n");
+        std::fprintf(stderr, "usage: tabulon-skinart <output dir> [--sheet <file.png>] [--theme <sample theme dir>]"
+                             " [--form-pictures <dir>]\n");
         return 2;
     }
     const QDir out(args[1]);
@@ -1164,6 +1212,13 @@ int main(int argc, char **argv)
             art.name.prepend("Graphite/");
             arts.push_back(art); // shown on the contact sheet too
         }
+    }
+
+    const int formAt = int(args.indexOf("--form-pictures"));
+    if (formAt > 0 && formAt + 1 < args.size()) {
+        const QDir formDir(args[formAt + 1]);
+        QDir().mkpath(formDir.path());
+        failures += writeFormPictures(formDir);
     }
 
     const int sheetAt = int(args.indexOf("--sheet"));

@@ -4,7 +4,7 @@
 // title bar, then its menu bar, at their own heights.
 //
 // The band is the frame's layout. It keeps the frame's top contents margin
-// at the band's height, so the frame's edge-aligned children (platform/
+// at the band's height, so the frame's edge-aligned children (platform/gui/
 // Align.h) stack under the band whatever their order, their stored positions
 // or the order in which they and the band's rows were made. A hidden row
 // takes no room.

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/FileResult.h"
+#include "engine/OutputPlan.h"
+#include "engine/RunView.h"
+#include "engine/WorkbookConverter.h"
+#include "platform/FileSystem.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+// Writing a run's files and telling about them, in walk order: outputs are
+// saved into staging folders beside their targets while a workbook is open,
+// moved into place when its turn comes, and every entry is counted and
+// handed to the view. It remembers which workbook wrote each output, so a
+// later one says whose output it replaced and no output of the run is ever
+// taken for an input.
+class OutputDelivery
+{
+public:
+    explicit OutputDelivery(RunView &view) : m_view(view) {}
+
+    // Forgets everything of an earlier run.
+    void reset();
+
+    // Saves one output of an opened workbook into a staging folder of its
+    // own beside the target. Touches nothing shared: any thread may call it.
+    // Throws AutomationError.
+    static StagedOutput stage(WorkbookConverter::Workbook &workbook, const PlannedOutput &output);
+    // Makes the directories of `outputs` that are not the output directory
+    // itself, once per run, clearing them of stale staging. Throws
+    // AutomationError.
+    void prepareDirectories(const OutputList &outputs);
+
+    // Moves the staged outputs of `result` into place (or drops them when it
+    // failed) and reports it.
+    void deliver(FileResult &result);
+    // Counts the entry and shows its line.
+    void report(const FileResult &result);
+
+    // What this run wrote is output, not input, wherever it lies.
+    bool isOwnOutput(const QString &path) const;
+    RunCounts counts() const { return m_counts; }
+
+private:
+    // Moves a staged output into place, adding the paths placed (a page's
+    // pictures too) to `placed`; returns the workbook whose output it
+    // replaced, if any. Throws AutomationError.
+    QString place(StagedOutput &output, const QString &path, QStringList &placed);
+
+    RunView &m_view;
+    QSet<QString> m_preparedDirectories;   // made and cleaned of stale staging
+    QHash<QString, QString> m_written;     // output path -> the workbook it was written for
+    QSet<platform::FileId> m_writtenFiles; // outputs on disk, never taken as inputs
+    RunCounts m_counts;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/SpreadsheetAutomation.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The output kinds, tried in this order for every file.
+enum class OutputKind { Html, Csv, Xml };
+
+struct OutputFormat
+{
+    OutputKind kind;
+    const char *extension;
+    platform::spreadsheet::FileFormat fileFormat; // what the spreadsheet application saves with
+};
+
+extern const OutputFormat outputFormats[3];
+
+// An output a workbook is to get.
+struct PlannedOutput
+{
+    const OutputFormat *format;
+    QString path;
+    int sheet = 0; // the one sheet it holds (1-based); 0: the application's choice
+};
+
+using OutputList = QList<PlannedOutput>;
+
+// Naming the outputs of a workbook and refusing the ones that must not be
+// written: functions of their arguments (and, for refusals, of the files
+// the paths name), shared by every office of a run.
+namespace OutputPlan {
+
+// The file-name part of `path` up to its first "." after any leading dots;
+// a name without such a "." is its own base name.
+QString baseName(const QString &path);
+
+// Where the outputs of a workbook in `relativeDirectory` (below the walked
+// root, '/'-separated) go: the output directory, or with keepTree its mirror
+// of that directory.
+QString outputDirectory(const QString &outputDirectory, const QString &relativeDirectory, bool keepTree);
+
+// One output for each of `kinds` (checked ones, in the kinds' order), named
+// after the workbook, in `directory`.
+OutputList outputsFor(const QString &path, const QString &directory, const QList<OutputKind> &kinds);
+
+// `planned` for a workbook with these sheets: its CSV holds the first
+// sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv").
+// Without sheet names the application picks what the CSV holds.
+OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, bool everySheet);
+
+// Why the workbook must not be opened at all, or not written to these
+// outputs; empty when it may.
+QString refusalFor(const QString &path, const OutputList &outputs);
+
+} // namespace OutputPlan

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/FileResult.h"
+#include "engine/OutputPlan.h"
+
+#include <QString>
+
+// What the run reads while it goes on. The window answers from its controls,
+// live: the masks are read afresh for each directory, the output directory and
+// the checked kinds for each file.
+class RunSettings
+{
+public:
+    virtual ~RunSettings() = default;
+    virtual QString masks() const = 0;
+    virtual QString outputDirectory() const = 0;
+    virtual bool isChecked(OutputKind kind) const = 0;
+    // Outputs in the output directory's subdirectory that mirrors the
+    // workbook's directory below the walked root, instead of flat.
+    virtual bool keepsTree() const { return false; }
+    // CSV: one file per sheet ("base.Sheet.csv") instead of the first sheet.
+    virtual bool savesEverySheet() const { return false; }
+};
+
+// What the run has logged so far: every line is one converted or one
+// failed entry; replaced counts, over the converted entries, the workbooks
+// whose outputs written earlier in the same run an entry's outputs replaced.
+struct RunCounts
+{
+    int converted = 0;
+    int failed = 0;
+    int replaced = 0;
+    bool operator==(const RunCounts &o) const
+    {
+        return converted == o.converted && failed == o.failed && replaced == o.replaced;
+    }
+};
+
+// What the run shows, and the texts it shows in the user's language.
+class RunView
+{
+public:
+    virtual ~RunView() = default;
+    virtual void setStatusText(const QString &text) = 0;
+    virtual void appendLog(const QString &line) = 0;
+    // One entry of the walk is done; by default its log line is appended.
+    virtual void showResult(const FileResult &result) { appendLog(result.logLine(successText())); }
+    virtual void clearLog() = 0;
+    virtual void setStartEnabled(bool enabled) = 0;
+    // Called after every log line.
+    virtual void showCounts(const RunCounts &counts) = 0;
+    virtual void showMessage(const QString &text) = 0;
+    // Lets the message loop process all pending messages.
+    virtual void processEvents() = 0;
+    virtual QString successText() const = 0;
+    virtual QString startFailureText() const = 0;
+};
