@@ -1,5 +1,7 @@
 #include "cli/BatchOptions.h"
 
+#include "platform/office/OfficeBridge.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 
@@ -92,9 +94,59 @@ QString applyLogFormat(const QString &value, Options &options)
 
 QString applyCsvSheets(const QString &value, Options &options)
 {
-    static const Choice<bool> which[] = {{"first", false}, {"all", true}};
-    return choose(value, which, options.csvAllSheets,
-                  QStringLiteral("unknown --csv-sheets value \"%1\" (first or all)"));
+    options.csvAllSheets = value == QLatin1String("all");
+    options.csvSheetPatterns.clear();
+    if (value == QLatin1String("first") || value == QLatin1String("all"))
+        return {};
+    const QStringList names = value.split(QLatin1Char(','));
+    if (names.contains(QString()))
+        return QStringLiteral("--csv-sheets needs first, all or sheet names (NAME[,NAME...]), not \"%1\"").arg(value);
+    options.csvSheetPatterns = names;
+    return {};
+}
+
+QString applyCsvSeparator(const QString &value, Options &options)
+{
+    static const Choice<char16_t> words[] = {{"tab", u'\t'}, {"semicolon", u';'}, {"comma", u','}};
+    if (value.size() == 1) {
+        const QChar c = value.at(0);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c.isSurrogate())
+            return QStringLiteral("--csv-separator cannot be %1")
+                .arg(c == QLatin1Char('"') ? QStringLiteral("the quote \"") : QStringLiteral("a line break"));
+        options.csv.separator = c.unicode();
+        return {};
+    }
+    return choose(value, words, options.csv.separator,
+                  QStringLiteral("--csv-separator needs one character, tab or semicolon, not \"%1\""));
+}
+
+QString applyCsvQuote(const QString &value, Options &options)
+{
+    static const Choice<platform::CsvFormat::Quoting> quoting[] = {{"needed", platform::CsvFormat::Quoting::Needed},
+                                                                   {"all", platform::CsvFormat::Quoting::AllText}};
+    return choose(value, quoting, options.csv.quoting,
+                  QStringLiteral("unknown --csv-quote value \"%1\" (needed or all)"));
+}
+
+QString applyCsvEncoding(const QString &value, Options &options)
+{
+    const bool marked = value.compare(QLatin1String("utf-8-bom"), Qt::CaseInsensitive) == 0;
+    const QString name = marked ? QStringLiteral("UTF-8") : value;
+    if (!platform::office::canWriteCsvEncoding(name))
+        return QStringLiteral("unknown --csv-encoding \"%1\" (a character set such as UTF-8, utf-8-bom, "
+                              "windows-1252 or UTF-16)")
+            .arg(value);
+    options.csv.encoding = name;
+    options.csv.byteOrderMark = marked;
+    return {};
+}
+
+QString applyCsvValues(const QString &value, Options &options)
+{
+    static const Choice<platform::CsvFormat::Values> values[] = {{"shown", platform::CsvFormat::Values::Shown},
+                                                                 {"raw", platform::CsvFormat::Values::Raw}};
+    return choose(value, values, options.csv.values,
+                  QStringLiteral("unknown --csv-values value \"%1\" (shown or raw)"));
 }
 
 const OptionEntry kOptions[] = {
@@ -112,7 +164,13 @@ const OptionEntry kOptions[] = {
          return QString();
      }},
     {"log-format", "FORMAT", "text (the default) or jsonl: one JSON object a line.", false, applyLogFormat},
-    {"csv-sheets", "WHICH", "first (the default) or all: one CSV per sheet.", false, applyCsvSheets},
+    {"csv-sheets", "WHICH", "first (the default), all, or NAME[,NAME...] (* ?).", false, applyCsvSheets},
+    {"csv-separator", "CHAR", "Field separator: one character, tab or semicolon.", false, applyCsvSeparator},
+    {"csv-quote", "WHEN", "needed (the default) or all: quote every text.", false, applyCsvQuote},
+    {"csv-encoding", "NAME", "Character set (default UTF-8), e.g. utf-8-bom.", false, applyCsvEncoding},
+    {"csv-values", "HOW", "shown (the default) or raw: plain numbers, ISO dates.", false, applyCsvValues},
+    {"password-file", "FILE", "Passwords to try on encrypted workbooks, one a line.", false,
+     store<&Options::passwordFile>},
 };
 
 // --files-from stands in for the walk of --source.

@@ -2,6 +2,7 @@
 
 #include "cli/ResultPrinter.h"
 #include "engine/ConversionRun.h"
+#include "platform/CsvFormat.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ struct Options
     bool keepTree = false;
     LogFormat logFormat = LogFormat::Text;
     bool csvAllSheets = false;
+    QStringList csvSheetPatterns; // sheets by name or pattern; empty: first or all
+    platform::CsvFormat csv;
+    QString passwordFile; // one password a line, for encrypted workbooks
 };
 
 // Offices a run starts when --jobs is not given: one per processor, fewer
@@ -44,8 +48,9 @@ struct ParsedArguments
 // Reads the arguments (without the program name). Unknown options, stray
 // words, missing values, an unknown kind, a missing --out, a missing
 // --source (unless --files-from is given), a source that is not a
-// directory, a --jobs that is not a positive number and a --shard that is
-// not K/N with 1 <= K <= N are errors.
+// directory, a --jobs that is not a positive number, a --shard that is
+// not K/N with 1 <= K <= N and a CSV option of a form or character set
+// that cannot be written are errors.
 ParsedArguments parseArguments(const QStringList &arguments);
 
 // "usage: tabulon-batch --source DIR ..." on one line, from the option table.

@@ -2,6 +2,7 @@
 
 #include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
+#include "cli/PasswordList.h"
 #include "engine/AutomationWorkbookConverter.h"
 #include "engine/ConversionRun.h"
 #include "engine/Strings.h"
@@ -27,6 +28,8 @@ public:
     bool isChecked(OutputKind kind) const override { return kind == m_options.kind; }
     bool keepsTree() const override { return m_options.keepTree; }
     bool savesEverySheet() const override { return m_options.csvAllSheets; }
+    QStringList csvSheetPatterns() const override { return m_options.csvSheetPatterns; }
+    platform::CsvFormat csvFormat() const override { return m_options.csv; }
 
 private:
     const Options &m_options;
@@ -100,6 +103,13 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             return errorExit(err, list.error);
     }
 
+    PasswordList passwords;
+    if (!options.passwordFile.isEmpty()) {
+        passwords = readPasswordList(options.passwordFile);
+        if (!passwords.error.isEmpty())
+            return errorExit(err, passwords.error);
+    }
+
     // Unlike the window, which goes on and lets every save fail, the batch
     // ends here: a run that can write nothing is not worth an office.
     if (const int failure = platform::makeDirectories(options.out)) {
@@ -111,6 +121,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     platform::office::OfficeOptions office;
     office.program = options.office;
+    office.passwords = passwords.passwords;
     platform::office::registerExcelApplication(office);
 
     FixedSettings settings(options);

@@ -20,6 +20,18 @@ public:
         m_object->invoke(QStringLiteral("SaveAs"), {fileName, int(fileFormat), sheet});
     }
 
+    void saveCsvAs(const QString &fileName, int sheet, const platform::CsvFormat &format) override
+    {
+        m_object->invoke(QStringLiteral("SaveAs"),
+                         {fileName, int(platform::spreadsheet::xlCSV),
+                          sheet > 0 ? QVariant(sheet) : platform::omitted(), QVariant::fromValue(format)});
+    }
+
+    bool openedWithPassword() const override
+    {
+        return m_object->property(QStringLiteral("OpenedWithPassword")).toBool();
+    }
+
     QStringList sheetNames() const override { return m_object->property(QStringLiteral("SheetNames")).toStringList(); }
 
     void close() override { m_object->invoke(QStringLiteral("Close"), {platform::omitted()}); }

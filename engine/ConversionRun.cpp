@@ -152,7 +152,14 @@ OutputList ConversionRun::outputsFor(const QString &path, const QString &relativ
     }
     const QString dir =
         OutputPlan::outputDirectory(resolvedOutputDirectory(), relativeDirectory, m_settings.keepsTree());
-    return OutputPlan::outputsFor(path, dir, kinds);
+    OutputList outputs = OutputPlan::outputsFor(path, dir, kinds);
+    for (PlannedOutput &output : outputs) {
+        if (output.format->kind == OutputKind::Csv) {
+            output.csv = m_settings.csvFormat();
+            output.sheetPatterns = m_settings.csvSheetPatterns();
+        }
+    }
+    return outputs;
 }
 
 void ConversionRun::reportFailure(const QString &path, const QString &reason, const QByteArray &rawPath)

@@ -246,13 +246,11 @@ FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QS
         const OutputList planned = plan(sheets);
         result.error = OutputPlan::refusalFor(path, planned);
         if (result.error.isEmpty()) {
-            int csvOutputs = 0;
-            for (const PlannedOutput &output : planned) {
+            if (workbook->openedWithPassword())
+                result.notes << QStringLiteral("opened with a password from the list");
+            for (const PlannedOutput &output : planned)
                 result.staged.push_back(OutputDelivery::stage(*workbook, output));
-                csvOutputs += output.format->kind == OutputKind::Csv ? 1 : 0;
-            }
-            if (csvOutputs == 1 && sheets.size() > 1)
-                result.notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheets.size());
+            result.notes << OutputPlan::sheetNotes(planned, sheets);
             result.status = FileResult::Status::Ok;
         }
         workbook->close();

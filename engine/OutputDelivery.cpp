@@ -27,7 +27,9 @@ StagedOutput OutputDelivery::stage(WorkbookConverter::Workbook &workbook, const 
             QStringLiteral("Can't save %1: %2").arg(path, platform::describeError(output.staging->error())));
     const QString staged = output.staging->stagedPath(target.fileName());
     try {
-        if (planned.sheet > 0)
+        if (planned.format->kind == OutputKind::Csv)
+            workbook.saveCsvAs(staged, planned.sheet, planned.csv);
+        else if (planned.sheet > 0)
             workbook.saveSheetAs(staged, planned.format->fileFormat, planned.sheet);
         else
             workbook.saveAs(staged, planned.format->fileFormat);

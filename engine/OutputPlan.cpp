@@ -1,12 +1,14 @@
 #include "engine/OutputPlan.h"
 
 #include "engine/SheetFileNames.h"
+#include "platform/Automation.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -15,6 +17,34 @@ const OutputFormat outputFormats[3] = {
     {OutputKind::Csv, ".csv", platform::spreadsheet::xlCSV},
     {OutputKind::Xml, ".xml", platform::spreadsheet::xlXMLSpreadsheet},
 };
+
+namespace {
+
+bool matchesAnySheetPattern(const QString &sheetName, const QStringList &patterns)
+{
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const QString &pattern) { return platform::matchesMask(sheetName, pattern); });
+}
+
+bool matchesAnySheet(const QString &pattern, const QStringList &sheetNames)
+{
+    return std::any_of(sheetNames.begin(), sheetNames.end(),
+                       [&](const QString &sheetName) { return platform::matchesMask(sheetName, pattern); });
+}
+
+// "a", "b" or "c"
+QString quotedList(const QStringList &items)
+{
+    QStringList quoted;
+    for (const QString &item : items)
+        quoted << QLatin1Char('"') + item + QLatin1Char('"');
+    if (quoted.size() < 2)
+        return quoted.join(QString());
+    const QString last = quoted.takeLast();
+    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+} // namespace
 
 namespace OutputPlan {
 
@@ -41,8 +71,12 @@ OutputList outputsFor(const QString &path, const QString &directory, const QList
     OutputList outputs;
     const QString base = baseName(path);
     for (const OutputFormat &format : outputFormats) {
-        if (kinds.contains(format.kind))
-            outputs.append({&format, platform::joinPath(directory, base + QLatin1String(format.extension))});
+        if (!kinds.contains(format.kind))
+            continue;
+        PlannedOutput output;
+        output.format = &format;
+        output.path = platform::joinPath(directory, base + QLatin1String(format.extension));
+        outputs.append(output);
     }
     return outputs;
 }
@@ -55,20 +89,56 @@ OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, 
     for (const PlannedOutput &output : planned) {
         if (output.format->kind != OutputKind::Csv) {
             outputs.append(output);
-        } else if (!everySheet) {
+        } else if (!everySheet && output.sheetPatterns.isEmpty()) {
             // Named: the application's own choice would be the active sheet.
-            outputs.append({output.format, output.path, 1});
+            PlannedOutput first = output;
+            first.sheet = 1;
+            outputs.append(first);
         } else {
             const QString stem = output.path.chopped(int(qstrlen(output.format->extension)));
             const QStringList parts = sheetFileNameParts(sheetNames);
+            const qsizetype before = outputs.size();
             for (int i = 0; i < parts.size(); ++i) {
-                outputs.append({output.format,
-                                stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension),
-                                i + 1});
+                if (!output.sheetPatterns.isEmpty() && !matchesAnySheetPattern(sheetNames.at(i), output.sheetPatterns))
+                    continue;
+                PlannedOutput sheet = output;
+                sheet.path = stem + QLatin1Char('.') + parts.at(i) + QLatin1String(output.format->extension);
+                sheet.sheet = i + 1;
+                outputs.append(sheet);
             }
+            if (outputs.size() == before)
+                throw platform::AutomationError(
+                    QStringLiteral("Not converted: no sheet matches %1 (the sheets: %2)")
+                        .arg(quotedList(output.sheetPatterns), sheetNames.join(QStringLiteral(", "))));
         }
     }
     return outputs;
+}
+
+QStringList sheetNotes(const OutputList &planned, const QStringList &sheetNames)
+{
+    QStringList notes;
+    int firstOnly = 0;
+    QStringList patterns;
+    for (const PlannedOutput &output : planned) {
+        if (output.format->kind != OutputKind::Csv)
+            continue;
+        if (output.sheetPatterns.isEmpty())
+            ++firstOnly;
+        else
+            patterns = output.sheetPatterns;
+    }
+    if (firstOnly == 1 && sheetNames.size() > 1)
+        notes << QStringLiteral("the CSV holds only the first of %1 sheets").arg(sheetNames.size());
+    // A name asked for and not there is said, though others were written.
+    QStringList unmatched;
+    for (const QString &pattern : std::as_const(patterns)) {
+        if (!matchesAnySheet(pattern, sheetNames))
+            unmatched << pattern;
+    }
+    if (!unmatched.isEmpty() && !sheetNames.isEmpty())
+        notes << QStringLiteral("no sheet matches %1").arg(quotedList(unmatched));
+    return notes;
 }
 
 QString refusalFor(const QString &path, const OutputList &outputs)

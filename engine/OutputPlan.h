@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CsvFormat.h"
 #include "platform/SpreadsheetAutomation.h"
 
 #include <QList>
@@ -21,9 +22,14 @@ extern const OutputFormat outputFormats[3];
 // An output a workbook is to get.
 struct PlannedOutput
 {
-    const OutputFormat *format;
+    const OutputFormat *format = nullptr;
     QString path;
     int sheet = 0; // the one sheet it holds (1-based); 0: the application's choice
+    // A CSV: how it is written, and the sheets it is to hold by name or
+    // "*"/"?" pattern, each then written as "base.Sheet.csv" (none: the
+    // first, or every sheet when the run says so).
+    platform::CsvFormat csv;
+    QStringList sheetPatterns;
 };
 
 using OutputList = QList<PlannedOutput>;
@@ -47,9 +53,15 @@ QString outputDirectory(const QString &outputDirectory, const QString &relativeD
 OutputList outputsFor(const QString &path, const QString &directory, const QList<OutputKind> &kinds);
 
 // `planned` for a workbook with these sheets: its CSV holds the first
-// sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv").
-// Without sheet names the application picks what the CSV holds.
+// sheet, or with everySheet becomes one CSV per sheet ("base.Sheet.csv"),
+// or with sheet patterns (matched as masks are) one CSV per sheet that
+// matches one. Without sheet names the application picks what the CSV
+// holds. Throws platform::AutomationError when no sheet matches the patterns.
 OutputList withSheets(const OutputList &planned, const QStringList &sheetNames, bool everySheet);
+
+// The remarks a line gets on the sheets written: a CSV of only the first of
+// several, sheet patterns that matched no sheet.
+QStringList sheetNotes(const OutputList &planned, const QStringList &sheetNames);
 
 // Why the workbook must not be opened at all, or not written to these
 // outputs; empty when it may.

@@ -2,8 +2,10 @@
 
 #include "engine/FileResult.h"
 #include "engine/OutputPlan.h"
+#include "platform/CsvFormat.h"
 
 #include <QString>
+#include <QStringList>
 
 // What the run reads while it goes on. The window answers from its controls,
 // live: the masks are read afresh for each directory, the output directory and
@@ -20,6 +22,10 @@ public:
     virtual bool keepsTree() const { return false; }
     // CSV: one file per sheet ("base.Sheet.csv") instead of the first sheet.
     virtual bool savesEverySheet() const { return false; }
+    // CSV: the sheets to write by name or "*"/"?" pattern, one file each as
+    // with savesEverySheet(); empty for the first (or every) sheet.
+    virtual QStringList csvSheetPatterns() const { return {}; }
+    virtual platform::CsvFormat csvFormat() const { return {}; }
 };
 
 // What the run has logged so far: every line is one converted or one

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Automation.h"
+#include "platform/CsvFormat.h"
 #include "platform/SpreadsheetAutomation.h"
 
 #include <QString>
@@ -25,6 +26,12 @@ public:
         virtual void saveAs(const QString &fileName, FileFormat fileFormat) = 0;
         // Saves one sheet alone (1-based), for kinds that hold one sheet.
         virtual void saveSheetAs(const QString &fileName, FileFormat fileFormat, int sheet);
+        // Saves a CSV of one sheet (1-based; 0: the application's choice) as
+        // format says. By default only the default format, through the two
+        // above.
+        virtual void saveCsvAs(const QString &fileName, int sheet, const platform::CsvFormat &format);
+        // Whether it opened only with a password of the application's list.
+        virtual bool openedWithPassword() const { return false; }
         // The names of the sheets, in order, as read when the workbook was
         // opened; empty when the application does not tell.
         virtual QStringList sheetNames() const { return {}; }

@@ -3,6 +3,7 @@
 #include "platform/Automation.h"
 #include "platform/FileSystem.h"
 #include "platform/office/CallGate.h"
+#include "platform/office/CsvFilter.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/ReadyOffice.h"
 #include "platform/office/SpreadsheetML.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -56,10 +58,6 @@ bool tracing()
     static const bool on = qEnvironmentVariableIntValue("TABULON_OFFICE_TRACE") != 0;
     return on;
 }
-
-// After "44,34,76,1", the filter's tokens 5 to 11 as it takes them when the
-// list stops there (text quoted, cells as shown), then the sheet number.
-const char *const kCsvSheetTokens = ",,0,true,true,false,false,false,%1";
 
 // With a sheet number the CSV filter writes "<name>-<sheet name>.csv" beside
 // the name it is given, and takes a failed write for success. It writes into
@@ -168,10 +166,11 @@ public:
         Document document;
         quint64 generation = 0;
         QStringList sheetNames;
+        bool withPassword = false; // opened with a password of the list
     };
     Workbook open(const QString &path);
     // sheet: the one sheet (1-based) a CSV holds; 0 for the office's choice.
-    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0);
+    void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0, const CsvFormat &csv = {});
     void close(const Workbook &workbook);
     void quit();
 
@@ -179,6 +178,11 @@ public:
 
 private:
     void call(const QString &doing, int limitMs, std::function<void()> job);
+    // Loads into workbook; *locked tells afterwards whether it failed for
+    // want of the right password.
+    void load(const QString &path, const QString &password, const std::shared_ptr<Workbook> &workbook,
+              const std::shared_ptr<std::atomic_bool> &locked);
+    void openWithPasswords(const QString &path, const std::shared_ptr<Workbook> &workbook);
     void finishCall(const QString &doing, int limitMs);
     void launchOffice();
     void finishStart();
@@ -372,28 +376,68 @@ OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     ensureOffice();
     auto result = std::make_shared<Workbook>();
-    UnoOffice *uno = m_uno.get();
-    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, result] {
-        result->document = uno->load(path);
-        result->sheetNames = UnoOffice::sheetNames(result->document);
-    });
+    auto locked = std::make_shared<std::atomic_bool>(false);
+    try {
+        load(path, {}, result, locked);
+    } catch (const AutomationError &) {
+        if (!locked->load() || m_options.passwords.isEmpty())
+            throw;
+        openWithPasswords(path, result);
+    }
     result->generation = m_generation;
     m_open.push_back(*result);
     return *result;
 }
 
-void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet)
+void OfficeCore::load(const QString &path, const QString &password, const std::shared_ptr<Workbook> &workbook,
+                      const std::shared_ptr<std::atomic_bool> &locked)
+{
+    UnoOffice *uno = m_uno.get();
+    call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, password, workbook, locked] {
+        try {
+            workbook->document = uno->load(path, password);
+        } catch (const PasswordRequired &refusal) {
+            locked->store(refusal.passwordsHelp());
+            throw;
+        }
+        workbook->sheetNames = UnoOffice::sheetNames(workbook->document);
+    });
+}
+
+// Each password is a load of its own, with its own time limit. A failure
+// other than a refused password (the office died or hung) ends the list.
+void OfficeCore::openWithPasswords(const QString &path, const std::shared_ptr<Workbook> &workbook)
+{
+    const QStringList &passwords = m_options.passwords;
+    for (const QString &password : passwords) {
+        auto locked = std::make_shared<std::atomic_bool>(false);
+        try {
+            ensureOffice();
+            load(path, password, workbook, locked);
+            workbook->withPassword = true;
+            return;
+        } catch (const AutomationError &) {
+            if (!locked->load())
+                throw;
+        }
+    }
+    throw AutomationError(passwords.size() == 1
+                              ? QStringLiteral("the workbook is password-protected (the one password of the list "
+                                               "did not open it)")
+                              : QStringLiteral("the workbook is password-protected (none of the %1 passwords "
+                                               "opened it)")
+                                    .arg(passwords.size()));
+}
+
+void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet, const CsvFormat &csv)
 {
     const char *filter = nullptr;
-    const char *options = "";
     switch (code) {
     case spreadsheet::xlHtml:
         filter = "HTML (StarCalc)";
         break;
     case spreadsheet::xlCSV:
-        // Comma, double quote, UTF-8, from line 1.
-        filter = "Text - txt - csv (StarCalc)";
-        options = "44,34,76,1";
+        filter = kCsvFilterName;
         break;
     case spreadsheet::xlXMLSpreadsheet:
         break;
@@ -410,19 +454,33 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
     if (sheet > workbook.sheetNames.size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
-    if (filter) {
-        const QString f = QString::fromLatin1(filter), o = QString::fromLatin1(options);
-        // A hidden workbook has no view whose sheet the filter could take:
-        // it writes the first. Any other needs the filter's sheet option.
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, o, sheet, code] {
-            if (sheet > 1) {
-                storeOneSheet(*uno, document, path, f, o + QString::fromLatin1(kCsvSheetTokens).arg(sheet));
-            } else {
-                const int pictures = code == 44 ? countPictures(document) : 0;
-                uno->store(document, path, f, o);
-                if (code == 44)
-                    checkPagePictures(path, pictures);
-            }
+    if (code == spreadsheet::xlCSV) {
+        QString options;
+        try {
+            // A hidden workbook has no view whose sheet the filter could
+            // take: it writes the first. Any other needs the sheet token.
+            options = csvFilterOptions(csv, sheet > 1 ? sheet : 0);
+        } catch (const OfficeFailure &failure) {
+            throw AutomationError(failure.message());
+        }
+        const QString f = QString::fromLatin1(filter);
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, options, sheet, csv] {
+            std::optional<RawValueFormats> raw;
+            if (csv.values == CsvFormat::Values::Raw)
+                raw.emplace(document, std::max(sheet, 1) - 1);
+            if (sheet > 1)
+                storeOneSheet(*uno, document, path, f, options);
+            else
+                uno->store(document, path, f, options);
+            raw.reset();
+            finishCsvFile(csv, path);
+        });
+    } else if (filter) {
+        const QString f = QString::fromLatin1(filter);
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f] {
+            const int pictures = countPictures(document);
+            uno->store(document, path, f, QString());
+            checkPagePictures(path, pictures);
         });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
@@ -498,6 +556,8 @@ public:
     {
         if (is(name, "SheetNames"))
             return m_workbook.sheetNames;
+        if (is(name, "OpenedWithPassword"))
+            return m_workbook.withPassword;
         throw unknownName(name);
     }
     void setProperty(const QString &name, const QVariant &) override { throw unknownName(name); }
@@ -521,7 +581,13 @@ public:
                 if (!ok || sheet < 1)
                     throw AutomationError(QStringLiteral("SaveAs needs a sheet number from 1"));
             }
-            core->saveAs(workbook, args.at(0).toString(), code, sheet);
+            CsvFormat csv;
+            if (args.size() > 3 && !isOmitted(args.at(3))) {
+                if (code != spreadsheet::xlCSV || !args.at(3).canConvert<CsvFormat>())
+                    throw AutomationError(QStringLiteral("SaveAs takes a CSV format only for a CSV"));
+                csv = args.at(3).value<CsvFormat>();
+            }
+            core->saveAs(workbook, args.at(0).toString(), code, sheet, csv);
             return {};
         }
         if (is(method, "Close")) {

@@ -3,6 +3,7 @@
 #include "platform/SpreadsheetAutomation.h"
 
 #include <QString>
+#include <QStringList>
 
 // The spreadsheet application on Linux: a headless LibreOffice Calc that the
 // bridge starts itself and drives through UNO, published as the automation
@@ -15,10 +16,13 @@
 //                without running macros or updating links, refusing every
 //                question the office would ask (password, repair, import
 //                options), so that such files fail at once
-//   workbook     method "SaveAs"(path, code [, sheet]) with code 44 (HTML),
-//                6 (CSV, UTF-8, comma-separated; with a sheet number from 1,
-//                that sheet alone) or 46 (XML spreadsheet), property
-//                "SheetNames" (the sheets' names in order, read at the open),
+//   workbook     method "SaveAs"(path, code [, sheet [, csv]]) with code 44
+//                (HTML), 6 (CSV as the platform::CsvFormat csv says, by
+//                default UTF-8, comma-separated, quoted where needed; with a
+//                sheet number from 1, that sheet alone) or 46 (XML
+//                spreadsheet), property "SheetNames" (the sheets' names in
+//                order, read at the open), property "OpenedWithPassword"
+//                (only a password of OfficeOptions::passwords opened it),
 //                method "Close"(omitted)
 // Every failure raises platform::AutomationError with a message for the log.
 //
@@ -62,7 +66,14 @@ struct OfficeOptions
     // open and keeps the office ready for the next creation, for at most
     // this long while idle.
     int keepReadyMs = 0;
+    // Tried in order on a workbook that opens only with a password. Kept
+    // in memory only: never on a command line, in a message or a trace.
+    QStringList passwords;
 };
+
+// Whether the office writes CSV in this character set (a MIME or Unix name,
+// or "UTF-16").
+bool canWriteCsvEncoding(const QString &name);
 
 // The program identifier the bridge registers.
 using spreadsheet::kProgId;

@@ -1,6 +1,7 @@
 #include "platform/office/UnoOffice.h"
 
 #include "platform/FileSystem.h"
+#include "platform/office/EncryptedWorkbook.h"
 #include "platform/office/LoadSettings.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -35,6 +36,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -120,13 +122,15 @@ private:
 
 namespace {
 
+bool askedForPassword(const QStringList &asked)
+{
+    return std::any_of(asked.begin(), asked.end(),
+                       [](const QString &type) { return type.contains(QLatin1String("PasswordRequest")); });
+}
+
 // Why the office refused a file, from the questions it asked.
 QString refusalReason(const QStringList &asked)
 {
-    for (const QString &type : asked) {
-        if (type.contains(QLatin1String("PasswordRequest")))
-            return QStringLiteral("the workbook is password-protected");
-    }
     for (const QString &type : asked) {
         if (type.endsWith(QLatin1String("FilterOptionsRequest")))
             return QStringLiteral("the file is not a workbook (it could only be imported as text)");
@@ -142,24 +146,6 @@ QString refusalReason(const QStringList &asked)
 }
 
 const char *const kTextFilter = "Text - txt - csv (StarCalc)";
-
-// An encrypted OOXML workbook is a compound file holding the streams
-// "EncryptionInfo" and "EncryptedPackage" instead of a zip package. The
-// office does not ask for its password through the interaction handler: it
-// refuses the file as unknown, so it is recognised here.
-bool isEncryptedOoxml(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    static const QByteArray compoundMagic = QByteArray::fromHex("d0cf11e0a1b11ae1");
-    if (file.read(compoundMagic.size()) != compoundMagic)
-        return false;
-    const QString stream = QStringLiteral("EncryptedPackage");
-    const QByteArray name(reinterpret_cast<const char *>(stream.utf16()), stream.size() * 2);
-    // The directory of a small compound file sits in its first megabyte.
-    return file.read(1 << 20).contains(name);
-}
 
 bool isTextFile(const QString &path)
 {
@@ -307,7 +293,7 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
     }
 }
 
-UnoOffice::Document UnoOffice::load(const QString &path)
+UnoOffice::Document UnoOffice::load(const QString &path, const QString &password)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -320,7 +306,7 @@ UnoOffice::Document UnoOffice::load(const QString &path)
     RefusingHandler *handler = interactionHandler();
     handler->forget();
     const bool text = isTextFile(path);
-    uno::Sequence<beans::PropertyValue> props(text ? 8 : 6);
+    uno::Sequence<beans::PropertyValue> props(6 + (text ? 2 : 0) + (password.isEmpty() ? 0 : 1));
     props[0] = property("Hidden", uno::Any(true));
     props[1] = property("ReadOnly", uno::Any(true));
     props[2] = property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE));
@@ -333,24 +319,39 @@ UnoOffice::Document UnoOffice::load(const QString &path)
         props[6] = property("FilterName", uno::Any(rtl::OUString::createFromAscii(kTextFilter)));
         props[7] = property("FilterOptions", uno::Any(rtl::OUString("44,34,76,1")));
     }
+    if (!password.isEmpty())
+        props[props.getLength() - 1] = property("Password", uno::Any(toOUString(password)));
 
     if (!m_desktop.is())
         throw OfficeFailure(QStringLiteral("LibreOffice is not connected"));
+    // Whatever the office answers for an encrypted workbook (a question, an
+    // unknown format, a damaged file), the file itself tells the truth. An
+    // .xls whose password the office did not even ask for is one it cannot
+    // decrypt.
+    const auto refuse = [&](const QString &reason) {
+        if (askedForPassword(handler->asked()))
+            throw PasswordRequired();
+        switch (const Encryption encryption = encryptionOf(path)) {
+        case Encryption::None:
+            throw OfficeFailure(reason);
+        case Encryption::Ooxml:
+            throw PasswordRequired();
+        case Encryption::BiffXor:
+        case Encryption::BiffRc4:
+        case Encryption::BiffCryptoApi:
+            throw PasswordRequired(encryptionName(encryption));
+        }
+    };
     Document document;
     try {
         document = m_desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
     } catch (const lang::IllegalArgumentException &) {
-        if (isEncryptedOoxml(path))
-            throw OfficeFailure(QStringLiteral("the workbook is password-protected"));
-        throw OfficeFailure(QStringLiteral("the file is not in a format that LibreOffice can read"));
+        refuse(QStringLiteral("the file is not in a format that LibreOffice can read"));
     } catch (const io::IOException &) {
-        throw OfficeFailure(refusalReason(handler->asked()));
+        refuse(refusalReason(handler->asked()));
     }
-    if (!document.is()) {
-        if (isEncryptedOoxml(path))
-            throw OfficeFailure(QStringLiteral("the workbook is password-protected"));
-        throw OfficeFailure(refusalReason(handler->asked()));
-    }
+    if (!document.is())
+        refuse(refusalReason(handler->asked()));
 
     Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
     // A text file named as one was asked for as text; any other file the

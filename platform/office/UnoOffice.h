@@ -17,6 +17,27 @@ namespace platform::office {
 
 class RefusingHandler;
 
+// A workbook that opens only with a password, and none (or a wrong one) was
+// given; or one whose encryption the office does not decrypt at all, which
+// no password helps.
+class PasswordRequired : public OfficeFailure
+{
+public:
+    // scheme: the name of an encryption the office does not decrypt.
+    explicit PasswordRequired(const QString &undecryptable = {})
+        : OfficeFailure(undecryptable.isEmpty()
+                            ? QStringLiteral("the workbook is password-protected")
+                            : QStringLiteral("the workbook is password-protected (%1 encryption, which LibreOffice "
+                                             "does not decrypt)")
+                                  .arg(undecryptable)),
+          m_passwordsHelp(undecryptable.isEmpty())
+    {}
+    bool passwordsHelp() const { return m_passwordsHelp; }
+
+private:
+    bool m_passwordsHelp;
+};
+
 // The UNO side of one office process: connecting, loading, storing,
 // closing, terminating. Every function blocks until the office answers and
 // throws OfficeFailure with a readable message; UNO exceptions that mean the
@@ -37,8 +58,10 @@ public:
                  const std::atomic_bool *cancelled = nullptr);
 
     // Loads a workbook hidden, read-only, without macros or link updates,
-    // refusing every question. Fails for anything that is not a spreadsheet.
-    Document load(const QString &path);
+    // refusing every question. Fails for anything that is not a spreadsheet,
+    // with PasswordRequired for an encrypted workbook that the password (if
+    // any) does not open.
+    Document load(const QString &path, const QString &password = {});
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);

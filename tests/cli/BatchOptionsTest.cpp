@@ -1,7 +1,11 @@
 #include "cli/BatchOptions.h"
 #include "common/ChildProgram.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +20,10 @@ testsupport::ProgramRun runBatch(const QStringList &arguments)
                                    QProcessEnvironment::systemEnvironment(), 30000);
 }
 
-const char *const kValueOptions[] = {"--source", "--out",        "--masks",      "--kind",      "--office",
-                                     "--jobs",   "--files-from", "--log-format", "--csv-sheets"};
+const char *const kValueOptions[] = {"--source",     "--out",           "--masks",      "--kind",
+                                     "--office",     "--jobs",          "--files-from", "--log-format",
+                                     "--csv-sheets", "--csv-separator", "--csv-quote",  "--csv-encoding",
+                                     "--csv-values", "--password-file"};
 
 } // namespace
 
@@ -59,7 +65,7 @@ TEST(BatchOptions, RunOptionsForLargeTrees)
         batch::parseArguments(base + QStringList{"--log-format", "text", "--csv-sheets", "first"});
     EXPECT_EQ(back.options.logFormat, batch::LogFormat::Text);
     EXPECT_FALSE(back.options.csvAllSheets);
-    for (const QStringList &bad : {QStringList{"--log-format", "json"}, QStringList{"--csv-sheets", "2"},
+    for (const QStringList &bad : {QStringList{"--log-format", "json"}, QStringList{"--csv-sheets", "a,,b"},
                                    QStringList{"--keep-tree=yes"}, QStringList{"--log-format"}}) {
         const ParsedArguments parsed = batch::parseArguments(base + bad);
         EXPECT_EQ(parsed.request, Request::Error) << qPrintable(bad.join(' '));
@@ -103,7 +109,14 @@ TEST(BatchOptions, AnUnknownWordNamesItselfAndTheWordsThatAreKnown)
         {{"--kind", "pdf"}, R"(unknown kind "pdf" (html, csv or xml))"},
         {{"--kind", "HTML"}, R"(unknown kind "HTML" (html, csv or xml))"},
         {{"--log-format", "json"}, R"(unknown log format "json" (text or jsonl))"},
-        {{"--csv-sheets", "2"}, R"(unknown --csv-sheets value "2" (first or all))"},
+        {{"--csv-sheets", ","}, R"(--csv-sheets needs first, all or sheet names (NAME[,NAME...]), not ",")"},
+        {{"--csv-quote", "some"}, R"(unknown --csv-quote value "some" (needed or all))"},
+        {{"--csv-values", "formatted"}, R"(unknown --csv-values value "formatted" (shown or raw))"},
+        {{"--csv-separator", "::"}, R"(--csv-separator needs one character, tab or semicolon, not "::")"},
+        {{"--csv-separator", "\""}, R"(--csv-separator cannot be the quote ")"},
+        {{"--csv-separator", "\n"}, R"(--csv-separator cannot be a line break)"},
+        {{"--csv-encoding", "klingon-8"}, R"(unknown --csv-encoding "klingon-8")"},
+        {{"--csv-encoding", "utf-8-bom-please"}, R"(unknown --csv-encoding "utf-8-bom-please")"},
     };
     for (const auto &[words, error] : cases) {
         const ParsedArguments parsed = batch::parseArguments(good + words);
@@ -167,5 +180,82 @@ TEST(BatchProgram, UnknownOptionsAndStrayWordsExit64WithTheUsage)
         EXPECT_TRUE(e.err.startsWith("tabulon-batch: ")) << qPrintable(e.err);
         EXPECT_TRUE(e.err.contains("\nusage: tabulon-batch --source DIR --out DIR")) << qPrintable(e.err);
         EXPECT_TRUE(e.err.contains(QString(arguments.last()).remove(QRegularExpression("^-+")))) << qPrintable(e.err);
+    }
+}
+
+TEST(BatchOptions, CsvOptionsReachTheFormatAndTheDefaultIsRfc4180Utf8)
+{
+    QTemporaryDir dir;
+    const QStringList base{"--source", dir.path(), "--out", "/o", "--kind", "csv"};
+    using Format = platform::CsvFormat;
+    EXPECT_TRUE(batch::parseArguments(base).options.csv == Format()) << "no option, no change";
+    const Format plain;
+    EXPECT_EQ(plain.separator, u',');
+    EXPECT_EQ(plain.quoting, Format::Quoting::Needed);
+    EXPECT_EQ(plain.encoding, "UTF-8");
+    EXPECT_FALSE(plain.byteOrderMark);
+    EXPECT_EQ(plain.values, Format::Values::Shown);
+
+    const struct
+    {
+        QStringList words;
+        std::function<void(Format &)> expected;
+    } cases[] = {
+        {{"--csv-separator", "tab"}, [](Format &f) { f.separator = u'\t'; }},
+        {{"--csv-separator", "semicolon"}, [](Format &f) { f.separator = u';'; }},
+        {{"--csv-separator", "|"}, [](Format &f) { f.separator = u'|'; }},
+        {{"--csv-separator", "§"}, [](Format &f) { f.separator = u'§'; }},
+        {{"--csv-quote", "all"}, [](Format &f) { f.quoting = Format::Quoting::AllText; }},
+        {{"--csv-quote", "needed"}, [](Format &) {}},
+        {{"--csv-encoding", "windows-1252"}, [](Format &f) { f.encoding = "windows-1252"; }},
+        {{"--csv-encoding", "UTF-16"}, [](Format &f) { f.encoding = "UTF-16"; }},
+        {{"--csv-encoding", "Shift_JIS"}, [](Format &f) { f.encoding = "Shift_JIS"; }},
+        {{"--csv-encoding", "utf-8-bom"},
+         [](Format &f) {
+             f.encoding = "UTF-8";
+             f.byteOrderMark = true;
+         }},
+        {{"--csv-values", "raw"}, [](Format &f) { f.values = Format::Values::Raw; }},
+        {{"--csv-values", "shown"}, [](Format &) {}},
+    };
+    for (const auto &c : cases) {
+        const ParsedArguments parsed = batch::parseArguments(base + c.words);
+        ASSERT_EQ(parsed.request, Request::Run) << qPrintable(c.words.join(' ') + ": " + parsed.text);
+        Format expected;
+        c.expected(expected);
+        EXPECT_TRUE(parsed.options.csv == expected) << qPrintable(c.words.join(' '));
+    }
+
+    const std::pair<const char *, QStringList> sheets[] = {
+        {"first", {}}, {"all", {}}, {"Sales", {"Sales"}}, {"Sales*,Q?,Summary 2020", {"Sales*", "Q?", "Summary 2020"}}};
+    for (const auto &[value, patterns] : sheets) {
+        const ParsedArguments parsed = batch::parseArguments(base + QStringList{"--csv-sheets", value});
+        ASSERT_EQ(parsed.request, Request::Run) << value;
+        EXPECT_EQ(parsed.options.csvSheetPatterns, patterns) << value;
+        EXPECT_EQ(parsed.options.csvAllSheets, qstrcmp(value, "all") == 0) << value;
+    }
+}
+
+TEST(BatchProgram, BadCsvValuesAndUnusablePasswordFilesExit64WithTheUsage)
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty");
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QStringList good{"--source", dir.path(), "--out", dir.filePath("out"), "--kind", "csv"};
+    const std::pair<QStringList, const char *> cases[] = {
+        {{"--csv-separator", "ab"}, "--csv-separator"},
+        {{"--csv-quote", "never"}, "never"},
+        {{"--csv-encoding", "no-such-set"}, "no-such-set"},
+        {{"--csv-values", "pretty"}, "pretty"},
+        {{"--password-file", dir.filePath("missing")}, "cannot read the password file"},
+        {{"--password-file", empty}, "holds no password"},
+    };
+    for (const auto &[words, cause] : cases) {
+        const testsupport::ProgramRun e = runBatch(good + words);
+        EXPECT_EQ(e.status, 64) << qPrintable(words.join(' '));
+        EXPECT_TRUE(e.out.isEmpty()) << qPrintable(e.out);
+        EXPECT_TRUE(e.err.contains(QLatin1String(cause))) << qPrintable(e.err);
+        EXPECT_TRUE(e.err.contains("\nusage: tabulon-batch --source DIR --out DIR")) << qPrintable(e.err);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("out"))) << "refused before anything is made";
     }
 }

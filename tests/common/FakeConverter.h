@@ -59,8 +59,10 @@ public:
     std::function<void()> onStart; // runs inside start(), as a yielding start would
     bool started = false;
     std::function<void(const QString &)> onOpen;
-    std::function<void()> onSaved;        // after a save that succeeded
-    QMap<QString, QStringList> sheetsFor; // file name -> its sheets; none: the application does not tell
+    std::function<void()> onSaved;         // after a save that succeeded
+    QMap<QString, QStringList> sheetsFor;  // file name -> its sheets; none: the application does not tell
+    QStringList lockedFor;                 // file names that open only with a password of the list
+    QList<platform::CsvFormat> csvFormats; // of every CSV saved
 };
 
 class FakeWorkbook : public WorkbookConverter::Workbook
@@ -96,6 +98,16 @@ public:
         if (m_owner.onSaved)
             m_owner.onSaved();
     }
+    // Records the format and saves like the two above.
+    void saveCsvAs(const QString &fileName, int sheet, const platform::CsvFormat &format) override
+    {
+        m_owner.csvFormats << format;
+        if (sheet > 0)
+            saveSheetAs(fileName, platform::spreadsheet::xlCSV, sheet);
+        else
+            saveAs(fileName, platform::spreadsheet::xlCSV);
+    }
+    bool openedWithPassword() const override { return m_owner.lockedFor.contains(QFileInfo(m_path).fileName()); }
     QStringList sheetNames() const override { return m_owner.sheetsFor.value(QFileInfo(m_path).fileName()); }
     void close() override { m_owner.calls << "close"; }
 

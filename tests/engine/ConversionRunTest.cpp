@@ -398,3 +398,45 @@ TEST_F(RunTest, CsvOfEverySheetOrOfTheFirstWithANoteThatSaysSo)
     EXPECT_EQ(front.log.value(1), src("one.xls") + "OK");
     EXPECT_EQ(front.results.value(0).notes, QStringList{"the CSV holds only the first of 4 sheets"});
 }
+
+TEST_F(RunTest, CsvSheetsChosenByNameOrPatternAndAWorkbookWithoutOneFails)
+{
+    writeFile(src(), "b.xls");
+    writeFile(src(), "c.xls");
+    converter.sheetsFor["b.xls"] = QStringList{"Values", "Totals 2020", "Totals 2021", "Notes"};
+    converter.sheetsFor["c.xls"] = QStringList{"Only"};
+    converter.lockedFor << "b.xls";
+    front.kinds[0] = false;
+    front.kinds[1] = true;
+    front.sheetPatterns = QStringList{"totals*", "Notes", "Missing"};
+    front.csv.separator = u';';
+    front.csv.values = platform::CsvFormat::Values::Raw;
+
+    run();
+    EXPECT_EQ(contents(out.filePath("b.Totals 2020.csv")), src("b.xls") + "#2") << "patterns match regardless of case";
+    EXPECT_EQ(contents(out.filePath("b.Totals 2021.csv")), src("b.xls") + "#3");
+    EXPECT_EQ(contents(out.filePath("b.Notes.csv")), src("b.xls") + "#4");
+    EXPECT_FALSE(QFile::exists(out.filePath("b.Values.csv")));
+    EXPECT_FALSE(QFile::exists(out.filePath("b.csv")));
+    EXPECT_EQ(front.log.value(0),
+              src("b.xls") + "OK (opened with a password from the list) (no sheet matches \"Missing\")");
+    EXPECT_EQ(front.log.value(1), src("c.xls")
+                                      + "Not converted: no sheet matches \"totals*\", \"Notes\" or \"Missing\" "
+                                        "(the sheets: Only)");
+    EXPECT_FALSE(QFile::exists(out.filePath("c.csv")));
+    EXPECT_FALSE(QFile::exists(out.filePath("c.Only.csv")));
+    EXPECT_EQ(front.counts, (RunCounts{1, 1, 0}));
+    ASSERT_EQ(converter.csvFormats.size(), 3);
+    for (const platform::CsvFormat &format : std::as_const(converter.csvFormats))
+        EXPECT_TRUE(format == front.csv) << "every CSV is written as the settings say";
+    EXPECT_EQ(converter.calls.count("close"), 2) << "the workbook without a match is closed too";
+
+    front.sheetPatterns = QStringList{"Only"};
+    QDir(out.path()).removeRecursively();
+    run();
+    EXPECT_EQ(front.log.value(0), src("b.xls")
+                                      + "Not converted: no sheet matches \"Only\" "
+                                        "(the sheets: Values, Totals 2020, Totals 2021, Notes)");
+    EXPECT_EQ(front.log.value(1), src("c.xls") + "OK") << "one sheet chosen by name: no note about the first";
+    EXPECT_EQ(contents(out.filePath("c.Only.csv")), src("c.xls") + "#1");
+}

@@ -17,8 +17,12 @@ struct Front : RunSettings, RunView
     bool isChecked(OutputKind kind) const override { return kinds[int(kind)]; }
     bool keepsTree() const override { return keepTree; }
     bool savesEverySheet() const override { return everySheet; }
+    QStringList csvSheetPatterns() const override { return sheetPatterns; }
+    platform::CsvFormat csvFormat() const override { return csv; }
     bool keepTree = false;
     bool everySheet = false;
+    QStringList sheetPatterns;
+    platform::CsvFormat csv;
 
     void setStatusText(const QString &text) override { status << text; }
     void appendLog(const QString &line) override { log << line; }
