@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "platform/office/RecyclePolicy.h"
+
 #include <algorithm>
 
 namespace batch {
@@ -70,6 +72,18 @@ QString applyJobs(const QString &value, Options &options)
     if (!ok || jobs < 1)
         return QStringLiteral("--jobs needs a positive number, not \"%1\"").arg(value);
     options.jobs = jobs;
+    return {};
+}
+
+// A count that may be 0 ("never"), for the office's recycling.
+template <int Options::*field>
+QString applyCount(const QString &value, Options &options, const char *option)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok || number < 0)
+        return QStringLiteral("%1 needs a number from 0, not \"%2\"").arg(QLatin1String(option), value);
+    options.*field = number;
     return {};
 }
 
@@ -149,6 +163,8 @@ QString applyCsvValues(const QString &value, Options &options)
                   QStringLiteral("unknown --csv-values value \"%1\" (shown or raw)"));
 }
 
+static_assert(platform::office::kDefaultRecycleAfterFiles == 2000, "the help of --office-recycle tells the default");
+
 const OptionEntry kOptions[] = {
     {"source", "DIR", "Directory to walk, subdirectories included.", true, store<&Options::source>},
     {"out", "DIR", "Directory for the output files (made if missing).", true, store<&Options::out>},
@@ -156,6 +172,14 @@ const OptionEntry kOptions[] = {
     {"kind", "KIND", "Output kind: html (the default), csv or xml.", false, applyKind},
     {"office", "PROGRAM", "Office program to start (default: LibreOffice's).", false, store<&Options::office>},
     {"jobs", "N", "Offices at once (default: cores, ~300 MB each).", false, applyJobs},
+    {"office-recycle", "N", "New office after N files (default 2000, 0: never).", false,
+     [](const QString &value, Options &o) {
+         return applyCount<&Options::officeRecycle>(value, o, "--office-recycle");
+     }},
+    {"office-memory", "MB", "New office above MB resident (default: RAM share).", false,
+     [](const QString &value, Options &o) {
+         return applyCount<&Options::officeMemoryMb>(value, o, "--office-memory");
+     }},
     {"files-from", "FILE", "Convert the files listed in FILE (- for stdin).", false, store<&Options::filesFrom>},
     {"shard", "K/N", "Take shard K of N (1-based) by a path hash.", false, applyShard},
     {"keep-tree", nullptr, "Mirror the source's directories under --out.", false,

@@ -17,9 +17,11 @@ struct Options
     QString masks = QStringLiteral("*.xls");
     OutputKind kind = OutputKind::Html;
     QString office;
-    int jobs = 0;      // 0: as many as the machine takes (defaultJobs())
-    QString filesFrom; // a file list instead of the walk; "-" for standard input
-    int shard = 0;     // 1 to shardCount; 0 when the run takes every file
+    int jobs = 0;            // 0: as many as the machine takes (defaultJobs())
+    int officeRecycle = -1;  // files before an office is replaced; -1: the default
+    int officeMemoryMb = -1; // resident MB above which it is; -1: the default
+    QString filesFrom;       // a file list instead of the walk; "-" for standard input
+    int shard = 0;           // 1 to shardCount; 0 when the run takes every file
     int shardCount = 0;
     bool keepTree = false;
     LogFormat logFormat = LogFormat::Text;

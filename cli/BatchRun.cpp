@@ -119,8 +119,15 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return OutputUnusable;
     }
 
+    const int jobs =
+        options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
     platform::office::OfficeOptions office;
     office.program = options.office;
+    if (options.officeRecycle >= 0)
+        office.recycleAfterFiles = options.officeRecycle;
+    office.recycleAboveBytes = options.officeMemoryMb >= 0
+                                   ? qint64(options.officeMemoryMb) * 1024 * 1024
+                                   : platform::office::defaultOfficeMemoryLimit(platform::physicalMemory(), jobs);
     office.passwords = passwords.passwords;
     platform::office::registerExcelApplication(office);
 
@@ -131,8 +138,6 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     StreamView view(*printer, err, stringBase);
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
-    const int jobs =
-        options.jobs > 0 ? options.jobs : defaultJobs(platform::processorCount(), platform::availableMemory());
     if (jobs > 1)
         conversion.setParallel(jobs, [] { return std::make_unique<AutomationWorkbookConverter>(); });
     if (options.shardCount > 0) {

@@ -12,4 +12,7 @@ int processorCount();
 // (the kernel's MemAvailable estimate); -1 when it cannot be told.
 qint64 availableMemory();
 
+// The machine's physical memory in bytes (MemTotal); -1 when it cannot be told.
+qint64 physicalMemory();
+
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/Automation.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemResources.h"
 #include "platform/office/CallGate.h"
 #include "platform/office/CsvFilter.h"
 #include "platform/office/OfficeProcess.h"
@@ -58,6 +59,9 @@ bool tracing()
     static const bool on = qEnvironmentVariableIntValue("TABULON_OFFICE_TRACE") != 0;
     return on;
 }
+
+// How long an office to be replaced may take to end by itself.
+constexpr int kEndLimitMs = 15 * 1000;
 
 // With a sheet number the CSV filter writes "<name>-<sheet name>.csv" beside
 // the name it is given, and takes a failed write for success. It writes into
@@ -148,8 +152,11 @@ public:
     // ready: where "quit" leaves the office for the next run; null when
     // "quit" ends it.
     OfficeCore(const OfficeOptions &options, std::weak_ptr<ReadyOffice> ready)
-        : m_options(options), m_ready(std::move(ready))
-    {}
+        : m_options(options), m_ready(std::move(ready)), m_recycle{options.recycleAfterFiles, options.recycleAboveBytes}
+    {
+        if (m_recycle.aboveBytes < 0)
+            m_recycle.aboveBytes = defaultOfficeMemoryLimit(platform::physicalMemory(), 1);
+    }
     ~OfficeCore() override;
 
     // Launches the office and connects to it on the worker, without
@@ -187,12 +194,15 @@ private:
     void launchOffice();
     void finishStart();
     void ensureOffice();
+    void recycleIfDue();
+    void endOffice(int limitMs);
     void discardOffice();
     bool closeForKeeping();
     [[noreturn]] void officeDied(const QString &doing);
 
     OfficeOptions m_options;
     std::weak_ptr<ReadyOffice> m_ready;
+    RecyclePolicy m_recycle;
     // Set from the calling thread, read by the worker while it connects.
     // The job holds it too: a job stuck in the office may outlive this core.
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
@@ -202,6 +212,7 @@ private:
     std::vector<Workbook> m_open; // loaded and not closed yet
     steady_clock::time_point m_startDeadline;
     quint64 m_generation = 0;
+    int m_filesOpened = 0; // by the office that runs now
     bool m_startPending = false;
     bool m_quit = false;
 };
@@ -307,6 +318,7 @@ void OfficeCore::launchOffice()
     UnoOffice *uno = m_uno.get();
     OfficeProcess *process = m_process.get();
     m_startDeadline = steady_clock::now() + milliseconds(m_options.startTimeoutMs);
+    m_filesOpened = 0;
     // Launched from the worker: the office's parent-death signal is tied to
     // the thread that started it, and the worker lives as long as this core.
     m_gate->submit([uno, process, deadline = m_startDeadline, cancelled = m_cancelled] {
@@ -372,9 +384,30 @@ void OfficeCore::ensureOffice()
     }
 }
 
+// Between files only: a workbook still open would be lost with the office.
+void OfficeCore::recycleIfDue()
+{
+    if (!m_open.empty() || !m_process)
+        return;
+    const qint64 resident = m_recycle.watchesMemory() || tracing() ? m_process->residentBytes() : -1;
+    if (tracing())
+        std::fprintf(stderr, "tabulon-office: office %d resident %.1f MB after %d files\n", int(m_process->pid()),
+                     resident / 1048576.0, m_filesOpened);
+    const QString why = m_recycle.reasonToReplace(m_filesOpened, resident);
+    if (why.isEmpty())
+        return;
+    if (tracing())
+        std::fprintf(stderr, "tabulon-office: replacing the office %s\n", qPrintable(why));
+    // Not the whole call limit: a fresh office is waited for meanwhile.
+    endOffice(std::min(m_options.callTimeoutMs, kEndLimitMs));
+    ensureOffice();
+}
+
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     ensureOffice();
+    recycleIfDue();
+    ++m_filesOpened;
     auto result = std::make_shared<Workbook>();
     auto locked = std::make_shared<std::atomic_bool>(false);
     try {
@@ -530,12 +563,19 @@ void OfficeCore::quit()
         }
     }
     m_quit = true;
+    endOffice(m_options.callTimeoutMs);
+}
+
+// Lets the office end by itself (it removes its own files and writes its
+// profile whole), and makes sure it is gone.
+void OfficeCore::endOffice(int limitMs)
+{
     if (!m_uno || !m_process)
         return;
     UnoOffice *uno = m_uno.get();
     OfficeProcess *process = m_process.get();
     try {
-        call(QStringLiteral("quitting"), m_options.callTimeoutMs, [uno, process] {
+        call(QStringLiteral("quitting"), limitMs, [uno, process] {
             uno->terminate();
             process->waitForExit(10 * 1000);
         });

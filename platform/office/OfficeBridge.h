@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SpreadsheetAutomation.h"
+#include "platform/office/RecyclePolicy.h"
 
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,12 @@ struct OfficeOptions
     // open and keeps the office ready for the next creation, for at most
     // this long while idle.
     int keepReadyMs = 0;
+    // An office is replaced by a fresh one, between two files, after this
+    // many files (0: never) and once its resident memory passes this many
+    // bytes (0: never; negative: defaultOfficeMemoryLimit() for one office).
+    // The results of the files do not change.
+    int recycleAfterFiles = kDefaultRecycleAfterFiles;
+    qint64 recycleAboveBytes = -1;
     // Tried in order on a workbook that opens only with a password. Kept
     // in memory only: never on a command line, in a message or a trace.
     QStringList passwords;

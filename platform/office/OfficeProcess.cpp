@@ -86,8 +86,8 @@ std::vector<char *> pointers(std::vector<QByteArray> &strings)
 } // namespace
 
 OfficeProcess::OfficeProcess(const QString &program, int slot)
-    : m_program(program.isEmpty() ? defaultProgram() : program), m_slotNumber(slot),
-      m_temp(privateTempTemplate(QDir::tempPath()))
+    : m_program(program.isEmpty() ? defaultProgram() : program), m_release(OfficeRelease::of(m_program)),
+      m_slotNumber(slot), m_temp(privateTempTemplate(QDir::tempPath()))
 {
     m_pipeName = pipeName(pipeCounter.fetch_add(1), QFileInfo(m_temp.path()).fileName().section('-', -1));
     std::lock_guard<std::mutex> lock(registry().mutex);
@@ -194,6 +194,8 @@ void OfficeProcess::launch()
     if (!QFileInfo(m_program).isExecutable())
         throw OfficeFailure(QStringLiteral("%1 is not an executable program").arg(m_program));
     takeProfileSlotLocked();
+    // Before every launch: a profile made anew after a failed start needs it too.
+    settleProfile(m_slot->profilePath(), m_release);
 
     // Everything the child needs is prepared before fork: after it, only
     // async-signal-safe calls are allowed in a threaded program.
@@ -283,6 +285,20 @@ pid_t OfficeProcess::pid() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_pid;
+}
+
+qint64 OfficeProcess::residentBytes() const
+{
+    const pid_t pid = this->pid();
+    if (pid <= 0)
+        return -1;
+    // "size resident shared ..." in pages.
+    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const qint64 pages = statm.readLine().simplified().split(' ').value(1).toLongLong(&ok);
+    return ok ? pages * ::sysconf(_SC_PAGESIZE) : -1;
 }
 
 bool OfficeProcess::waitForExit(int ms)

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include "platform/TextError.h"
+#include "platform/office/ProfileSettings.h"
 
 namespace platform::office {
 
@@ -52,6 +53,8 @@ public:
     // The exit status once ended: the exit code, or 128 + signal number.
     int exitStatus() const;
     pid_t pid() const;
+    // The office's resident memory in bytes; -1 when it does not run.
+    qint64 residentBytes() const;
 
     // Waits up to ms for the process to end by itself.
     bool waitForExit(int ms);
@@ -77,6 +80,7 @@ private:
     void removeRunLeftoversLocked();
 
     QString m_program;
+    OfficeRelease m_release;
     int m_slotNumber;
     std::unique_ptr<ProfileSlot> m_slot;
     QTemporaryDir m_temp;

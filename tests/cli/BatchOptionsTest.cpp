@@ -23,7 +23,7 @@ testsupport::ProgramRun runBatch(const QStringList &arguments)
 const char *const kValueOptions[] = {"--source",     "--out",           "--masks",      "--kind",
                                      "--office",     "--jobs",          "--files-from", "--log-format",
                                      "--csv-sheets", "--csv-separator", "--csv-quote",  "--csv-encoding",
-                                     "--csv-values", "--password-file"};
+                                     "--csv-values", "--password-file", "--office-recycle", "--office-memory"};
 
 } // namespace
 
@@ -71,6 +71,31 @@ TEST(BatchOptions, RunOptionsForLargeTrees)
         EXPECT_EQ(parsed.request, Request::Error) << qPrintable(bad.join(' '));
     }
     EXPECT_TRUE(batch::usageLine().contains(" [--keep-tree] ")) << qPrintable(batch::usageLine());
+}
+
+TEST(BatchOptions, OfficeRecyclingTakesCountsFromZeroAndDefaultsWhenNotGiven)
+{
+    QTemporaryDir dir;
+    const QStringList base{"--source", dir.path(), "--out", "/o"};
+    const ParsedArguments none = batch::parseArguments(base);
+    EXPECT_EQ(none.options.officeRecycle, -1);
+    EXPECT_EQ(none.options.officeMemoryMb, -1);
+    const ParsedArguments set =
+        batch::parseArguments(base + QStringList{"--office-recycle", "200", "--office-memory=4096"});
+    ASSERT_EQ(set.request, Request::Run) << qPrintable(set.text);
+    EXPECT_EQ(set.options.officeRecycle, 200);
+    EXPECT_EQ(set.options.officeMemoryMb, 4096);
+    const ParsedArguments never =
+        batch::parseArguments(base + QStringList{"--office-recycle", "0", "--office-memory", "0"});
+    EXPECT_EQ(never.options.officeRecycle, 0);
+    EXPECT_EQ(never.options.officeMemoryMb, 0);
+    for (const QStringList &bad : {QStringList{"--office-recycle", "-1"}, QStringList{"--office-recycle", "many"},
+                                   QStringList{"--office-memory", "1.5"}, QStringList{"--office-memory", "99999999999"},
+                                   QStringList{"--office-memory"}}) {
+        const ParsedArguments parsed = batch::parseArguments(base + bad);
+        EXPECT_EQ(parsed.request, Request::Error) << qPrintable(bad.join(' '));
+        EXPECT_TRUE(parsed.text.contains(bad.first())) << qPrintable(parsed.text);
+    }
 }
 
 TEST(BatchOptions, BadArgumentsAreErrorsThatNameTheirCause)

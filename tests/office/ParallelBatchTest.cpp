@@ -306,3 +306,55 @@ TEST(ParallelBatch, FilesFromAListFileOrStandardInputInListOrderWithMissingEntri
     EXPECT_TRUE(noList.err.contains(dir.filePath("no-list"))) << qPrintable(noList.err);
     EXPECT_FALSE(QFile::exists(dir.filePath("o3"))) << "nothing is made for a list that cannot be read";
 }
+
+TEST(OfficeRecycling, AnOfficeReplacedByCountOrMemoryChangesNoLineAndNoOutput)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    makeTree(src, 10);
+    const QStringList common{"--source", src, "--masks", "*.xls,*.xlsx", "--kind", "csv"};
+    const ProgramRun kept = runBatch(
+        common
+        + QStringList{"--jobs", "1", "--office-recycle", "0", "--office-memory", "0", "--out", dir.filePath("kept")});
+    ASSERT_EQ(kept.status, 0) << qPrintable(kept.err);
+    ASSERT_EQ(kept.lines.size(), 15) << qPrintable(kept.lines.join('\n'));
+    const QMap<QString, QByteArray> expected = contents(dir.filePath("kept"));
+
+    QProcessEnvironment traced = QProcessEnvironment::systemEnvironment();
+    traced.insert("TABULON_OFFICE_TRACE", "1");
+    const auto replacements = [](const ProgramRun &run, const QString &why) {
+        return run.err.count(QRegularExpression(QStringLiteral("tabulon-office: replacing the office %1").arg(why)));
+    };
+    const auto count = [](const ProgramRun &run) {
+        return run.err.split('\n').filter(QRegularExpression("^(?!tabulon-office: )\\S")).join('\n');
+    };
+    struct Case
+    {
+        const char *what;
+        QStringList arguments;
+        QString reason;
+        int atLeast; // replacements
+    };
+    const QList<Case> cases = {
+        {"after every 3 files", {"--jobs", "1", "--office-recycle", "3", "--office-memory", "0"}, "after 3 files", 3},
+        {"above 1 MB resident",
+         {"--jobs", "1", "--office-recycle", "0", "--office-memory", "1"},
+         "at \\d+ MB resident, above its limit of 1 MB",
+         10},
+        {"two offices, after every 2 files",
+         {"--jobs", "2", "--office-recycle", "2", "--office-memory", "0"},
+         "after 2 files",
+         3},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString out = dir.filePath(QStringLiteral("out%1").arg(++round));
+        const ProgramRun run = runBatch(common + c.arguments + QStringList{"--out", out}, traced);
+        EXPECT_EQ(run.status, 0) << qPrintable(run.err);
+        EXPECT_EQ(run.lines, kept.lines);
+        EXPECT_EQ(count(run), count(kept)) << "the same count line";
+        EXPECT_GE(replacements(run, c.reason), c.atLeast) << qPrintable(run.err);
+        EXPECT_TRUE(contents(out) == expected) << "the same outputs, byte for byte";
+    }
+}
