@@ -94,8 +94,7 @@ void OutputDelivery::deliver(FileResult &result)
     if (!result.failed()) {
         try {
             for (StagedOutput &output : result.staged) {
-                const QString owner = place(output, result.path);
-                result.outputs << output.path;
+                const QString owner = place(output, result.path, result.outputs);
                 // One owner of several outputs (every sheet, every kind) is named once.
                 if (!owner.isEmpty() && !result.replacedOwners.contains(owner))
                     result.replacedOwners << owner;
@@ -113,10 +112,10 @@ void OutputDelivery::deliver(FileResult &result)
     report(result);
 }
 
-QString OutputDelivery::place(StagedOutput &output, const QString &path)
+QString OutputDelivery::place(StagedOutput &output, const QString &path, QStringList &placed)
 {
     const QFileInfo target(output.path);
-    const int error = output.staging->commit(target.fileName());
+    const int error = output.staging->commit(target.fileName(), &placed);
     output.staging.reset();
     if (error != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));

@@ -54,9 +54,10 @@ public:
     RunCounts counts() const { return m_counts; }
 
 private:
-    // Moves a staged output into place; returns the workbook whose output
-    // it replaced, if any. Throws AutomationError.
-    QString place(StagedOutput &output, const QString &path);
+    // Moves a staged output into place, adding the paths placed (a page's
+    // pictures too) to `placed`; returns the workbook whose output it
+    // replaced, if any. Throws AutomationError.
+    QString place(StagedOutput &output, const QString &path, QStringList &placed);
 
     RunView &m_view;
     platform::OutputStaging *m_stagingNotes = nullptr;

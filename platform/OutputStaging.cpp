@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -57,6 +60,50 @@ void removeStaleFolders(const QString &directory, bool followNotes)
     }
 }
 
+int renamePath(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
+}
+
+// Whether anything is at path, a dangling link included.
+bool occupied(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool isPage(const QString &name)
+{
+    const QString suffix = QFileInfo(name).suffix();
+    return suffix.compare(QLatin1String("htm"), Qt::CaseInsensitive) == 0
+           || suffix.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0;
+}
+
+// Writes text to path through a file beside it and a rename, so that a
+// failed write leaves path as it was.
+int replaceContents(const QString &path, const QByteArray &text)
+{
+    const QByteArray scratch = QFile::encodeName(path + QStringLiteral(".new"));
+    const int fd = ::open(scratch.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    for (qsizetype done = 0; done < text.size() && error == 0;) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0)
+        error = renamePath(QFile::decodeName(scratch), path);
+    if (error != 0)
+        ::unlink(scratch.constData());
+    return error;
+}
+
 } // namespace
 
 QString OutputStaging::folderPrefix()
@@ -90,16 +137,90 @@ QString OutputStaging::stagedPath(const QString &name) const
                                                                    : QStringLiteral("output.") + suffix);
 }
 
-int OutputStaging::commit(const QString &name)
+QString OutputStaging::picturesFolderName(const QString &pageName)
 {
+    return QFileInfo(pageName).completeBaseName() + QStringLiteral("_files");
+}
+
+int OutputStaging::commit(const QString &name, QStringList *placed)
+{
+    if (isPage(name))
+        return commitPage(name, placed);
     // No fsync: the writers report a full disk at write or close time on
     // local file systems, and a sync per output costs about a third of the
     // conversion of a small workbook.
-    const QByteArray staged = QFile::encodeName(stagedPath(name));
-    const QByteArray target = QFile::encodeName(joinPath(m_outputDirectory, name));
-    markAsOutput(QFile::decodeName(staged));
-    if (::rename(staged.constData(), target.constData()) != 0)
-        return errno;
+    markAsOutput(stagedPath(name));
+    const QString target = joinPath(m_outputDirectory, name);
+    if (const int error = renamePath(stagedPath(name), target))
+        return error;
+    if (placed)
+        *placed << target;
+    return 0;
+}
+
+int OutputStaging::commitPage(const QString &name, QStringList *placed)
+{
+    // The office writes a page's pictures beside it as "output_htm_<key>.png"
+    // and refers to them by that name.
+    const QString staged = stagedPath(name);
+    const QFileInfo stagedInfo(staged);
+    const QString prefix = stagedInfo.completeBaseName() + QLatin1Char('_') + stagedInfo.suffix() + QLatin1Char('_');
+    QStringList pictures = QDir(m_path).entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden, QDir::Name);
+    const QString folderName = picturesFolderName(name);
+    const QString target = joinPath(m_outputDirectory, name);
+    const QString folder = joinPath(m_outputDirectory, folderName);
+    const QString newFolder = joinPath(m_path, QStringLiteral("pictures"));
+    const QString oldFolder = joinPath(m_path, QStringLiteral("replaced"));
+
+    if (!pictures.isEmpty()) {
+        if (::mkdir(QFile::encodeName(newFolder).constData(), 0777) != 0)
+            return errno;
+        for (QString &picture : pictures) {
+            const QString inFolder = picture.mid(prefix.size());
+            if (const int error = renamePath(joinPath(m_path, picture), joinPath(newFolder, inFolder)))
+                return error;
+            picture = inFolder;
+        }
+        QFile page(staged);
+        if (!page.open(QIODevice::ReadOnly))
+            return errno != 0 ? errno : EIO;
+        QByteArray text = page.readAll();
+        page.close();
+        text.replace(QByteArray("\"") + QFile::encodeName(prefix),
+                     QByteArray("\"") + QUrl::toPercentEncoding(folderName) + QByteArray("/"));
+        if (const int error = replaceContents(staged, text))
+            return error;
+    }
+
+    // A page and its folder are one: the folder of the page replaced goes
+    // with it, also when the new page has no pictures.
+    const bool replacesFolder = occupied(folder) && (!pictures.isEmpty() || occupied(target));
+    if (replacesFolder) {
+        if (const int error = renamePath(folder, oldFolder))
+            return error;
+    }
+    const auto restoreOld = [&] {
+        if (replacesFolder)
+            renamePath(oldFolder, folder);
+    };
+    if (!pictures.isEmpty()) {
+        if (const int error = renamePath(newFolder, folder)) {
+            restoreOld();
+            return error;
+        }
+    }
+    markAsOutput(staged);
+    if (const int error = renamePath(staged, target)) {
+        if (!pictures.isEmpty())
+            renamePath(folder, newFolder);
+        restoreOld();
+        return error;
+    }
+    if (placed) {
+        *placed << target;
+        for (const QString &picture : std::as_const(pictures))
+            *placed << joinPath(folder, picture);
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -30,9 +31,18 @@ public:
     QString stagedPath(const QString &name) const;
 
     // Renames the staged file to outputDirectory/name. An existing link at
-    // the target is replaced, not written through.
-    // Returns 0 or the errno of the step that failed.
-    int commit(const QString &name);
+    // the target is replaced, not written through. A web page (.htm, .html)
+    // takes the pictures written beside it along, into the folder
+    // outputDirectory/BASE_files/ (BASE: name without its suffix), and its
+    // references are made to point there; the folder of an earlier page of
+    // that name goes, so that no picture of it stays. On failure nothing of
+    // the new output is in place and the earlier one is as it was.
+    // Returns 0 or the errno of the step that failed; *placed (when given)
+    // gets the paths now in place, the page first.
+    int commit(const QString &name, QStringList *placed = nullptr);
+
+    // The folder a page's pictures go into: "BASE_files" for "BASE.htm".
+    static QString picturesFolderName(const QString &pageName);
 
     // Removes everything inside the folder.
     void clear();
@@ -50,6 +60,8 @@ public:
     static QString folderPrefix();
 
 private:
+    int commitPage(const QString &name, QStringList *placed);
+
     QString m_outputDirectory;
     QString m_path;
     int m_error = 0;

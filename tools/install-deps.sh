@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
-  libreoffice-calc-nogui libreoffice-dev
+  libreoffice-calc-nogui libreoffice-dev zlib1g-dev
   fonts-wine fonts-wqy-zenhei
   xvfb xauth imagemagick
   desktop-file-utils dpkg-dev man-db

@@ -10,11 +10,15 @@
 #include "platform/office/SpreadsheetML.h"
 #include "platform/office/UnoOffice.h"
 
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/uno/RuntimeException.hpp>
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -32,6 +36,11 @@ namespace {
 
 using Document = UnoOffice::Document;
 using namespace std::chrono;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+namespace container = css::container;
+namespace drawing = css::drawing;
+namespace lang = css::lang;
 
 bool is(const QString &name, const char *expected)
 {
@@ -76,6 +85,62 @@ void storeOneSheet(UnoOffice &uno, const Document &document, const QString &path
         throw failure(platform::describeError(ENOSPC));
     if (::rename(QFile::encodeName(written.first().filePath()).constData(), QFile::encodeName(path).constData()) != 0)
         throw failure(platform::describeError(errno));
+}
+
+// The pictures and charts of a workbook: what a page of it shows as images.
+int countPictures(const Document &document)
+{
+    const Reference<drawing::XDrawPagesSupplier> supplier(document, UNO_QUERY);
+    if (!supplier.is())
+        return 0;
+    const Reference<container::XIndexAccess> pages(supplier->getDrawPages(), UNO_QUERY);
+    int pictures = 0;
+    for (sal_Int32 p = 0, n = pages.is() ? pages->getCount() : 0; p < n; ++p) {
+        const Reference<container::XIndexAccess> shapes(pages->getByIndex(p), UNO_QUERY);
+        for (sal_Int32 i = 0, m = shapes.is() ? shapes->getCount() : 0; i < m; ++i) {
+            const Reference<lang::XServiceInfo> shape(shapes->getByIndex(i), UNO_QUERY);
+            if (shape.is()
+                && (shape->supportsService("com.sun.star.drawing.GraphicObjectShape")
+                    || shape->supportsService("com.sun.star.drawing.OLE2Shape")))
+                ++pictures;
+        }
+    }
+    return pictures;
+}
+
+// The office writes a page's pictures beside it ("NAME_htm_<key>.png") and
+// reports success also when one of them could not be written (a full
+// disk): it leaves the picture out of the page then. A page that refers to
+// a picture that is not there failed; so did one with fewer pictures than
+// the workbook has when the disk is nearly full (some workbooks hold shapes
+// that the page never shows, so the count alone proves nothing).
+void checkPagePictures(const QString &page, int pictures)
+{
+    const QFileInfo info(page);
+    const QByteArray prefix =
+        QFile::encodeName(info.completeBaseName() + QLatin1Char('_') + info.suffix() + QLatin1Char('_'));
+    QFile file(page);
+    if (!file.open(QIODevice::ReadOnly))
+        return; // what is wrong with the page itself shows where it is placed
+    const QByteArray html = file.readAll();
+    const QByteArray quoted = '"' + prefix;
+    int shown = 0;
+    bool missing = false;
+    for (qsizetype at = html.indexOf(quoted); at >= 0; at = html.indexOf(quoted, at + 1), ++shown) {
+        const qsizetype end = html.indexOf('"', at + 1);
+        if (end < 0)
+            break;
+        const QString picture = info.dir().filePath(QFile::decodeName(html.mid(at + 1, end - at - 1)));
+        missing = missing || QFileInfo(picture).size() == 0;
+    }
+    constexpr qint64 kNearlyFull = qint64(64) << 20;
+    const bool fewer = shown < pictures && QStorageInfo(info.absolutePath()).bytesAvailable() < kNearlyFull;
+    if (!missing && !fewer)
+        return;
+    const QString reason = fewer || platform::writeProblem(info.absolutePath()) == ENOSPC
+                               ? platform::describeError(ENOSPC)
+                               : QStringLiteral("LibreOffice could not write every picture of the page");
+    throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(page), reason));
 }
 
 // One office and everything needed to talk to it. Shared by the objects
@@ -448,8 +513,11 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         });
     } else if (filter) {
         const QString f = QString::fromLatin1(filter);
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
-             [uno, document, path, f] { uno->store(document, path, f, QString()); });
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f] {
+            const int pictures = countPictures(document);
+            uno->store(document, path, f, QString());
+            checkPagePictures(path, pictures);
+        });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
              [document, path] { writeSpreadsheetML(document, path); });

@@ -1,12 +1,15 @@
 #include "platform/office/SpreadsheetML.h"
 
 #include "platform/FileSystem.h"
+#include "platform/office/ExcelValues.h"
 #include "platform/office/OutputFile.h"
+#include "platform/office/StoredResults.h"
 #include "platform/office/UnoOffice.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/AddressConvention.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
@@ -42,9 +45,11 @@
 #include <QLocale>
 #include <QMap>
 #include <QSet>
+#include <QUrl>
 #include <QXmlStreamWriter>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 using namespace css;
@@ -91,7 +96,8 @@ QString xmlSafe(const QString &text)
 class FormatTable
 {
 public:
-    explicit FormatTable(const Reference<lang::XComponent> &document)
+    // excelSerials: the workbook's date serials follow Excel's calendar.
+    FormatTable(const Reference<lang::XComponent> &document, bool excelSerials)
     {
         Reference<util::XNumberFormatsSupplier> supplier(document, UNO_QUERY_THROW);
         m_formats = supplier->getNumberFormats();
@@ -99,7 +105,7 @@ public:
         Reference<beans::XPropertySet> settings = supplier->getNumberFormatSettings();
         if (settings.is())
             settings->getPropertyValue("NullDate") >>= nullDate;
-        m_nullDate = QDate(nullDate.Year, nullDate.Month, nullDate.Day);
+        m_dates.emplace(QDate(nullDate.Year, nullDate.Month, nullDate.Day), excelSerials);
     }
 
     const NumberFormat &format(sal_Int32 key)
@@ -114,28 +120,23 @@ public:
             rtl::OUString code;
             props->getPropertyValue("Type") >>= type;
             props->getPropertyValue("FormatString") >>= code;
+            const QString text = toQString(code);
             if (type & util::NumberFormat::LOGICAL)
                 f.type = CellType::Boolean;
-            else if (type & (util::NumberFormat::DATE | util::NumberFormat::TIME))
+            else if ((type & (util::NumberFormat::DATE | util::NumberFormat::TIME)) && excel::isDateTimeCode(text))
                 f.type = CellType::DateTime;
-            const QString text = toQString(code);
             if (text.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0 && f.type != CellType::Boolean)
                 f.code = text;
         } catch (const uno::Exception &) {}
         return *m_cache.insert(key, f);
     }
 
-    QString dateTime(double serial) const
-    {
-        const qint64 ms = qint64(std::llround(serial * 86400000.0));
-        const QDateTime t = QDateTime(m_nullDate, QTime(0, 0), Qt::UTC).addMSecs(ms);
-        return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-    }
+    QString dateTime(double serial) const { return m_dates->dateTime(serial); }
 
 private:
     Reference<util::XNumberFormats> m_formats;
     QHash<sal_Int32, NumberFormat> m_cache;
-    QDate m_nullDate;
+    std::optional<excel::DateSystem> m_dates;
 };
 
 // Formula text in the notation of the XML spreadsheet: Excel's English
@@ -199,8 +200,12 @@ std::vector<table::CellRangeAddress> rangesOf(const Reference<sheet::XSheetCellR
 class SheetWriter
 {
 public:
-    SheetWriter(QXmlStreamWriter &xml, FormatTable &formats, FormulaPrinter &formulas, QMap<sal_Int32, QString> &styles)
-        : m_xml(xml), m_formats(formats), m_formulas(formulas), m_styles(styles)
+    // ooxmlResults: stored formula texts still carry OOXML's "_xHHHH_" escapes.
+    // stored: the results the file holds for the sheet's formulas, if known.
+    SheetWriter(QXmlStreamWriter &xml, FormatTable &formats, FormulaPrinter &formulas, QMap<sal_Int32, QString> &styles,
+                bool ooxmlResults, const StoredResults::Sheet *stored)
+        : m_xml(xml), m_formats(formats), m_formulas(formulas), m_styles(styles), m_ooxmlResults(ooxmlResults),
+          m_stored(stored)
     {}
 
     void write(const Reference<sheet::XSpreadsheet> &sheet, sal_Int16 index)
@@ -315,12 +320,13 @@ private:
             const Reference<table::XCell> cell = m_sheet->getCellByPosition(column, row);
             const QString formula = m_formulas.print(cell, m_index, column, row);
             formulas.insert(at(row, column), formula);
-            // A logical result can sit in a cell of standard format (some
-            // imports turn Boolean cells into =TRUE()); it is still logical.
+            // A logical result can sit in a cell of any format, and one
+            // stored in the file comes without the office's logical type
+            // (some imports turn Boolean cells into =TRUE()): the formula
+            // tells what it is.
             Reference<text::XText> text(cell, UNO_QUERY);
             const rtl::OUString shown = text.is() ? text->getString() : rtl::OUString();
-            if (shown == "TRUE" || shown == "FALSE" || formula == QLatin1String("=TRUE()")
-                || formula == QLatin1String("=FALSE()"))
+            if (shown == "TRUE" || shown == "FALSE" || excel::isLogicalFormula(formula))
                 logical.insert(at(row, column));
         });
         cellsIn(m_errorCells, [&](sal_Int32 row, sal_Int32 column) {
@@ -346,7 +352,11 @@ private:
                 CellOut cell{column, CellType::String, {}, formulas.value(i), keys[i]};
                 double number = 0;
                 rtl::OUString text;
-                if (errors.contains(i)) {
+                const StoredResults::Value *stored =
+                    m_stored && formulas.contains(i) ? m_stored->at(row, column) : nullptr;
+                if (stored) {
+                    writeStored(cell, *stored, logical.contains(i));
+                } else if (errors.contains(i)) {
                     cell.type = CellType::Error;
                     cell.data = errors.value(i);
                 } else if (line[column] >>= number) {
@@ -357,13 +367,43 @@ private:
                     else if (cell.type == CellType::Boolean)
                         cell.data = number != 0 ? QStringLiteral("1") : QStringLiteral("0");
                     else
-                        cell.data = QString::number(number, 'g', QLocale::FloatingPointShortest);
+                        cell.data = numberText(number);
                 } else if (line[column] >>= text) {
-                    cell.data = xmlSafe(toQString(text));
+                    const QString value = toQString(text);
+                    cell.data =
+                        xmlSafe(m_ooxmlResults && formulas.contains(i) ? excel::decodeOoxmlEscapes(value) : value);
                 }
                 cells.push_back(std::move(cell));
             }
             writeRow(row, cells);
+        }
+    }
+
+    static QString numberText(double number) { return QString::number(number, 'g', QLocale::FloatingPointShortest); }
+
+    // The result the file stored with the formula, in place of the office's.
+    void writeStored(CellOut &cell, const StoredResults::Value &value, bool logical)
+    {
+        using Kind = StoredResults::Value::Kind;
+        switch (value.kind) {
+        case Kind::Number:
+            cell.type = logical ? CellType::Boolean : m_formats.format(cell.formatKey).type;
+            cell.data = cell.type == CellType::DateTime  ? m_formats.dateTime(value.number)
+                        : cell.type == CellType::Boolean ? numberText(value.number != 0 ? 1 : 0)
+                                                         : numberText(value.number);
+            break;
+        case Kind::Logical:
+            cell.type = CellType::Boolean;
+            cell.data = numberText(value.number);
+            break;
+        case Kind::Error:
+            cell.type = CellType::Error;
+            cell.data = value.text;
+            break;
+        case Kind::Text:
+            cell.type = CellType::String;
+            cell.data = xmlSafe(value.text);
+            break;
         }
     }
 
@@ -392,11 +432,24 @@ private:
                 m_xml.writeAttribute(QStringLiteral("ss:Formula"), xmlSafe(cell.formula));
             m_xml.writeStartElement(QStringLiteral("Data"));
             m_xml.writeAttribute(QStringLiteral("ss:Type"), typeName(cell.type));
-            m_xml.writeCharacters(cell.data);
+            writeText(cell.data);
             m_xml.writeEndElement();
             m_xml.writeEndElement();
         }
         m_xml.writeEndElement();
+    }
+
+    // A carriage return written as it is would be read back as a line
+    // feed: XML folds line ends. As a character reference it stays.
+    void writeText(const QString &text)
+    {
+        qsizetype from = 0;
+        for (qsizetype cr = text.indexOf(QLatin1Char('\r')); cr >= 0; cr = text.indexOf(QLatin1Char('\r'), from)) {
+            m_xml.writeCharacters(text.mid(from, cr - from));
+            m_xml.writeEntityReference(QStringLiteral("#13"));
+            from = cr + 1;
+        }
+        m_xml.writeCharacters(text.mid(from));
     }
 
     static QString typeName(CellType type)
@@ -420,6 +473,8 @@ private:
     FormatTable &m_formats;
     FormulaPrinter &m_formulas;
     QMap<sal_Int32, QString> &m_styles;
+    const bool m_ooxmlResults;
+    const StoredResults::Sheet *m_stored;
     Reference<sheet::XSpreadsheet> m_sheet;
     sal_Int16 m_index = 0;
     sal_Int32 m_lastColumn = 0;
@@ -462,6 +517,12 @@ QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
     return head;
 }
 
+QString localPath(const Reference<lang::XComponent> &document)
+{
+    const Reference<frame::XModel> model(document, UNO_QUERY);
+    return model.is() ? QUrl(toQString(model->getURL())).toLocalFile() : QString();
+}
+
 [[noreturn]] void failSaving(const QString &path, const QString &reason)
 {
     throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason));
@@ -479,7 +540,14 @@ void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QStri
 {
     Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY_THROW);
     Reference<container::XIndexAccess> sheets(spreadsheet->getSheets(), UNO_QUERY_THROW);
-    FormatTable formats(document);
+    const QString filter = filterOf(document);
+    const bool ooxml = filter.contains(QLatin1String("2007 XML")) || filter.contains(QLatin1String("2007 VBA XML"))
+                       || filter.contains(QLatin1String("Office Open XML"));
+    const bool excelFile = ooxml || filter.contains(QLatin1String("Excel"));
+    FormatTable formats(document, excelFile);
+    // What kind each sheet is, and the results of .xls and .xlsb formulas,
+    // which the office computes again on loading.
+    const StoredResults stored = excelFile ? StoredResults::read(localPath(document)) : StoredResults();
     FormulaPrinter formulas(document);
 
     // Like the office's own export, a missing output folder is created.
@@ -509,8 +577,15 @@ void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QStri
         xml.setAutoFormattingIndent(1);
         try {
             for (sal_Int32 i = 0, n = sheets->getCount(); i < n; ++i) {
-                SheetWriter writer(xml, formats, formulas, styles);
-                writer.write(Reference<sheet::XSpreadsheet>(sheets->getByIndex(i), UNO_QUERY_THROW), sal_Int16(i));
+                const Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
+                const StoredResults::Sheet *known =
+                    stored.sheet(toQString(Reference<container::XNamed>(sheet, UNO_QUERY_THROW)->getName()));
+                // Excel's XML spreadsheet holds worksheets only: no chart,
+                // macro or dialog sheets.
+                if (known && known->kind != StoredResults::SheetKind::Worksheet)
+                    continue;
+                SheetWriter writer(xml, formats, formulas, styles, ooxml, known);
+                writer.write(sheet, sal_Int16(i));
             }
         } catch (const WriteFailed &) {
             failSaving(path, body);

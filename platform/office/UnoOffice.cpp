@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/office/EncryptedWorkbook.h"
+#include "platform/office/LoadSettings.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -152,6 +153,8 @@ bool isTextFile(const QString &path)
     return suffix == QLatin1String("csv") || suffix == QLatin1String("txt");
 }
 
+} // namespace
+
 QString filterOf(const Reference<lang::XComponent> &document)
 {
     // Only the one argument: the whole media descriptor is a large answer
@@ -175,6 +178,8 @@ QString filterOf(const Reference<lang::XComponent> &document)
     }
     return {};
 }
+
+namespace {
 
 QString documentKind(const Reference<lang::XComponent> &document)
 {
@@ -260,6 +265,7 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         try {
             m_context.set(resolver->resolve(toOUString(process.connectUrl())), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(m_context);
+            applyLoadSettings(m_context);
             return;
         } catch (const connection::NoConnectException &) {}
         // Before any restart: a cancelled start may have killed the office.

@@ -82,6 +82,8 @@ private:
 QString toQString(const rtl::OUString &text);
 rtl::OUString toOUString(const QString &text);
 rtl::OUString fileUrl(const QString &path);
+// The name of the import filter that loaded a document ("MS Excel 97", "calc8", ...).
+QString filterOf(const css::uno::Reference<css::lang::XComponent> &document);
 
 // What is wrong with an output path that could not be written, judged from
 // the file system (and the office's error class, when it gave one).

@@ -145,7 +145,8 @@ TEST_F(ParallelRunTest, AStopDeliversOnlyWhatCameBeforeTheFirstUnfinishedWorkboo
         writeFile(source.path(), name);
     Offices offices;
     ConversionRun r(front, front, unused);
-    // c.xls and d.xls, whichever worker has them, ask for the stop and go on once it is in.
+    // c.xls and d.xls, whichever worker has them, ask for the stop and go on once it is in;
+    // a.xls or b.xls may still be converting then: the first unfinished one gives the last line.
     StopFromWorker stop;
     offices.beforeOpen = [&](const QString &name) {
         if (name == "c.xls" || name == "d.xls") {
@@ -156,7 +157,7 @@ TEST_F(ParallelRunTest, AStopDeliversOnlyWhatCameBeforeTheFirstUnfinishedWorkboo
     EXPECT_EQ(r.execute(source.path()), ConversionRun::Outcome::Stopped);
 
     const QString s = source.path() + "/";
-    ASSERT_GE(front.log.size(), 3) << qPrintable(front.log.join('\n'));
+    ASSERT_GE(front.log.size(), 1) << qPrintable(front.log.join('\n'));
     EXPECT_LE(front.log.size(), 4) << "nothing after the stop: " << qPrintable(front.log.join('\n'));
     for (int i = 0; i < front.log.size(); ++i)
         EXPECT_EQ(front.log.at(i), s + QChar('a' + i) + ".xlsOK") << "in order, without gaps";

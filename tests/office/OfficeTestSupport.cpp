@@ -191,7 +191,7 @@ XmlWorkbook readXmlWorkbook(const QString &path)
     const QString ss = QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet");
     QXmlStreamReader xml(&file);
     QString sheet, style;
-    int row = 0, column = 0;
+    int row = 0, column = 0, span = 0;
     XmlCell cell;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -215,15 +215,21 @@ XmlWorkbook readXmlWorkbook(const QString &path)
                 row = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt()
                                                                   : row + 1;
                 column = 0;
+                span = 0;
             } else if (name == QLatin1String("Cell")) {
+                // The cells a merged cell spans take no column of their own.
                 column = a.hasAttribute(ss, QStringLiteral("Index")) ? a.value(ss, QStringLiteral("Index")).toInt()
-                                                                     : column + 1;
+                                                                     : column + 1 + span;
                 cell = XmlCell{};
                 cell.formula = a.value(ss, QStringLiteral("Formula")).toString();
+                span = a.value(ss, QStringLiteral("MergeAcross")).toInt();
                 cell.style = a.value(ss, QStringLiteral("StyleID")).toString();
+            } else if (name == QLatin1String("Comment")) {
+                xml.skipCurrentElement(); // its Data is the note's text, not the cell's
             } else if (name == QLatin1String("Data")) {
                 cell.type = a.value(ss, QStringLiteral("Type")).toString();
-                cell.data = xml.readElementText();
+                // Rich text holds formatting elements: their text counts.
+                cell.data = xml.readElementText(QXmlStreamReader::IncludeChildElements);
                 book.cells[sheet].insert(qMakePair(row, column), cell);
             }
         }
