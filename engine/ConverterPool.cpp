@@ -180,6 +180,11 @@ void ConverterPool::deliverReady()
                 return;
             result = std::move(m_items[m_delivered].result);
             ++m_delivered;
+            // The offices are ended before the stop reaches the pool: the
+            // workbooks they held fail first. The first of them is the one
+            // in progress; nothing after it is delivered.
+            if (m_stopped && result->failed() && result->error.endsWith(QLatin1String("the program was told to end")))
+                m_lastToDeliver = m_delivered - 1;
         }
         m_deliver(*result);
     }
