@@ -46,8 +46,8 @@ grep -v 'OK' "$work/log" | sed 's/^/  failed: /' || true
 python3 - "$corpus" "$work" <<'PY'
 import collections, importlib.util, math, os, sys
 corpus, work = sys.argv[1], sys.argv[2]
-spec = importlib.util.spec_from_file_location('ssml', os.path.join(corpus, 'ssml-compare.py'))
-ssml = importlib.util.module_from_spec(spec); spec.loader.exec_module(ssml)
+loader_spec = importlib.util.spec_from_file_location('ssml', os.path.join(corpus, 'ssml-compare.py'))
+ssml = importlib.util.module_from_spec(loader_spec); loader_spec.loader.exec_module(ssml)
 
 def kind(ref, got, pos_sheet_missing):
     rt, rv, rf = ref
