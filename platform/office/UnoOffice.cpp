@@ -353,7 +353,7 @@ QString UnoOffice::documentServiceOf(const QString &filter)
     return service;
 }
 
-UnoOffice::Document UnoOffice::load(const QString &path, const QString &password)
+UnoOffice::Document UnoOffice::load(const QString &path, const QString &password, QString *filterName)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -449,6 +449,8 @@ UnoOffice::Document UnoOffice::load(const QString &path, const QString &password
         discard();
         refuse(refusalReason(handler->asked()));
     }
+    if (filterName)
+        *filterName = filter;
     return document;
 }
 

@@ -66,8 +66,9 @@ public:
     // every question, and without a window: a document that is only stored
     // needs no frame or view. Fails for anything that is not a spreadsheet
     // (before loading it), with PasswordRequired for an encrypted workbook
-    // that the password (if any) does not open.
-    Document load(const QString &path, const QString &password = {});
+    // that the password (if any) does not open. *filter (when given) gets
+    // the import filter that read it.
+    Document load(const QString &path, const QString &password = {}, QString *filter = nullptr);
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);
