@@ -26,13 +26,8 @@ FileList filesOf(const QList<QByteArray> &lines, const QString &base)
 
 FileList readFileList(const QString &listFile, const QString &base)
 {
-    const LineFile file = readLineFile(listFile, QStringLiteral("file list"), StandardInput::ForDash);
-    if (!file.error.isEmpty()) {
-        FileList list;
-        list.error = file.error;
-        return list;
-    }
-    return filesOf(file.lines, base);
+    return parseLineFile<FileList>(listFile, QStringLiteral("file list"), StandardInput::ForDash,
+                                   [&](const QList<QByteArray> &lines) { return filesOf(lines, base); });
 }
 
 FileList readFileList(QIODevice &list, const QString &base)

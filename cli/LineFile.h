@@ -25,4 +25,18 @@ LineFile readLineFile(const QString &path, const QString &what, StandardInput da
 // The non-empty lines of what `device` holds, a CR before each line feed dropped.
 QList<QByteArray> nonEmptyLines(QIODevice &device);
 
+// What `parse` makes of the lines of `path`, or, when the file cannot be
+// read, a Result with nothing but its `error`.
+template <typename Result, typename Parse>
+Result parseLineFile(const QString &path, const QString &what, StandardInput dash, Parse parse)
+{
+    const LineFile file = readLineFile(path, what, dash);
+    if (!file.error.isEmpty()) {
+        Result result;
+        result.error = file.error;
+        return result;
+    }
+    return parse(file.lines);
+}
+
 } // namespace batch

@@ -20,13 +20,8 @@ PasswordList passwordsOf(const QList<QByteArray> &lines, const QString &path)
 
 PasswordList readPasswordList(const QString &path)
 {
-    const LineFile file = readLineFile(path, QStringLiteral("password file"));
-    if (!file.error.isEmpty()) {
-        PasswordList list;
-        list.error = file.error;
-        return list;
-    }
-    return passwordsOf(file.lines, path);
+    return parseLineFile<PasswordList>(path, QStringLiteral("password file"), StandardInput::Refused,
+                                       [&](const QList<QByteArray> &lines) { return passwordsOf(lines, path); });
 }
 
 PasswordList readPasswordList(QIODevice &file, const QString &path)

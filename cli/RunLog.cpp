@@ -43,13 +43,8 @@ QString pathOf(const QJsonObject &object)
 
 FileList readFailedFiles(const QString &logPath)
 {
-    const LineFile file = readLineFile(logPath, QStringLiteral("log"));
-    if (!file.error.isEmpty()) {
-        FileList list;
-        list.error = file.error;
-        return list;
-    }
-    return failedFilesOf(file.lines, logPath);
+    return parseLineFile<FileList>(logPath, QStringLiteral("log"), StandardInput::Refused,
+                                   [&](const QList<QByteArray> &lines) { return failedFilesOf(lines, logPath); });
 }
 
 FileList failedFilesOf(const QList<QByteArray> &lines, const QString &logPath)
