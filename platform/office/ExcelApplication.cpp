@@ -8,6 +8,7 @@
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/ReadyOffice.h"
 #include "platform/office/SpreadsheetML.h"
+#include "platform/office/StoredInDocument.h"
 #include "platform/office/UnoOffice.h"
 
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -501,6 +502,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         }
         const QString f = QString::fromLatin1(filter);
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, options, sheet, csv] {
+            const StoredResultsInDocument stored(document, storedResultsOf(document));
             std::optional<RawValueFormats> raw;
             if (csv.values == CsvFormat::Values::Raw)
                 raw.emplace(document, std::max(sheet, 1) - 1);
@@ -515,6 +517,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         const QString f = QString::fromLatin1(filter);
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f] {
             const int pictures = countPictures(document);
+            const StoredResultsInDocument stored(document, storedResultsOf(document));
             uno->store(document, path, f, QString());
             checkPagePictures(path, pictures);
         });
