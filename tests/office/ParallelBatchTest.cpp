@@ -125,7 +125,7 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
         90000))
         << "offices: " << offices.size() << ", lines: " << killed.lines().size();
     // In a call, not between two: a file is lost with it.
-    QTest::qWaitFor([&] { return isWorking(offices.last()); }, 10000);
+    (void)QTest::qWaitFor([&] { return isWorking(offices.last()); }, 10000);
     ASSERT_LT(killed.lines().size(), 60) << "the run is too far on to kill an office in its middle";
     ::kill(offices.last(), SIGKILL);
     ASSERT_TRUE(killed.finish());
