@@ -288,7 +288,7 @@ void OfficeCore::officeDied(const QString &doing)
 {
     discardOffice();
     if (OfficeProcess::isEnding())
-        throw AutomationError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
+        throw StoppedError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
     throw AutomationError(
         QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
 }
@@ -383,7 +383,7 @@ void OfficeCore::ensureOffice()
         discardOffice();
         // Ended by the program itself: the file was stopped, not failed.
         if (OfficeProcess::isEnding())
-            throw AutomationError(QStringLiteral("stopped while starting the office, the program was told to end"));
+            throw StoppedError(QStringLiteral("stopped while starting the office, the program was told to end"));
         throw AutomationError(QStringLiteral("LibreOffice could not be restarted: %1").arg(error.message()));
     }
 }
@@ -666,6 +666,8 @@ public:
             const QString path = args.at(0).toString();
             try {
                 return toVariant(std::make_shared<WorkbookObject>(core, core->open(path)));
+            } catch (const StoppedError &error) {
+                throw StoppedError(QStringLiteral("Can't open the workbook: %1").arg(error.message()));
             } catch (const AutomationError &error) {
                 throw AutomationError(QStringLiteral("Can't open the workbook: %1").arg(error.message()));
             }
