@@ -59,7 +59,8 @@ FileList failedFilesOf(const QList<QByteArray> &lines, const QString &logPath)
         const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);
         const Entry entry = document.isObject() ? kindOf(document.object()) : Entry::Foreign;
         if (entry == Entry::Foreign) {
-            result.error = QStringLiteral("%1 is not a jsonl log of tabulon-batch (line %2)").arg(logPath).arg(lineNumber);
+            result.error =
+                QStringLiteral("%1 is not a jsonl log of tabulon-batch (line %2)").arg(logPath).arg(lineNumber);
             return result;
         }
         if (entry == Entry::Count)

@@ -15,16 +15,15 @@ class Counter : public DirectoryWalker::Visitor
 {
 public:
     Counter(const WalkCount::Walk &walk, const std::atomic_bool &cancelled)
-        : m_walk(walk), m_cancelled(cancelled),
-          m_output(QFileInfo(walk.outputDirectory).canonicalFilePath())
+        : m_walk(walk), m_cancelled(cancelled), m_output(QFileInfo(walk.outputDirectory).canonicalFilePath())
     {
         // Outputs lie in walked directories only where the source is the
         // output directory or lies below it.
         const QString root = QFileInfo(walk.root).canonicalFilePath();
-        m_outputsWalked = !m_output.isEmpty()
-                          && (root == m_output || root.startsWith(m_output.endsWith(QLatin1Char('/'))
-                                                                      ? m_output
-                                                                      : m_output + QLatin1Char('/')));
+        m_outputsWalked =
+            !m_output.isEmpty()
+            && (root == m_output
+                || root.startsWith(m_output.endsWith(QLatin1Char('/')) ? m_output : m_output + QLatin1Char('/')));
     }
 
     int entries = 0;

@@ -20,7 +20,7 @@ public:
     {
         QString root;
         QString masks;
-        QString outputDirectory; // left out of the walk with all it holds
+        QString outputDirectory;                         // left out of the walk with all it holds
         std::function<bool(const QString &path)> filter; // entries counted; none: all
     };
 

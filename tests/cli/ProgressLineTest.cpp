@@ -32,9 +32,12 @@ TEST(ProgressLine, DurationsRoundToWhatAPersonReads)
         double seconds;
         const char *expected;
     } cases[] = {
-        {0, "about 1 s"},      {0.4, "about 1 s"},     {42.4, "about 42 s"},   {59.4, "about 59 s"},
-        {60, "about 1 min"},   {89, "about 1 min"},    {91, "about 2 min"},    {3569, "about 59 min"},
-        {3600, "about 1 h 00 min"}, {3 * 3600 + 5 * 60, "about 3 h 05 min"}, {-5, "about 1 s"},
+        {0, "about 1 s"},           {0.4, "about 1 s"},
+        {42.4, "about 42 s"},       {59.4, "about 59 s"},
+        {60, "about 1 min"},        {89, "about 1 min"},
+        {91, "about 2 min"},        {3569, "about 59 min"},
+        {3600, "about 1 h 00 min"}, {3 * 3600 + 5 * 60, "about 3 h 05 min"},
+        {-5, "about 1 s"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(batch::ProgressLine::duration(c.seconds), QLatin1String(c.expected)) << c.seconds;

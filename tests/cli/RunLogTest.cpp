@@ -50,7 +50,8 @@ TEST(RunLog, ALogThatIsNotOursIsRefusedWithItsLine)
         QString error;
     } cases[] = {
         {"/s/a.xlsOK\n", "log.jsonl is not a jsonl log of tabulon-batch (line 1)"},
-        {"{\"path\":\"/s/a.xls\",\"status\":\"ok\"}\n[1,2]\n", "log.jsonl is not a jsonl log of tabulon-batch (line 2)"},
+        {"{\"path\":\"/s/a.xls\",\"status\":\"ok\"}\n[1,2]\n",
+         "log.jsonl is not a jsonl log of tabulon-batch (line 2)"},
         {"{\"path\":\"/s/a.xls\",\"status\":\"pending\"}\n", "log.jsonl is not a jsonl log of tabulon-batch (line 1)"},
         {"{\"path\":7,\"status\":\"failed\"}\n", "log.jsonl is not a jsonl log of tabulon-batch (line 1)"},
         {"{\"files\":\"many\"}\n", "log.jsonl is not a jsonl log of tabulon-batch (line 1)"},

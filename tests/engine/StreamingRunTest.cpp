@@ -140,10 +140,12 @@ TEST(StreamingPool, AStopEndsTheDeliveryAtTheFirstWorkbookTheEndingOfficesCutSho
         bool typed;
         QStringList expected; // file names delivered
     } cases[] = {
-        {"Can't open the workbook: stopped while loading the file, the program was told to end", true,
+        {"Can't open the workbook: stopped while loading the file, the program was told to end",
+         true,
          {"a.xls", "b.xls", "c.xls"}},
         {"stopped while saving", true, {"a.xls", "b.xls", "c.xls"}},
-        {"a message that only ends like one: the program was told to end", false,
+        {"a message that only ends like one: the program was told to end",
+         false,
          {"a.xls", "b.xls", "c.xls", "d.xls", "e.xls"}},
     };
     for (const auto &c : cases) {

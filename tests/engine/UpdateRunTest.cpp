@@ -70,9 +70,9 @@ TEST_P(UpdateRunTest, WorkbooksWithNewerOutputsAreUpToDateUntilTouchedOrTheirOut
     EXPECT_EQ(run(), QStringList({s("a.xls") + "up to date", s("b.xls") + "up to date", s("c.xls") + "up to date"}));
     EXPECT_EQ(counts, (RunCounts{0, 0, 0, 3}));
 
-    setAge(s("a.xls"), 100);                    // touched after its output was written
-    QFile::remove(out.filePath("b.htm"));       // output gone
-    setAge(out.filePath("c.htm"), -200);        // output older than the workbook
+    setAge(s("a.xls"), 100);              // touched after its output was written
+    QFile::remove(out.filePath("b.htm")); // output gone
+    setAge(out.filePath("c.htm"), -200);  // output older than the workbook
     EXPECT_EQ(run(), QStringList({s("a.xls") + "OK", s("b.xls") + "OK", s("c.xls") + "OK"}));
     EXPECT_EQ(counts, (RunCounts{3, 0, 0, 0}));
     EXPECT_TRUE(QFile::exists(out.filePath("b.htm")));

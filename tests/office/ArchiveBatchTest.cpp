@@ -119,10 +119,11 @@ TEST(ArchiveBatch, RetryFailedConvertsExactlyWhatFailedLastIntoTheMirroredTreeAn
         if (entry.contains("path"))
             statusOf.insert(entry.value("path").toString(), entry.value("status").toString());
     }
-    EXPECT_EQ(statusOf, (QMap<QString, QString>{
-                            {good, "skipped"}, {later, "skipped"}, {empty, "skipped"}, {damaged, "failed"}}))
+    EXPECT_EQ(statusOf,
+              (QMap<QString, QString>{{good, "skipped"}, {later, "skipped"}, {empty, "skipped"}, {damaged, "failed"}}))
         << qPrintable(update.out);
-    EXPECT_TRUE(update.err.contains("4 files: 0 converted, 1 failed, 0 replaced, 3 up to date")) << qPrintable(update.err);
+    EXPECT_TRUE(update.err.contains("4 files: 0 converted, 1 failed, 0 replaced, 3 up to date"))
+        << qPrintable(update.err);
 }
 
 TEST(ArchiveBatch, OnATerminalALineOnStandardErrorTellsHowFarTheRunHasGotAndNeverWhenAskedNot)
