@@ -11,6 +11,7 @@ void OutputDelivery::reset()
 {
     m_preparedDirectories.clear();
     m_written.clear();
+    m_ownersNotMarked.clear();
     m_writtenFiles.clear();
     m_writtenDirectory.clear();
     m_counts = {};
@@ -116,19 +117,29 @@ void OutputDelivery::deliver(FileResult &result)
 QString OutputDelivery::place(StagedOutput &output, const QString &path, QStringList &placed)
 {
     const QFileInfo target(output.path);
-    const int error = output.staging->commit(target.fileName(), &placed);
+    if (m_forgetsPassed && target.path() != m_writtenDirectory) {
+        m_written.clear();
+        m_ownersNotMarked.clear();
+        m_writtenDirectory = target.path();
+    }
+    // A run over millions of workbooks into one directory remembers a hash
+    // of each output's name; whose output it was is read from the mark it
+    // carries, so only outputs whose mark could not say are kept in full.
+    const size_t key = qHash(QDir::cleanPath(target.absoluteFilePath()), size_t(0x9e3779b97f4a7c15ULL));
+    const QString owner = !m_written.contains(key) ? QString()
+                          : m_ownersNotMarked.contains(key) ? m_ownersNotMarked.value(key)
+                                                            : platform::outputWrittenFor(output.path);
+    const int error = output.staging->commit(target.fileName(), &placed, path);
     output.staging.reset();
     if (error != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));
     if (m_remembersFiles)
         m_writtenFiles.insert(platform::fileId(output.path));
-    if (m_forgetsPassed && target.path() != m_writtenDirectory) {
-        m_written.clear();
-        m_writtenDirectory = target.path();
-    }
-    const QString key = QDir::cleanPath(target.absoluteFilePath());
-    const QString owner = m_written.value(key);
-    m_written.insert(key, path);
+    m_written.insert(key);
+    if (platform::outputWrittenFor(output.path) == path)
+        m_ownersNotMarked.remove(key);
+    else
+        m_ownersNotMarked.insert(key, path);
     // A workbook that matches two masks takes its own name again: no news.
     return owner == path ? QString() : owner;
 }

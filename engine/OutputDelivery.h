@@ -69,7 +69,8 @@ private:
     RunView &m_view;
     platform::OutputStaging *m_stagingNotes = nullptr;
     QSet<QString> m_preparedDirectories;   // made and cleaned of stale staging
-    QHash<QString, QString> m_written;     // output path -> the workbook it was written for
+    QSet<size_t> m_written;                // hashes of the output paths placed
+    QHash<size_t, QString> m_ownersNotMarked; // the workbook an output was written for, where its mark cannot tell
     QSet<platform::FileId> m_writtenFiles; // outputs on disk, never taken as inputs
     QString m_writtenDirectory;            // of the last outputs placed, when passed ones are forgotten
     bool m_remembersFiles = true;

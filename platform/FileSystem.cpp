@@ -199,14 +199,30 @@ constexpr char kOutputMark[] = "user.tabulon.output";
 
 } // namespace
 
-void markAsOutput(const QString &path)
+void markAsOutput(const QString &path, const QString &writtenFor)
 {
-    (void)::lsetxattr(QFile::encodeName(path).constData(), kOutputMark, "1", 1, 0);
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray value = writtenFor.isEmpty() ? QByteArray("1") : writtenFor.toUtf8();
+    // A value too long for the file system still leaves the bare mark.
+    if (::lsetxattr(native.constData(), kOutputMark, value.constData(), size_t(value.size()), 0) != 0
+        && value.size() > 1)
+        (void)::lsetxattr(native.constData(), kOutputMark, "1", 1, 0);
 }
 
 bool isMarkedOutput(const QString &path)
 {
     return ::lgetxattr(QFile::encodeName(path).constData(), kOutputMark, nullptr, 0) >= 0;
+}
+
+QString outputWrittenFor(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const ssize_t size = ::lgetxattr(native.constData(), kOutputMark, nullptr, 0);
+    if (size <= 1)
+        return QString();
+    QByteArray value(size, Qt::Uninitialized);
+    const ssize_t read = ::lgetxattr(native.constData(), kOutputMark, value.data(), size_t(value.size()));
+    return read == size ? QString::fromUtf8(value) : QString();
 }
 
 int spaceProblem(const QString &dir, qint64 bytes)

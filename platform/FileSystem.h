@@ -64,8 +64,11 @@ int writeProblem(const QString &dir);
 // Outputs carry a mark (an extended attribute that a copy does not take
 // along), so that a later run can tell them from the files it is to convert.
 // Marking is best effort: a file system without user attributes keeps none.
-void markAsOutput(const QString &path);
+// The mark names the workbook the output was written for, when given and
+// when it fits; outputWrittenFor() reads it back (empty when there is none).
+void markAsOutput(const QString &path, const QString &writtenFor = QString());
 bool isMarkedOutput(const QString &path);
+QString outputWrittenFor(const QString &path);
 
 // Whether `bytes` more would fit on the file system of the directory `dir`,
 // tried by reserving them in an unnamed file there: 0, or ENOSPC / EDQUOT

@@ -142,14 +142,14 @@ QString OutputStaging::picturesFolderName(const QString &pageName)
     return QFileInfo(pageName).completeBaseName() + QStringLiteral("_files");
 }
 
-int OutputStaging::commit(const QString &name, QStringList *placed)
+int OutputStaging::commit(const QString &name, QStringList *placed, const QString &writtenFor)
 {
     if (isPage(name))
-        return commitPage(name, placed);
+        return commitPage(name, placed, writtenFor);
     // No fsync: the writers report a full disk at write or close time on
     // local file systems, and a sync per output costs about a third of the
     // conversion of a small workbook.
-    markAsOutput(stagedPath(name));
+    markAsOutput(stagedPath(name), writtenFor);
     const QString target = joinPath(m_outputDirectory, name);
     if (const int error = renamePath(stagedPath(name), target))
         return error;
@@ -158,7 +158,7 @@ int OutputStaging::commit(const QString &name, QStringList *placed)
     return 0;
 }
 
-int OutputStaging::commitPage(const QString &name, QStringList *placed)
+int OutputStaging::commitPage(const QString &name, QStringList *placed, const QString &writtenFor)
 {
     // The office writes a page's pictures beside it as "output_htm_<key>.png"
     // and refers to them by that name.
@@ -209,7 +209,7 @@ int OutputStaging::commitPage(const QString &name, QStringList *placed)
             return error;
         }
     }
-    markAsOutput(staged);
+    markAsOutput(staged, writtenFor);
     if (const int error = renamePath(staged, target)) {
         if (!pictures.isEmpty())
             renamePath(folder, newFolder);

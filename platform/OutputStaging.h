@@ -38,8 +38,9 @@ public:
     // that name goes, so that no picture of it stays. On failure nothing of
     // the new output is in place and the earlier one is as it was.
     // Returns 0 or the errno of the step that failed; *placed (when given)
-    // gets the paths now in place, the page first.
-    int commit(const QString &name, QStringList *placed = nullptr);
+    // gets the paths now in place, the page first. The output's mark names
+    // `writtenFor` (see markAsOutput()).
+    int commit(const QString &name, QStringList *placed = nullptr, const QString &writtenFor = QString());
 
     // The folder a page's pictures go into: "BASE_files" for "BASE.htm".
     static QString picturesFolderName(const QString &pageName);
@@ -60,7 +61,7 @@ public:
     static QString folderPrefix();
 
 private:
-    int commitPage(const QString &name, QStringList *placed);
+    int commitPage(const QString &name, QStringList *placed, const QString &writtenFor);
 
     QString m_outputDirectory;
     QString m_path;

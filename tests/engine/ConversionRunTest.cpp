@@ -428,3 +428,28 @@ TEST_F(RunTest, CsvSheetsChosenByNameOrPatternAndAWorkbookWithoutOneFails)
     EXPECT_EQ(front.log.value(1), src("c.xls") + "OK") << "one sheet chosen by name: no note about the first";
     EXPECT_EQ(contents(out.filePath("c.Only.csv")), src("c.xls") + "#1");
 }
+
+TEST_F(RunTest, FlatRunNamesWhoseOutputItReplacedFromThisRunOnly)
+{
+    // Whose output a name held is read from the output's mark: one of an
+    // earlier run names its own workbook and is replaced without a word,
+    // while names taken twice in this run say whose output went.
+    writeFile(out.path(), "old.htm", "of an earlier run");
+    platform::markAsOutput(out.filePath("old.htm"), "/elsewhere/old.xls");
+    const QString deep = "d/" + QString(120, QChar(u'Ä')) + "/a.xls";
+    writeFile(src(), "a.xls");
+    writeFile(src(), "b/a.xls");
+    writeFile(src(), deep);
+    writeFile(src(), "old.xls");
+    run();
+
+    EXPECT_EQ(contents(out.filePath("a.htm")), src(deep));
+    EXPECT_EQ(platform::outputWrittenFor(out.filePath("a.htm")), src(deep));
+    EXPECT_EQ(platform::outputWrittenFor(out.filePath("old.htm")), src("old.xls"));
+    EXPECT_EQ(front.counts, (RunCounts{4, 0, 2}));
+    EXPECT_TRUE(front.log.contains(src("old.xls") + "OK")) << qPrintable(front.log.join('\n'));
+    EXPECT_TRUE(front.log.contains(src("b/a.xls") + "OK (replaced the output of " + src("a.xls") + ")"))
+        << qPrintable(front.log.join('\n'));
+    EXPECT_TRUE(front.log.contains(src(deep) + "OK (replaced the output of " + src("b/a.xls") + ")"))
+        << qPrintable(front.log.join('\n'));
+}
