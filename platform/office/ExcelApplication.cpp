@@ -478,6 +478,10 @@ void OfficeCore::recycleIfDue()
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
     settleClose();
+    // Ended by the program itself while it closed the workbook before: this
+    // one is stopped, not failed, and no office starts for it.
+    if (OfficeProcess::isEnding())
+        throw AutomationError(QStringLiteral("stopped while loading the file, the program was told to end"));
     ensureOffice();
     recycleIfDue();
     ++m_filesOpened;
