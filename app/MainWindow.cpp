@@ -212,6 +212,7 @@ void TFMain::vexButton2Click(QObject *)
     m_run =
         std::make_unique<ConversionRun>(static_cast<RunSettings &>(*this), static_cast<RunView &>(*this), *ExcelApp);
     m_run->setBaseDirectory(m_programDirectory);
+    m_run->setCountsAhead(true);
     QPointer<TFMain> self(this);
     m_run->execute(tree ? tree->directory() : platform::currentDirectory());
     if (!self)
@@ -283,6 +284,7 @@ void TFMain::appendLog(const QString &line)
 
 void TFMain::clearLog()
 {
+    m_total = -1;
     if (auto *memo = control<QPlainTextEdit>("Memo1"))
         memo->clear();
 }
@@ -303,10 +305,19 @@ void TFMain::showCounts(const RunCounts &counts)
         m_countsLabel->setObjectName(QStringLiteral("RunCounts"));
         status->addPermanentWidget(m_countsLabel);
     }
+    m_counts = counts;
     QString text = QStringLiteral("%1 converted, %2 failed").arg(counts.converted).arg(counts.failed);
+    if (m_total >= 0)
+        text = QStringLiteral("%1 of %2: ").arg(counts.entries()).arg(m_total) + text;
     if (counts.replaced > 0)
         text += QStringLiteral(", %1 replaced").arg(counts.replaced);
     m_countsLabel->setText(text);
+}
+
+void TFMain::showTotal(int entries)
+{
+    m_total = entries;
+    showCounts(m_counts);
 }
 
 void TFMain::showMessage(const QString &message)

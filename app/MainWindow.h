@@ -86,6 +86,7 @@ private:
     void clearLog() override;
     void setStartEnabled(bool enabled) override;
     void showCounts(const RunCounts &counts) override;
+    void showTotal(int entries) override;
     void showMessage(const QString &text) override;
     void processEvents() override;
     QString successText() const override;
@@ -96,6 +97,8 @@ private:
     // A relative output directory is taken from where the program started.
     QString m_programDirectory;
     QPointer<QLabel> m_countsLabel; // a permanent section of StatusBar1
+    RunCounts m_counts;             // as last shown
+    int m_total = -1;               // entries of the run, once counted
     bool m_closeAfterRun = false;
     bool m_prepared = false; // the application was asked to get ready
     int m_color = platform::clBtnFace;

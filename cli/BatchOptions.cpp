@@ -163,6 +163,28 @@ QString applyCsvValues(const QString &value, Options &options)
                   QStringLiteral("unknown --csv-values value \"%1\" (shown or raw)"));
 }
 
+QString applyProgress(const QString &value, Options &options)
+{
+    static const Choice<Options::Progress> whens[] = {{"auto", Options::Progress::OnTerminal},
+                                                      {"always", Options::Progress::Always},
+                                                      {"never", Options::Progress::Never}};
+    return choose(value, whens, options.progress,
+                  QStringLiteral("unknown --progress value \"%1\" (auto, always or never)"));
+}
+
+// "--progress" alone asks for the line always; a value is its own word.
+QStringList withProgressValue(const QStringList &arguments)
+{
+    QStringList result;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        result << arguments.at(i);
+        if (arguments.at(i) == QLatin1String("--progress")
+            && (i + 1 == arguments.size() || arguments.at(i + 1).startsWith(QLatin1Char('-'))))
+            result << QStringLiteral("always");
+    }
+    return result;
+}
+
 static_assert(platform::office::kDefaultRecycleAfterFiles == 2000, "the help of --office-recycle tells the default");
 
 const OptionEntry kOptions[] = {
@@ -195,12 +217,19 @@ const OptionEntry kOptions[] = {
     {"csv-values", "HOW", "shown (the default) or raw: plain numbers, ISO dates.", false, applyCsvValues},
     {"password-file", "FILE", "Passwords to try on encrypted workbooks, one a line.", false,
      store<&Options::passwordFile>},
+    {"update", nullptr, "Leave workbooks whose outputs are newer (up to date).", false,
+     [](const QString &, Options &o) {
+         o.update = true;
+         return QString();
+     }},
+    {"retry-failed", "LOG", "Convert again what failed in a jsonl log of a run.", false, store<&Options::retryFailed>},
+    {"progress", "WHEN", "Progress on stderr: auto (a terminal), always, never.", false, applyProgress},
 };
 
-// --files-from stands in for the walk of --source.
+// --files-from and --retry-failed stand in for the walk of --source.
 bool isExempt(const OptionEntry &entry, const Options &options)
 {
-    return qstrcmp(entry.name, "source") == 0 && !options.filesFrom.isEmpty();
+    return qstrcmp(entry.name, "source") == 0 && (!options.filesFrom.isEmpty() || !options.retryFailed.isEmpty());
 }
 
 const QCommandLineOption &helpOption()
@@ -281,7 +310,7 @@ ParsedArguments parseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
     describeOptions(parser);
-    if (!parser.parse(QStringList(QLatin1String(kProgram)) + arguments))
+    if (!parser.parse(QStringList(QLatin1String(kProgram)) + withProgressValue(arguments)))
         return failure(parser.errorText());
 
     ParsedArguments result;
@@ -316,6 +345,8 @@ ParsedArguments parseArguments(const QStringList &arguments)
         if (entry.required && parser.value(name).isEmpty() && !isExempt(entry, result.options))
             return failure(QStringLiteral("--%1 is required").arg(name));
     }
+    if (!result.options.filesFrom.isEmpty() && !result.options.retryFailed.isEmpty())
+        return failure(QStringLiteral("--files-from and --retry-failed cannot be given together"));
     if (!result.options.source.isEmpty() && !QFileInfo(result.options.source).isDir())
         return failure(QStringLiteral("%1 is not a directory").arg(result.options.source));
     return result;

@@ -29,6 +29,11 @@ struct Options
     QStringList csvSheetPatterns; // sheets by name or pattern; empty: first or all
     platform::CsvFormat csv;
     QString passwordFile; // one password a line, for encrypted workbooks
+    bool update = false;  // leave the workbooks whose outputs are newer
+    QString retryFailed;  // a jsonl log whose failed files are converted again instead of the walk
+    // The line on standard error that tells how far the run has got.
+    enum class Progress { OnTerminal, Always, Never };
+    Progress progress = Progress::OnTerminal;
 };
 
 // Offices a run starts when --jobs is not given: one per processor, fewer
@@ -49,7 +54,8 @@ struct ParsedArguments
 
 // Reads the arguments (without the program name). Unknown options, stray
 // words, missing values, an unknown kind, a missing --out, a missing
-// --source (unless --files-from is given), a source that is not a
+// --source (unless --files-from or --retry-failed is given), both of these
+// at once, a source that is not a
 // directory, a --jobs that is not a positive number, a --shard that is
 // not K/N with 1 <= K <= N and a CSV option of a form or character set
 // that cannot be written are errors.

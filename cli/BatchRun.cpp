@@ -3,6 +3,8 @@
 #include "cli/BatchOptions.h"
 #include "cli/FileSelection.h"
 #include "cli/PasswordList.h"
+#include "cli/ProgressLine.h"
+#include "cli/RunLog.h"
 #include "engine/AutomationWorkbookConverter.h"
 #include "engine/ConversionRun.h"
 #include "engine/Strings.h"
@@ -14,6 +16,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
+#include <QTimer>
+
+#include <unistd.h>
 
 namespace batch {
 
@@ -30,27 +35,47 @@ public:
     bool savesEverySheet() const override { return m_options.csvAllSheets; }
     QStringList csvSheetPatterns() const override { return m_options.csvSheetPatterns; }
     platform::CsvFormat csvFormat() const override { return m_options.csv; }
+    bool skipsUpToDate() const override { return m_options.update; }
+    bool isFixed() const override { return true; }
 
 private:
     const Options &m_options;
 };
 
-// Hands every entry to the printer as the run reports it; messages go to err.
+// Hands every entry to the printer as the run reports it, and the counts to
+// the progress line when there is one; messages go to err.
 class StreamView : public RunView
 {
 public:
-    StreamView(ResultPrinter &printer, QTextStream &err, int stringBase)
-        : m_printer(printer), m_err(err), m_base(stringBase), m_success(Strings::load(m_base + Strings::Success))
+    StreamView(ResultPrinter &printer, QTextStream &err, int stringBase, ProgressLine *progress)
+        : m_printer(printer), m_err(err), m_base(stringBase), m_success(Strings::load(m_base + Strings::Success)),
+          m_progress(progress)
     {}
 
     void setStatusText(const QString &) override {}
-    void showResult(const FileResult &result) override { m_printer.print(result); }
+    void showResult(const FileResult &result) override
+    {
+        if (m_progress)
+            m_progress->makeRoomForLine();
+        m_printer.print(result);
+    }
     void appendLog(const QString &) override {}
     void clearLog() override {}
     void setStartEnabled(bool) override {}
-    void showCounts(const RunCounts &) override {}
+    void showCounts(const RunCounts &counts) override
+    {
+        if (m_progress)
+            m_progress->update(counts);
+    }
+    void showTotal(int entries) override
+    {
+        if (m_progress)
+            m_progress->setTotal(entries);
+    }
     void showMessage(const QString &text) override
     {
+        if (m_progress)
+            m_progress->hide();
         m_err << text << '\n';
         m_err.flush();
     }
@@ -63,7 +88,34 @@ private:
     QTextStream &m_err;
     int m_base;
     QString m_success;
+    ProgressLine *m_progress;
 };
+
+bool wantsProgress(Options::Progress when)
+{
+    switch (when) {
+    case Options::Progress::Always:
+        return true;
+    case Options::Progress::Never:
+        return false;
+    case Options::Progress::OnTerminal:
+        break;
+    }
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+// The files an earlier run failed on, each with the directory it was walked
+// from below --source, so that a mirrored tree gets its outputs where that
+// run would have put them.
+QList<ConversionRun::ListedFile> listedFiles(const QStringList &paths, const Options &options)
+{
+    const SourcePaths source(options.source);
+    const bool mirrored = options.keepTree && !options.source.isEmpty();
+    QList<ConversionRun::ListedFile> files;
+    for (const QString &path : paths)
+        files.append({path, mirrored ? source.relativeDirectory(path) : QString()});
+    return files;
+}
 
 int errorExit(QTextStream &err, const QString &message)
 {
@@ -97,11 +149,13 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
     const Options &options = parsed.options;
     FileList list;
-    if (!options.filesFrom.isEmpty()) {
+    if (!options.filesFrom.isEmpty())
         list = readFileList(options.filesFrom, baseDirectory(options));
-        if (!list.error.isEmpty())
-            return errorExit(err, list.error);
-    }
+    else if (!options.retryFailed.isEmpty())
+        list = readFailedFiles(options.retryFailed);
+    if (!list.error.isEmpty())
+        return errorExit(err, list.error);
+    const bool walks = options.filesFrom.isEmpty() && options.retryFailed.isEmpty();
 
     PasswordList passwords;
     if (!options.passwordFile.isEmpty()) {
@@ -135,7 +189,15 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const int stringBase = Strings::GetStringBase();
     const std::unique_ptr<ResultPrinter> printer =
         makePrinter(options.logFormat, out, err, Strings::load(stringBase + Strings::Success));
-    StreamView view(*printer, err, stringBase);
+    printer->setCountsUpToDate(options.update);
+    std::unique_ptr<ProgressLine> progress;
+    QTimer progressClock;
+    if (wantsProgress(options.progress)) {
+        progress = std::make_unique<ProgressLine>(err, ::isatty(STDERR_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1);
+        QObject::connect(&progressClock, &QTimer::timeout, [&progress] { progress->draw(); });
+        progressClock.start(1000);
+    }
+    StreamView view(*printer, err, stringBase, progress.get());
     AutomationWorkbookConverter converter;
     ConversionRun conversion(settings, view, converter);
     if (jobs > 1)
@@ -148,8 +210,14 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     if (platform::SignalBridge *endSignals = platform::SignalBridge::instance())
         QObject::connect(endSignals, &platform::SignalBridge::endRequested, &stopContext,
                          [&conversion] { conversion.requestStop(); });
+    conversion.setCountsAhead(progress != nullptr);
+    if (!walks && progress)
+        progress->setTotal(int(list.paths.size()));
     const ConversionRun::Outcome outcome =
-        options.filesFrom.isEmpty() ? conversion.execute(baseDirectory(options)) : conversion.executeFiles(list.paths);
+        walks ? conversion.execute(baseDirectory(options)) : conversion.executeFiles(listedFiles(list.paths, options));
+    progressClock.stop();
+    if (progress)
+        progress->hide();
     switch (outcome) {
     case ConversionRun::Outcome::ApplicationUnavailable:
         return OfficeUnavailable;

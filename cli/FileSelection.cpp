@@ -1,38 +1,56 @@
 #include "cli/FileSelection.h"
 
+#include "cli/LineFile.h"
+#include "platform/FileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cstdio>
+#include <QSet>
 
 namespace batch {
 
+namespace {
+
+FileList filesOf(const QList<QByteArray> &lines, const QString &base)
+{
+    FileList result;
+    const QDir dir(base);
+    for (const QByteArray &line : lines)
+        result.paths << QDir::cleanPath(dir.absoluteFilePath(QFile::decodeName(line)));
+    result.paths = uniqueFiles(result.paths);
+    return result;
+}
+
+} // namespace
+
 FileList readFileList(const QString &listFile, const QString &base)
 {
-    QFile file;
-    const bool opened = listFile == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                       : (file.setFileName(listFile), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        FileList list;
-        list.error = QStringLiteral("cannot read the file list %1: %2").arg(listFile, file.errorString());
-        return list;
-    }
-    return readFileList(file, base);
+    return parseLineFile<FileList>(listFile, QStringLiteral("file list"), StandardInput::ForDash,
+                                   [&](const QList<QByteArray> &lines) { return filesOf(lines, base); });
 }
 
 FileList readFileList(QIODevice &list, const QString &base)
 {
-    FileList result;
-    const QDir dir(base);
-    for (QByteArray line : list.readAll().split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
+    return filesOf(nonEmptyLines(list), base);
+}
+
+QStringList uniqueFiles(const QStringList &paths)
+{
+    QStringList unique;
+    QSet<QString> names;
+    QSet<platform::FileId> files;
+    for (const QString &path : paths) {
+        const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const platform::FileId id = platform::fileId(clean);
+        if (names.contains(clean) || (id.isValid() && files.contains(id)))
             continue;
-        result.paths << QDir::cleanPath(dir.absoluteFilePath(QFile::decodeName(line)));
+        names.insert(clean);
+        if (id.isValid())
+            files.insert(id);
+        unique << path;
     }
-    return result;
+    return unique;
 }
 
 int shardOf(const QString &relativePath, int count)
@@ -45,12 +63,11 @@ int shardOf(const QString &relativePath, int count)
     return int(hash % quint32(count)) + 1;
 }
 
-ShardFilter::ShardFilter(const QString &source, int shard, int count)
-    : m_source(QDir::cleanPath(QDir(source).absolutePath())), m_canonical(QFileInfo(source).canonicalFilePath()),
-      m_shard(shard), m_count(count)
+SourcePaths::SourcePaths(const QString &source)
+    : m_source(QDir::cleanPath(QDir(source).absolutePath())), m_canonical(QFileInfo(source).canonicalFilePath())
 {}
 
-QString ShardFilter::relativePath(const QString &path) const
+QString SourcePaths::relativePath(const QString &path) const
 {
     // The walk names the top directory's files through the source as given
     // and deeper ones through the directory it leads to.
@@ -61,9 +78,21 @@ QString ShardFilter::relativePath(const QString &path) const
     return QDir(m_source).relativeFilePath(path);
 }
 
+QString SourcePaths::relativeDirectory(const QString &path) const
+{
+    const QString relative = relativePath(path);
+    if (relative.startsWith(QLatin1String("../")) || QDir::isAbsolutePath(relative))
+        return {};
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+ShardFilter::ShardFilter(const QString &source, int shard, int count) : m_source(source), m_shard(shard), m_count(count)
+{}
+
 bool ShardFilter::contains(const QString &path) const
 {
-    return shardOf(relativePath(path), m_count) == m_shard;
+    return shardOf(m_source.relativePath(path), m_count) == m_shard;
 }
 
 } // namespace batch

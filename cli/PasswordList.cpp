@@ -1,32 +1,32 @@
 #include "cli/PasswordList.h"
 
-#include <QFile>
+#include "cli/LineFile.h"
 
 namespace batch {
 
+namespace {
+
+PasswordList passwordsOf(const QList<QByteArray> &lines, const QString &path)
+{
+    PasswordList list;
+    for (const QByteArray &line : lines)
+        list.passwords << QString::fromUtf8(line);
+    if (list.passwords.isEmpty())
+        list.error = QStringLiteral("the password file %1 holds no password").arg(path);
+    return list;
+}
+
+} // namespace
+
 PasswordList readPasswordList(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        PasswordList list;
-        list.error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
-        return list;
-    }
-    return readPasswordList(file, path);
+    return parseLineFile<PasswordList>(path, QStringLiteral("password file"), StandardInput::Refused,
+                                       [&](const QList<QByteArray> &lines) { return passwordsOf(lines, path); });
 }
 
 PasswordList readPasswordList(QIODevice &file, const QString &path)
 {
-    PasswordList list;
-    for (QByteArray line : file.readAll().split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (!line.isEmpty())
-            list.passwords << QString::fromUtf8(line);
-    }
-    if (list.passwords.isEmpty())
-        list.error = QStringLiteral("the password file %1 holds no password").arg(path);
-    return list;
+    return passwordsOf(nonEmptyLines(file), path);
 }
 
 } // namespace batch

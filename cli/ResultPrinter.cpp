@@ -20,6 +20,8 @@ QString statusWord(FileResult::Status status)
         return QStringLiteral("failed");
     case FileResult::Status::Replaced:
         return QStringLiteral("replaced");
+    case FileResult::Status::UpToDate:
+        return QStringLiteral("skipped");
     }
     return {};
 }
@@ -33,13 +35,16 @@ bool isValidUtf8(const QByteArray &bytes)
 
 } // namespace
 
-QString countLine(const RunCounts &counts)
+QString countLine(const RunCounts &counts, bool withUpToDate)
 {
-    return QStringLiteral("%1 files: %2 converted, %3 failed, %4 replaced")
-        .arg(counts.converted + counts.failed)
-        .arg(counts.converted)
-        .arg(counts.failed)
-        .arg(counts.replaced);
+    QString line = QStringLiteral("%1 files: %2 converted, %3 failed, %4 replaced")
+                       .arg(counts.entries())
+                       .arg(counts.converted)
+                       .arg(counts.failed)
+                       .arg(counts.replaced);
+    if (withUpToDate)
+        line += QStringLiteral(", %1 up to date").arg(counts.upToDate);
+    return line;
 }
 
 TextPrinter::TextPrinter(QTextStream &out, QTextStream &err, QString successText)
@@ -54,7 +59,7 @@ void TextPrinter::print(const FileResult &result)
 
 void TextPrinter::finish(const RunCounts &counts)
 {
-    m_err << countLine(counts) << '\n';
+    m_err << countLine(counts, m_countsUpToDate) << '\n';
     m_err.flush();
 }
 
@@ -78,13 +83,15 @@ QJsonObject JsonLinesPrinter::toJson(const FileResult &result)
     return object;
 }
 
-QJsonObject JsonLinesPrinter::toJson(const RunCounts &counts)
+QJsonObject JsonLinesPrinter::toJson(const RunCounts &counts, bool withUpToDate)
 {
     QJsonObject object;
-    object.insert(QStringLiteral("files"), counts.converted + counts.failed);
+    object.insert(QStringLiteral("files"), counts.entries());
     object.insert(QStringLiteral("converted"), counts.converted);
     object.insert(QStringLiteral("failed"), counts.failed);
     object.insert(QStringLiteral("replaced"), counts.replaced);
+    if (withUpToDate)
+        object.insert(QStringLiteral("up_to_date"), counts.upToDate);
     return object;
 }
 
@@ -95,8 +102,8 @@ void JsonLinesPrinter::print(const FileResult &result)
 
 void JsonLinesPrinter::finish(const RunCounts &counts)
 {
-    writeLine(toJson(counts));
-    m_err << countLine(counts) << '\n';
+    writeLine(toJson(counts, m_countsUpToDate));
+    m_err << countLine(counts, m_countsUpToDate) << '\n';
     m_err.flush();
 }
 

@@ -23,6 +23,11 @@ public:
     virtual ~ResultPrinter() = default;
     virtual void print(const FileResult &result) = 0;
     virtual void finish(const RunCounts &counts) = 0;
+    // Whether the count tells the up-to-date entries (an update run).
+    void setCountsUpToDate(bool on) { m_countsUpToDate = on; }
+
+protected:
+    bool m_countsUpToDate = false;
 };
 
 // The window's log lines on out, with successText after a converted path;
@@ -41,11 +46,12 @@ private:
 };
 
 // One compact JSON object per line on out: each entry
-//   {"path","status":"ok"|"failed"|"replaced","outputs":[...],"error":null|"...",
+//   {"path","status":"ok"|"failed"|"replaced"|"skipped","outputs":[...],"error":null|"...",
 //    "seconds","replaces":[...],"notes":[...]}
-// and "path_base64" (the path's bytes) when the path is not valid UTF-8;
-// then {"files","converted","failed","replaced"}. The count line also goes to
-// err, as in the text format.
+// ("skipped": up to date) and "path_base64" (the path's bytes) when the path
+// is not valid UTF-8; then {"files","converted","failed","replaced"}, with
+// "up_to_date" in an update run. The count line also goes to err, as in the
+// text format.
 class JsonLinesPrinter : public ResultPrinter
 {
 public:
@@ -54,7 +60,7 @@ public:
     void finish(const RunCounts &counts) override;
 
     static QJsonObject toJson(const FileResult &result);
-    static QJsonObject toJson(const RunCounts &counts);
+    static QJsonObject toJson(const RunCounts &counts, bool withUpToDate = false);
 
 private:
     void writeLine(const QJsonObject &object);
@@ -66,7 +72,8 @@ private:
 std::unique_ptr<ResultPrinter> makePrinter(LogFormat format, QTextStream &out, QTextStream &err,
                                            const QString &successText);
 
-// "N files: X converted, Y failed, Z replaced".
-QString countLine(const RunCounts &counts);
+// "N files: X converted, Y failed, Z replaced", and ", W up to date" when
+// withUpToDate.
+QString countLine(const RunCounts &counts, bool withUpToDate = false);
 
 } // namespace batch

@@ -1,13 +1,50 @@
 #include "engine/ConversionRun.h"
 
 #include "engine/ConverterPool.h"
+#include "engine/WalkCount.h"
 #include "platform/FileSystem.h"
 #include "platform/OutputStaging.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 using platform::AutomationError;
+
+namespace {
+
+// Whether the canonical path `dir` is `top` or lies below it.
+bool isWithin(const QString &dir, const QString &top)
+{
+    if (dir.isEmpty() || top.isEmpty())
+        return false;
+    return dir == top || dir.startsWith(top.endsWith(QLatin1Char('/')) ? top : top + QLatin1Char('/'));
+}
+
+// The time of the last change of a file's data, to the nanosecond; false
+// when there is no file.
+bool modificationTime(const QString &path, timespec &time)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    time = st.st_mtim;
+    return true;
+}
+
+bool isLater(const timespec &a, const timespec &b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+size_t claimKey(const QString &outputPath)
+{
+    return qHash(QDir::cleanPath(QFileInfo(outputPath).absoluteFilePath()), size_t(0x9e3779b97f4a7c15ULL));
+}
+
+} // namespace
 
 ConversionRun::ConversionRun(RunSettings &settings, RunView &view, WorkbookConverter &converter)
     : m_settings(settings), m_view(view), m_converter(converter), m_delivery(view)
@@ -30,27 +67,46 @@ void ConversionRun::setParallel(int jobs, ConverterFactory factory)
 
 ConversionRun::Outcome ConversionRun::execute(const QString &rootDirectory)
 {
+    m_root = QFileInfo(rootDirectory).canonicalFilePath();
     return runOver([this, rootDirectory] {
-        m_root = QFileInfo(rootDirectory).canonicalFilePath();
+        std::unique_ptr<WalkCount> count;
+        if (m_countsAhead) {
+            count = std::make_unique<WalkCount>(
+                WalkCount::Walk{rootDirectory, m_settings.masks(), resolvedOutputDirectory(), m_filter},
+                [this](int entries) {
+                    m_totalShown = true;
+                    m_view.showTotal(entries);
+                });
+            count->start();
+        }
         DirectoryWalker(*this).walk(rootDirectory);
+        // The walk has ended: what it found is all there is.
+        if (!m_totalShown && !m_stopRequested)
+            m_view.showTotal(m_entriesFound);
     });
 }
 
 ConversionRun::Outcome ConversionRun::executeFiles(const QStringList &paths)
 {
-    return runOver([this, paths] {
-        m_root.clear();
+    QList<ListedFile> files;
+    files.reserve(paths.size());
+    for (const QString &path : paths)
+        files.append({path, QString()});
+    return executeFiles(files);
+}
+
+ConversionRun::Outcome ConversionRun::executeFiles(const QList<ListedFile> &files)
+{
+    m_root.clear();
+    return runOver([this, &files] {
         // Every file of the list is an input before the first is converted.
-        for (const QString &path : paths) {
-            const platform::FileId id = platform::fileId(path);
-            if (id.isValid())
-                m_inputs.insert(id);
-        }
-        for (const QString &path : paths) {
+        for (const ListedFile &file : files)
+            addInput(file.path);
+        for (const ListedFile &file : files) {
             if (m_stopRequested)
                 return;
             m_view.processEvents();
-            convertFile(path, QString());
+            convertFile(file.path, file.relativeDirectory);
         }
     });
 }
@@ -77,7 +133,17 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     if (m_settings.keepsTree())
         m_stagingNotes = std::make_unique<platform::OutputStaging>(outputDirectory);
     m_delivery.setStagingNotes(m_stagingNotes.get());
-    m_inputs.clear();
+    // Outputs go below the output directory: they can meet the walk only
+    // where it walks that directory (the source is the output directory or
+    // lies inside it); a list may name any file.
+    m_outputsMeetInputs =
+        !m_settings.isFixed() || m_root.isEmpty() || isWithin(m_root, QFileInfo(outputDirectory).canonicalFilePath());
+    m_delivery.setRemembersOutputFiles(m_outputsMeetInputs);
+    m_delivery.setForgetsPassedDirectories(m_settings.isFixed() && m_settings.keepsTree() && !m_root.isEmpty());
+    m_claimed.clear();
+    m_claimedDirectory.clear();
+    m_entriesFound = 0;
+    m_totalShown = false;
 
     // Running (and the button off) before the application starts: starting
     // yields to the message loop for seconds.
@@ -85,7 +151,6 @@ ConversionRun::Outcome ConversionRun::runOver(const std::function<void()> &sourc
     m_stopRequested = false;
     m_view.setStartEnabled(false);
     m_pool = makePool();
-    m_pool->setInputs(m_inputs);
     // The log is cleared once an application runs: a run without one keeps
     // the previous log.
     const auto clearView = [this] {
@@ -136,11 +201,16 @@ void ConversionRun::reportStopAtStart(const std::function<void()> &source)
 
 void ConversionRun::foundInputs(const QStringList &paths)
 {
-    for (const QString &path : paths) {
-        const platform::FileId id = platform::fileId(path);
-        if (id.isValid())
-            m_inputs.insert(id);
-    }
+    if (!m_outputsMeetInputs)
+        return;
+    for (const QString &path : paths)
+        addInput(path);
+}
+
+void ConversionRun::addInput(const QString &path)
+{
+    if (m_pool) // none while a stopped start is reported
+        m_pool->addInput(platform::fileId(path));
 }
 
 bool ConversionRun::isLeftOut(const QString &canonicalDirectory) const
@@ -150,22 +220,12 @@ bool ConversionRun::isLeftOut(const QString &canonicalDirectory) const
 
 bool ConversionRun::isOutput(const QString &path) const
 {
+    if (!m_outputsMeetInputs)
+        return false;
     // What runs of this program wrote into the output directory are outputs, not inputs.
     return m_delivery.isOwnOutput(path)
            || (platform::isMarkedOutput(path) && isInOutputTree(QFileInfo(QFileInfo(path).path()).canonicalFilePath()));
 }
-
-namespace {
-
-// Whether the canonical path `dir` is `top` or lies below it.
-bool isWithin(const QString &dir, const QString &top)
-{
-    if (dir.isEmpty() || top.isEmpty())
-        return false;
-    return dir == top || dir.startsWith(top.endsWith(QLatin1Char('/')) ? top : top + QLatin1Char('/'));
-}
-
-} // namespace
 
 QString ConversionRun::canonicalOutputDirectory() const
 {
@@ -212,18 +272,27 @@ void ConversionRun::convertFile(const QString &path, const QString &relativeDire
 {
     if (m_delivery.isOwnOutput(path) || (m_filter && !m_filter(path)))
         return;
+    ++m_entriesFound;
     m_view.setStatusText(path);
     if (m_stopAtFirstWorkbook) {
         m_delivery.report(FileResult::failure(path, ConverterPool::stoppedWhileStartingText()));
         m_stopRequested = true;
         return;
     }
-    // With the application on this thread the walk goes on after this file:
-    // an output in a directory it has yet to reach may be an input to come.
-    if (m_pool->convertsOnCallingThread()) {
+    if (m_settings.skipsUpToDate()) {
+        const OutputList outputs = outputsFor(path, relativeDirectory);
+        if (isUpToDate(path, outputs)) {
+            m_pool->addResult(FileResult::upToDate(path));
+            return;
+        }
+        claim(outputs);
+    }
+    // The walk goes on after this file, and may not yet have reached the
+    // directory of one of its outputs: there it may be an input to come.
+    if (m_outputsMeetInputs) {
         for (const PlannedOutput &output : outputsFor(path, relativeDirectory)) {
             if (isInputToCome(output.path))
-                m_inputs.insert(platform::fileId(output.path));
+                addInput(output.path);
         }
     }
     if (m_settings.keepsTree()) {
@@ -235,6 +304,39 @@ void ConversionRun::convertFile(const QString &path, const QString &relativeDire
         }
     }
     m_pool->add(path, planFor(path, relativeDirectory));
+}
+
+bool ConversionRun::isUpToDate(const QString &path, const OutputList &outputs) const
+{
+    // Which sheets get a CSV of their own is known only once it is open.
+    if (outputs.isEmpty() || m_settings.savesEverySheet() || !m_settings.csvSheetPatterns().isEmpty())
+        return false;
+    timespec workbook{};
+    if (!modificationTime(path, workbook))
+        return false;
+    for (const PlannedOutput &output : outputs) {
+        timespec written{};
+        if (m_claimed.contains(claimKey(output.path)) || !modificationTime(output.path, written)
+            || !isLater(written, workbook))
+            return false;
+    }
+    return true;
+}
+
+void ConversionRun::claim(const OutputList &outputs)
+{
+    for (const PlannedOutput &output : outputs) {
+        // A mirrored tree's directories each get the outputs of one walked
+        // directory, one after the other: the claims of the last are done with.
+        if (m_settings.keepsTree() && !m_root.isEmpty()) {
+            const QString dir = QFileInfo(output.path).path();
+            if (dir != m_claimedDirectory) {
+                m_claimed.clear();
+                m_claimedDirectory = dir;
+            }
+        }
+        m_claimed.insert(claimKey(output.path));
+    }
 }
 
 std::function<OutputList(const QStringList &)> ConversionRun::planFor(const QString &path,
@@ -276,6 +378,7 @@ void ConversionRun::reportFailure(const QString &path, const QString &reason, co
 {
     if (m_filter && !m_filter(path))
         return;
+    ++m_entriesFound;
     if (!m_pool) {
         m_delivery.report(FileResult::failure(path, reason, rawPath)); // before the stopped workbook
         return;

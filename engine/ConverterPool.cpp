@@ -13,8 +13,18 @@ using platform::AutomationError;
 
 ConverterPool::ConverterPool(WorkbookConverter &converter) : m_single(&converter) {}
 
+namespace {
+
+// Workbooks a worker may have converted ahead of the one whose line is next:
+// room to go on while one file is slow, bounded so that a run of a million
+// files holds no more than a run of a hundred.
+constexpr int kWindowPerWorker = 16;
+
+} // namespace
+
 ConverterPool::ConverterPool(int size, ConverterFactory factory)
-    : m_size(std::max(1, size)), m_factory(std::move(factory)), m_waker(std::make_unique<QObject>())
+    : m_size(std::max(1, size)), m_window(m_size * kWindowPerWorker), m_factory(std::move(factory)),
+      m_waker(std::make_unique<QObject>())
 {}
 
 ConverterPool::~ConverterPool()
@@ -22,6 +32,28 @@ ConverterPool::~ConverterPool()
     stop();
     for (const auto &worker : m_workers)
         worker->wait();
+}
+
+void ConverterPool::addInput(const platform::FileId &id)
+{
+    if (!id.isValid())
+        return;
+    std::lock_guard<std::mutex> lock(m_inputsMutex);
+    m_inputs.insert(id);
+}
+
+QString ConverterPool::refusalFor(const QString &path, const OutputList &outputs) const
+{
+    std::lock_guard<std::mutex> lock(m_inputsMutex);
+    return OutputPlan::refusalFor(path, outputs, m_inputs);
+}
+
+bool ConverterPool::cannotConvert() const
+{
+    if (m_single || m_anyStarted)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_workers.size()) == m_size && m_running == 0;
 }
 
 bool ConverterPool::start(std::function<void()> started, Deliver deliver)
@@ -83,12 +115,23 @@ void ConverterPool::close()
 void ConverterPool::add(const QString &path, Plan plan)
 {
     if (m_single) {
-        FileResult result = ConvertWorkbook(*m_single, path, plan, inputs());
+        FileResult result = ConvertWorkbook(*m_single, path, plan,
+                                            [this](const QString &p, const OutputList &o) { return refusalFor(p, o); });
         m_deliver(result);
         return;
     }
-    m_pending.push_back(int(m_items.size()));
-    m_items.push_back({path, std::move(plan), nullptr});
+    if (m_stopped)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_items.push_back(std::make_unique<Item>(Item{path, std::move(plan), nullptr}));
+        m_pending.push_back(m_items.back().get());
+    }
+    m_workToTake.notify_one();
+    // One application per workbook at most: a run of one file starts one.
+    if (++m_workbooksAdded > int(m_workers.size()) && int(m_workers.size()) < m_size)
+        startWorker();
+    deliverWithinWindow();
 }
 
 void ConverterPool::addResult(FileResult result)
@@ -97,48 +140,77 @@ void ConverterPool::addResult(FileResult result)
         m_deliver(result);
         return;
     }
-    m_items.push_back({result.path, {}, std::make_unique<FileResult>(std::move(result))});
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_items.push_back(
+            std::make_unique<Item>(Item{result.path, {}, std::make_unique<FileResult>(std::move(result))}));
+    }
+    // Nothing is delivered before an application runs, and every run starts
+    // one: a walk of entries that need none must not pile them up meanwhile.
+    if (m_workers.empty())
+        startWorker();
+    deliverWithinWindow();
+}
+
+void ConverterPool::deliverWithinWindow()
+{
+    for (;;) {
+        deliverReady();
+        bool full = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            full = int(m_items.size()) >= m_window && m_running > 0;
+        }
+        if (!full || m_stopped)
+            return;
+        waitForWorkers();
+    }
+}
+
+void ConverterPool::startWorker()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_running;
+    }
+    m_workers.emplace_back(QThread::create([this] { work(); }));
+    m_workers.back()->start();
+}
+
+void ConverterPool::waitForWorkers()
+{
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
 }
 
 bool ConverterPool::finish()
 {
     if (m_single)
         return true;
-    if (m_stopped)
-        return false;
-    const int workers = std::clamp(int(m_pending.size()), 1, m_size);
-    QEventLoop loop;
-    m_loop = &loop;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_running = workers;
+        m_noMoreItems = true;
     }
-    for (int i = 0; i < workers; ++i) {
-        m_workers.emplace_back(QThread::create([this] { work(); }));
-        m_workers.back()->start();
-    }
-    bool announced = false;
+    m_workToTake.notify_all();
+    // A run without a workbook still starts its application, as one with.
+    if (m_workers.empty() && !m_stopped)
+        startWorker();
     for (;;) {
         bool idle = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             idle = m_running == 0;
         }
-        // Nothing is delivered before an application has started: a run
-        // without one reports that alone.
-        if (m_anyStarted && !announced) {
-            announced = true;
-            m_started();
-        }
         deliverReady();
         if (idle)
             break;
-        loop.exec();
+        waitForWorkers();
     }
-    m_loop = nullptr;
     for (const auto &worker : m_workers)
         worker->wait();
-    if (!m_anyStarted && m_stopped) {
+    if (!m_anyStarted && m_stopped && !m_workers.empty()) {
         m_started();
         deliverStopAtStart();
     }
@@ -147,20 +219,15 @@ bool ConverterPool::finish()
 
 void ConverterPool::deliverStopAtStart()
 {
-    for (Item &item : m_items) {
-        if (!item.result) {
-            FileResult stopped = FileResult::failure(item.path, stoppedWhileStartingText());
+    for (const auto &item : m_items) {
+        if (!item->result) {
+            FileResult stopped = FileResult::failure(item->path, stoppedWhileStartingText());
+            stopped.stopped = true;
             m_deliver(stopped);
             return;
         }
-        m_deliver(*item.result);
+        m_deliver(*item->result);
     }
-}
-
-const OutputPlan::InputSet &ConverterPool::inputs() const
-{
-    static const OutputPlan::InputSet none;
-    return m_inputs ? *m_inputs : none;
 }
 
 QString ConverterPool::stoppedWhileStartingText()
@@ -170,21 +237,28 @@ QString ConverterPool::stoppedWhileStartingText()
 
 void ConverterPool::deliverReady()
 {
+    // Nothing is delivered before an application has started: a run
+    // without one reports that alone.
+    if (!m_anyStarted)
+        return;
+    if (!m_announced) {
+        m_announced = true;
+        m_started();
+    }
     for (;;) {
-        if (!m_anyStarted)
-            return;
         std::unique_ptr<FileResult> result;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_delivered == m_items.size() || m_delivered > m_lastToDeliver || !m_items[m_delivered].result)
+            if (m_items.empty() || m_firstItem > m_lastToDeliver || !m_items.front()->result)
                 return;
-            result = std::move(m_items[m_delivered].result);
-            ++m_delivered;
+            result = std::move(m_items.front()->result);
+            m_items.pop_front();
+            ++m_firstItem;
             // The offices are ended before the stop reaches the pool: the
             // workbooks they held fail first. The first of them is the one
             // in progress; nothing after it is delivered.
-            if (m_stopped && result->failed() && result->error.endsWith(QLatin1String("the program was told to end")))
-                m_lastToDeliver = m_delivered - 1;
+            if (m_stopped && result->stopped)
+                m_lastToDeliver = m_firstItem - 1;
         }
         m_deliver(*result);
     }
@@ -195,13 +269,14 @@ void ConverterPool::stop()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_stopped) {
-            size_t first = m_delivered;
-            while (first < m_items.size() && m_items[first].result)
+            size_t first = 0;
+            while (first < m_items.size() && m_items[first]->result)
                 ++first;
-            m_lastToDeliver = first;
+            m_lastToDeliver = m_firstItem + first;
         }
+        m_stopped = true;
     }
-    m_stopped = true;
+    m_workToTake.notify_all();
     if (m_single) {
         if (m_starting)
             m_single->cancelStart();
@@ -210,12 +285,15 @@ void ConverterPool::stop()
     wake();
 }
 
-int ConverterPool::takeNext()
+ConverterPool::Item *ConverterPool::takeNext()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_stopped || m_nextPending == m_pending.size())
-        return -1;
-    return m_pending[m_nextPending++];
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_workToTake.wait(lock, [this] { return m_stopped || m_noMoreItems || !m_pending.empty(); });
+    if (m_stopped || m_pending.empty())
+        return nullptr;
+    Item *item = m_pending.front();
+    m_pending.pop_front();
+    return item;
 }
 
 void ConverterPool::work()
@@ -226,20 +304,21 @@ void ConverterPool::work()
     if (startConverter(*converter)) {
         m_anyStarted = true;
         wake();
-        for (int index = takeNext(); index >= 0; index = takeNext()) {
-            const Item &item = m_items[size_t(index)];
-            finish(index, ConvertWorkbook(*converter, item.path, item.plan, inputs()));
-        }
+        const Refusal refusal = [this](const QString &path, const OutputList &outputs) {
+            return refusalFor(path, outputs);
+        };
+        for (Item *item = takeNext(); item; item = takeNext())
+            finish(item, ConvertWorkbook(*converter, item->path, item->plan, refusal));
         endConverter(*converter);
     }
     workerEnded();
 }
 
-void ConverterPool::finish(int index, FileResult result)
+void ConverterPool::finish(Item *item, FileResult result)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_items[size_t(index)].result = std::make_unique<FileResult>(std::move(result));
+        item->result = std::make_unique<FileResult>(std::move(result));
     }
     wake();
 }
@@ -267,7 +346,7 @@ void ConverterPool::wake()
 }
 
 FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QString &path, const Plan &plan,
-                                          const OutputPlan::InputSet &inputs)
+                                          const Refusal &refusal)
 {
     QElapsedTimer clock;
     clock.start();
@@ -276,7 +355,7 @@ FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QS
     result.status = FileResult::Status::Failed;
     // Checked before the office sees the file, where that gives the true
     // reason, and again after the open: the plan may change meanwhile.
-    result.error = OutputPlan::refusalFor(path, plan({}), inputs);
+    result.error = refusal(path, plan({}));
     if (!result.error.isEmpty()) {
         result.seconds = clock.nsecsElapsed() / 1e9;
         return result;
@@ -286,7 +365,7 @@ FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QS
         workbook = converter.open(path);
         const QStringList sheets = workbook->sheetNames();
         const OutputList planned = plan(sheets);
-        result.error = OutputPlan::refusalFor(path, planned, inputs);
+        result.error = refusal(path, planned);
         if (result.error.isEmpty()) {
             if (workbook->openedWithPassword())
                 result.notes << QStringLiteral("opened with a password from the list");
@@ -300,6 +379,7 @@ FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QS
     } catch (const AutomationError &error) {
         result.status = FileResult::Status::Failed;
         result.error = error.message();
+        result.stopped = dynamic_cast<const platform::StoppedError *>(&error) != nullptr;
     } catch (const std::exception &error) {
         result.status = FileResult::Status::Failed;
         result.error = QString::fromUtf8(error.what());

@@ -21,11 +21,11 @@ void DirectoryWalker::WalkDirectory(const QString &dir, const QString &relative)
         return;
     }
     // Links may lead back up the tree: a directory already walked is not walked again.
-    const QString canonical = QFileInfo(dir).canonicalFilePath();
-    if (!canonical.isEmpty()) {
-        if (m_walked.contains(canonical) || (!relative.isEmpty() && m_visitor.isLeftOut(canonical)))
+    const platform::FileId id = platform::fileId(dir);
+    if (id.isValid()) {
+        if (m_walked.contains(id) || (!relative.isEmpty() && m_visitor.isLeftOut(QFileInfo(dir).canonicalFilePath())))
             return;
-        m_walked.insert(canonical);
+        m_walked.insert(id);
     }
 
     const platform::DirectoryEntries entries = platform::readDirectory(dir);

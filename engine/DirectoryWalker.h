@@ -1,13 +1,11 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
-namespace platform {
-struct DirectoryEntries;
-}
 
 // Walks a directory tree depth first, the files of a directory before its
 // subdirectories, on the paths it is given: it never changes the process's
@@ -78,5 +76,5 @@ private:
     void reportUnnamed(const QString &dir, const QList<QByteArray> &rawNames, const QString &what);
 
     Visitor &m_visitor;
-    QSet<QString> m_walked; // canonical paths of the directories walked
+    QSet<platform::FileId> m_walked; // the directories walked, by identity: small however deep the tree
 };

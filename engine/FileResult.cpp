@@ -4,6 +4,8 @@ QString FileResult::logLine(const QString &successText) const
 {
     if (failed())
         return escapeControlCharacters(path + error);
+    if (status == Status::UpToDate)
+        return escapeControlCharacters(path + QStringLiteral("up to date"));
     QString line = path + successText;
     if (!replacedOwners.isEmpty())
         line += QStringLiteral(" (replaced the output of %1)").arg(replacedOwners.join(QStringLiteral(", ")));
@@ -33,5 +35,13 @@ FileResult FileResult::failure(const QString &path, const QString &error, const 
     result.rawPath = rawPath;
     result.status = Status::Failed;
     result.error = error;
+    return result;
+}
+
+FileResult FileResult::upToDate(const QString &path)
+{
+    FileResult result;
+    result.path = path;
+    result.status = Status::UpToDate;
     return result;
 }

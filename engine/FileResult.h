@@ -28,7 +28,8 @@ struct StagedOutput
 // delivery in walk order moves them into place and reports the entry.
 struct FileResult
 {
-    enum class Status { Ok, Failed, Replaced };
+    // UpToDate: left as it is, its outputs being newer (an update run).
+    enum class Status { Ok, Failed, Replaced, UpToDate };
 
     QString path;
     // The path's bytes on disk when its name cannot be decoded; empty when
@@ -41,13 +42,16 @@ struct FileResult
     QString error;                    // the message after the path; empty unless Failed
     QStringList notes;                // remarks on a success, in plain words
     double seconds = 0;
+    // Failed because the program was told to end while it was converted.
+    bool stopped = false;
 
     bool failed() const { return status == Status::Failed; }
 
     static FileResult failure(const QString &path, const QString &error, const QByteArray &rawPath = {});
+    static FileResult upToDate(const QString &path);
 
     // The window's log line: the path followed directly by the success text
-    // and the notes, or by the error message; one line whatever the names
+    // and the notes, by "up to date", or by the error message; one line whatever the names
     // and messages hold (see escapeControlCharacters).
     QString logLine(const QString &successText) const;
 

@@ -12,6 +12,7 @@ void OutputDelivery::reset()
     m_preparedDirectories.clear();
     m_written.clear();
     m_writtenFiles.clear();
+    m_writtenDirectory.clear();
     m_counts = {};
 }
 
@@ -119,7 +120,12 @@ QString OutputDelivery::place(StagedOutput &output, const QString &path, QString
     output.staging.reset();
     if (error != 0)
         throw AutomationError(QStringLiteral("Can't save %1: %2").arg(output.path, platform::describeError(error)));
-    m_writtenFiles.insert(platform::fileId(output.path));
+    if (m_remembersFiles)
+        m_writtenFiles.insert(platform::fileId(output.path));
+    if (m_forgetsPassed && target.path() != m_writtenDirectory) {
+        m_written.clear();
+        m_writtenDirectory = target.path();
+    }
     const QString key = QDir::cleanPath(target.absoluteFilePath());
     const QString owner = m_written.value(key);
     m_written.insert(key, path);
@@ -131,6 +137,8 @@ void OutputDelivery::report(const FileResult &result)
 {
     if (result.failed()) {
         ++m_counts.failed;
+    } else if (result.status == FileResult::Status::UpToDate) {
+        ++m_counts.upToDate;
     } else {
         ++m_counts.converted;
         m_counts.replaced += result.replacedOwners.size();

@@ -42,6 +42,13 @@ public:
     // staged there (a folder of this process in the output directory), so
     // that the next run clears them should this one die; none by default.
     void setStagingNotes(platform::OutputStaging *notes) { m_stagingNotes = notes; }
+    // Whether the files placed are remembered by identity, for
+    // isOwnOutput(); needed only where a walk may meet them (on by default).
+    void setRemembersOutputFiles(bool remember) { m_remembersFiles = remember; }
+    // Whether the outputs of a directory are forgotten once a result has
+    // outputs in another: so it is in a mirrored tree, where no later
+    // workbook writes into a directory the run has left (off by default).
+    void setForgetsPassedDirectories(bool forget) { m_forgetsPassed = forget; }
 
     // Moves the staged outputs of `result` into place (or drops them when it
     // failed) and reports it.
@@ -64,5 +71,8 @@ private:
     QSet<QString> m_preparedDirectories;   // made and cleaned of stale staging
     QHash<QString, QString> m_written;     // output path -> the workbook it was written for
     QSet<platform::FileId> m_writtenFiles; // outputs on disk, never taken as inputs
+    QString m_writtenDirectory;            // of the last outputs placed, when passed ones are forgotten
+    bool m_remembersFiles = true;
+    bool m_forgetsPassed = false;
     RunCounts m_counts;
 };

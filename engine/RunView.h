@@ -26,19 +26,28 @@ public:
     // with savesEverySheet(); empty for the first (or every) sheet.
     virtual QStringList csvSheetPatterns() const { return {}; }
     virtual platform::CsvFormat csvFormat() const { return {}; }
+    // A workbook whose outputs all exist and are newer than it is left as it
+    // is ("up to date") instead of converted.
+    virtual bool skipsUpToDate() const { return false; }
+    // Whether the answers above stay as they are for the whole run: the run
+    // may then decide once what the window must decide for each file.
+    virtual bool isFixed() const { return false; }
 };
 
-// What the run has logged so far: every line is one converted or one
-// failed entry; replaced counts, over the converted entries, the workbooks
-// whose outputs written earlier in the same run an entry's outputs replaced.
+// What the run has logged so far: every line is one converted, one failed
+// or one up-to-date entry; replaced counts, over the converted entries, the
+// workbooks whose outputs written earlier in the same run an entry's outputs
+// replaced.
 struct RunCounts
 {
     int converted = 0;
     int failed = 0;
     int replaced = 0;
+    int upToDate = 0;
+    int entries() const { return converted + failed + upToDate; }
     bool operator==(const RunCounts &o) const
     {
-        return converted == o.converted && failed == o.failed && replaced == o.replaced;
+        return converted == o.converted && failed == o.failed && replaced == o.replaced && upToDate == o.upToDate;
     }
 };
 
@@ -55,6 +64,9 @@ public:
     virtual void setStartEnabled(bool enabled) = 0;
     // Called after every log line.
     virtual void showCounts(const RunCounts &counts) = 0;
+    // How many entries the walk gives in all, once they have been counted
+    // (a run that counts ahead, see ConversionRun::setCountsAhead).
+    virtual void showTotal(int entries) { Q_UNUSED(entries); }
     virtual void showMessage(const QString &text) = 0;
     // Lets the message loop process all pending messages.
     virtual void processEvents() = 0;

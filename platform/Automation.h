@@ -20,6 +20,14 @@ public:
     using TextError::TextError;
 };
 
+// A call cut short because the program was told to end: the file was
+// stopped, not failed, and nothing after it is to be delivered.
+class StoppedError : public AutomationError
+{
+public:
+    using AutomationError::AutomationError;
+};
+
 // An object reached only through calls by name: properties read and written,
 // methods invoked with variant arguments. Results that are objects themselves
 // come back as a QVariant holding an AutomationRef.

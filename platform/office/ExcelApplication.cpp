@@ -8,6 +8,7 @@
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/ReadyOffice.h"
 #include "platform/office/SpreadsheetML.h"
+#include "platform/office/StoredInDocument.h"
 #include "platform/office/UnoOffice.h"
 
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -287,7 +288,7 @@ void OfficeCore::officeDied(const QString &doing)
 {
     discardOffice();
     if (OfficeProcess::isEnding())
-        throw AutomationError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
+        throw StoppedError(QStringLiteral("stopped while %1, the program was told to end").arg(doing));
     throw AutomationError(
         QStringLiteral("LibreOffice stopped unexpectedly while %1; the next file gets a new LibreOffice").arg(doing));
 }
@@ -382,7 +383,7 @@ void OfficeCore::ensureOffice()
         discardOffice();
         // Ended by the program itself: the file was stopped, not failed.
         if (OfficeProcess::isEnding())
-            throw AutomationError(QStringLiteral("stopped while starting the office, the program was told to end"));
+            throw StoppedError(QStringLiteral("stopped while starting the office, the program was told to end"));
         throw AutomationError(QStringLiteral("LibreOffice could not be restarted: %1").arg(error.message()));
     }
 }
@@ -501,6 +502,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         }
         const QString f = QString::fromLatin1(filter);
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, options, sheet, csv] {
+            const StoredResultsInDocument stored(document, storedResultsOf(document));
             std::optional<RawValueFormats> raw;
             if (csv.values == CsvFormat::Values::Raw)
                 raw.emplace(document, std::max(sheet, 1) - 1);
@@ -515,6 +517,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
         const QString f = QString::fromLatin1(filter);
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f] {
             const int pictures = countPictures(document);
+            const StoredResultsInDocument stored(document, storedResultsOf(document));
             uno->store(document, path, f, QString());
             checkPagePictures(path, pictures);
         });
@@ -663,6 +666,8 @@ public:
             const QString path = args.at(0).toString();
             try {
                 return toVariant(std::make_shared<WorkbookObject>(core, core->open(path)));
+            } catch (const StoppedError &error) {
+                throw StoppedError(QStringLiteral("Can't open the workbook: %1").arg(error.message()));
             } catch (const AutomationError &error) {
                 throw AutomationError(QStringLiteral("Can't open the workbook: %1").arg(error.message()));
             }

@@ -3,16 +3,16 @@
 #include "platform/FileSystem.h"
 #include "platform/office/ExcelValues.h"
 #include "platform/office/OutputFile.h"
-#include "platform/office/StoredResults.h"
+#include "platform/office/StoredInDocument.h"
 #include "platform/office/UnoOffice.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
-#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/AddressConvention.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/DataPilotOutputRangeType.hpp>
 #include <com/sun/star/sheet/FormulaLanguage.hpp>
 #include <com/sun/star/sheet/FormulaMapGroup.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
@@ -20,6 +20,8 @@
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XDataPilotTable2.hpp>
+#include <com/sun/star/sheet/XDataPilotTablesSupplier.hpp>
 #include <com/sun/star/sheet/XFormulaOpCodeMapper.hpp>
 #include <com/sun/star/sheet/XFormulaParser.hpp>
 #include <com/sun/star/sheet/XFormulaTokens.hpp>
@@ -45,9 +47,9 @@
 #include <QLocale>
 #include <QMap>
 #include <QSet>
-#include <QUrl>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -225,12 +227,14 @@ public:
             Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
         m_lastColumn = area.EndColumn;
         m_lastRow = area.EndRow;
+        m_pivotTables = pivotTables(sheet);
+        takeInStoredPivotCells();
 
         const Reference<table::XCellRange> all = sheet->getCellRangeByPosition(0, 0, m_lastColumn, m_lastRow);
         const Reference<sheet::XCellRangesQuery> query(all, UNO_QUERY_THROW);
         using namespace sheet::CellFlags;
         m_content = rangesOf(query->queryContentCells(VALUE | DATETIME | STRING | FORMULA));
-        if (!m_content.empty()) {
+        if (!m_content.empty() || !m_pivotTables.empty()) {
             m_xml.writeAttribute(QStringLiteral("ss:ExpandedColumnCount"), QString::number(m_lastColumn + 1));
             m_xml.writeAttribute(QStringLiteral("ss:ExpandedRowCount"), QString::number(m_lastRow + 1));
             m_formulaCells = rangesOf(query->queryContentCells(FORMULA));
@@ -254,6 +258,53 @@ private:
         table::CellRangeAddress at;
         sal_Int32 key;
     };
+
+    // Where the workbook's pivot tables stand as the file stores them, and
+    // where the office laid them out anew on loading (with its own labels,
+    // order and size): in both, the stored cells are written and nothing
+    // of the office's layout.
+    std::vector<StoredResults::Area> pivotTables(const Reference<sheet::XSpreadsheet> &sheet) const
+    {
+        std::vector<StoredResults::Area> areas;
+        if (!m_stored || m_stored->pivotTables.isEmpty())
+            return areas;
+        areas.assign(m_stored->pivotTables.cbegin(), m_stored->pivotTables.cend());
+        const Reference<sheet::XDataPilotTablesSupplier> supplier(sheet, UNO_QUERY);
+        const Reference<container::XIndexAccess> tables(supplier.is() ? supplier->getDataPilotTables() : nullptr,
+                                                        UNO_QUERY);
+        for (sal_Int32 i = 0, n = tables.is() ? tables->getCount() : 0; i < n; ++i) {
+            const Reference<sheet::XDataPilotTable2> table(tables->getByIndex(i), UNO_QUERY);
+            if (!table.is())
+                continue;
+            const table::CellRangeAddress r = table->getOutputRangeByType(sheet::DataPilotOutputRangeType::WHOLE);
+            const StoredResults::Area laidOut{r.StartRow, r.StartColumn, r.EndRow, r.EndColumn};
+            if (std::any_of(m_stored->pivotTables.cbegin(), m_stored->pivotTables.cend(),
+                            [&](const StoredResults::Area &a) { return a.intersects(laidOut); }))
+                areas.push_back(laidOut);
+        }
+        return areas;
+    }
+
+    bool inPivotTable(sal_Int32 row, sal_Int32 column) const
+    {
+        return std::any_of(m_pivotTables.cbegin(), m_pivotTables.cend(),
+                           [&](const StoredResults::Area &a) { return a.contains(row, column); });
+    }
+
+    // The stored cells of the pivot tables widen the sheet where the
+    // office's layout is smaller.
+    void takeInStoredPivotCells()
+    {
+        if (m_pivotTables.empty())
+            return;
+        for (auto it = m_stored->cells.cbegin(); it != m_stored->cells.cend(); ++it) {
+            const sal_Int32 row = sal_Int32(it.key() >> 16), column = sal_Int32(it.key() & 0xFFFF);
+            if (!inPivotTable(row, column))
+                continue;
+            m_lastRow = std::max(m_lastRow, row);
+            m_lastColumn = std::max(m_lastColumn, column);
+        }
+    }
 
     void readFormatRanges(const Reference<table::XCellRange> &all)
     {
@@ -292,6 +343,13 @@ private:
             for (sal_Int32 row = std::max(top, r.StartRow); row <= std::min(bottom, r.EndRow); ++row)
                 for (sal_Int32 column = r.StartColumn; column <= r.EndColumn; ++column)
                     occupied[at(row, column)] = true;
+        }
+        for (const auto &area : m_pivotTables) {
+            for (sal_Int32 row = std::max(top, area.top); row <= std::min(bottom, area.bottom); ++row)
+                for (sal_Int32 column = area.left; column <= std::min(m_lastColumn, area.right); ++column) {
+                    occupied[at(row, column)] = m_stored->stored(row, column) != nullptr;
+                    any = any || occupied[at(row, column)];
+                }
         }
         if (!any)
             return;
@@ -352,8 +410,14 @@ private:
                 CellOut cell{column, CellType::String, {}, formulas.value(i), keys[i]};
                 double number = 0;
                 rtl::OUString text;
-                const StoredResults::Value *stored =
-                    m_stored && formulas.contains(i) ? m_stored->at(row, column) : nullptr;
+                const StoredResults::Value *stored = nullptr;
+                if (inPivotTable(row, column)) {
+                    stored = m_stored->stored(row, column);
+                    if (!m_stored->at(row, column))
+                        cell.formula.clear();
+                } else if (m_stored && formulas.contains(i)) {
+                    stored = m_stored->at(row, column);
+                }
                 if (stored) {
                     writeStored(cell, *stored, logical.contains(i));
                 } else if (errors.contains(i)) {
@@ -482,6 +546,7 @@ private:
     sal_Int32 m_lastWrittenRow = -1;
     std::vector<table::CellRangeAddress> m_content, m_formulaCells, m_errorCells;
     std::vector<FormatRange> m_formatRanges;
+    std::vector<StoredResults::Area> m_pivotTables;
 };
 
 QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
@@ -517,12 +582,6 @@ QByteArray workbookHead(const QMap<sal_Int32, QString> &styles)
     return head;
 }
 
-QString localPath(const Reference<lang::XComponent> &document)
-{
-    const Reference<frame::XModel> model(document, UNO_QUERY);
-    return model.is() ? QUrl(toQString(model->getURL())).toLocalFile() : QString();
-}
-
 [[noreturn]] void failSaving(const QString &path, const QString &reason)
 {
     throw OfficeFailure(QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(path), reason));
@@ -545,9 +604,10 @@ void writeSpreadsheetML(const Reference<lang::XComponent> &document, const QStri
                        || filter.contains(QLatin1String("Office Open XML"));
     const bool excelFile = ooxml || filter.contains(QLatin1String("Excel"));
     FormatTable formats(document, excelFile);
-    // What kind each sheet is, and the results of .xls and .xlsb formulas,
-    // which the office computes again on loading.
-    const StoredResults stored = excelFile ? StoredResults::read(localPath(document)) : StoredResults();
+    // What kind each sheet is, the results of formulas, which the office
+    // may compute again on loading, and the cells of pivot tables, which it
+    // lays out again.
+    const StoredResults stored = storedResultsOf(document);
     FormulaPrinter formulas(document);
 
     // Like the office's own export, a missing output folder is created.

@@ -20,10 +20,10 @@ testsupport::ProgramRun runBatch(const QStringList &arguments)
                                    QProcessEnvironment::systemEnvironment(), 30000);
 }
 
-const char *const kValueOptions[] = {"--source",     "--out",           "--masks",      "--kind",
-                                     "--office",     "--jobs",          "--files-from", "--log-format",
-                                     "--csv-sheets", "--csv-separator", "--csv-quote",  "--csv-encoding",
-                                     "--csv-values", "--password-file", "--office-recycle", "--office-memory"};
+const char *const kValueOptions[] = {
+    "--source",     "--out",           "--masks",          "--kind",          "--office",       "--jobs",
+    "--files-from", "--log-format",    "--csv-sheets",     "--csv-separator", "--csv-quote",    "--csv-encoding",
+    "--csv-values", "--password-file", "--office-recycle", "--office-memory", "--retry-failed", "--progress"};
 
 } // namespace
 
@@ -282,5 +282,80 @@ TEST(BatchProgram, BadCsvValuesAndUnusablePasswordFilesExit64WithTheUsage)
         EXPECT_TRUE(e.err.contains(QLatin1String(cause))) << qPrintable(e.err);
         EXPECT_TRUE(e.err.contains("\nusage: tabulon-batch --source DIR --out DIR")) << qPrintable(e.err);
         EXPECT_FALSE(QFileInfo::exists(dir.filePath("out"))) << "refused before anything is made";
+    }
+}
+
+TEST(BatchOptions, UpdateRetryAndProgressAreReadAndTheirConflictsRefused)
+{
+    QTemporaryDir dir;
+    const QStringList base{"--source", dir.path(), "--out", "/o"};
+    using Progress = batch::Options::Progress;
+    const struct
+    {
+        QStringList arguments;
+        Progress progress;
+    } progressCases[] = {
+        {{}, Progress::OnTerminal},
+        {{"--progress"}, Progress::Always},
+        {{"--progress", "--update"}, Progress::Always},
+        {{"--progress", "never"}, Progress::Never},
+        {{"--progress=never"}, Progress::Never},
+        {{"--progress", "auto"}, Progress::OnTerminal},
+        {{"--progress", "always", "--keep-tree"}, Progress::Always},
+    };
+    for (const auto &c : progressCases) {
+        const ParsedArguments parsed = batch::parseArguments(base + c.arguments);
+        ASSERT_EQ(parsed.request, Request::Run) << qPrintable(c.arguments.join(' ') + ": " + parsed.text);
+        EXPECT_EQ(parsed.options.progress, c.progress) << qPrintable(c.arguments.join(' '));
+        EXPECT_EQ(parsed.options.update, c.arguments.contains("--update")) << qPrintable(c.arguments.join(' '));
+    }
+
+    const ParsedArguments retry = batch::parseArguments({"--retry-failed", "log.jsonl", "--out", "/o"});
+    ASSERT_EQ(retry.request, Request::Run) << "a log stands in for --source: " << qPrintable(retry.text);
+    EXPECT_EQ(retry.options.retryFailed, "log.jsonl");
+
+    const struct
+    {
+        QStringList arguments;
+        const char *error;
+    } refused[] = {
+        {base + QStringList{"--progress", "sometimes"}, "unknown --progress value \"sometimes\""},
+        {{"--retry-failed", "log.jsonl", "--files-from", "list", "--out", "/o"}, "cannot be given together"},
+        {{"--out", "/o", "--update"}, "--source is required"},
+    };
+    for (const auto &c : refused) {
+        const ParsedArguments parsed = batch::parseArguments(c.arguments);
+        EXPECT_EQ(parsed.request, Request::Error) << qPrintable(c.arguments.join(' '));
+        EXPECT_TRUE(parsed.text.contains(QLatin1String(c.error))) << qPrintable(parsed.text);
+    }
+}
+
+TEST(BatchProgram, AForeignOrUnreadableRetryLogExits64BeforeAnyOfficeStarts)
+{
+    QTemporaryDir dir;
+    const struct
+    {
+        const char *name;
+        QByteArray content; // none: the file is not there
+        const char *error;
+    } cases[] = {
+        {"missing.jsonl", {}, "cannot read the log"},
+        {"text.log", "/a/b.xlsOK\n", "is not a jsonl log of tabulon-batch (line 1)"},
+        {"other.jsonl", "{\"path\":\"/a.xls\",\"status\":\"ok\"}\n{\"level\":\"info\"}\n",
+         "is not a jsonl log of tabulon-batch (line 2)"},
+        {"empty.jsonl", "\n", "is not a jsonl log of tabulon-batch (it is empty)"},
+    };
+    for (const auto &c : cases) {
+        const QString log = dir.filePath(c.name);
+        if (!c.content.isNull()) {
+            QFile file(log);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.content);
+        }
+        const testsupport::ProgramRun e =
+            runBatch({"--retry-failed", log, "--out", dir.filePath("out"), "--office", "/nonexistent/office"});
+        EXPECT_EQ(e.status, 64) << c.name << ": " << qPrintable(e.err);
+        EXPECT_TRUE(e.err.contains(QLatin1String(c.error))) << c.name << ": " << qPrintable(e.err);
+        EXPECT_TRUE(e.out.isEmpty()) << qPrintable(e.out);
     }
 }

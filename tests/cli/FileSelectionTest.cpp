@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using batch::FileList;
 
 TEST(FileSelection, ShardsAreTheDocumentedHashAndSplitEveryPathIntoExactlyOne)
@@ -99,4 +101,37 @@ TEST(BatchOptions, DefaultJobsAreTheProcessorsAsFarAsMemoryGoes)
     EXPECT_EQ(batch::defaultJobs(8, 100 * mb), 1) << "never none";
     EXPECT_EQ(batch::defaultJobs(4, -1), 4) << "memory unknown";
     EXPECT_EQ(batch::defaultJobs(0, 8000 * mb), 1);
+}
+
+TEST(FileSelection, AFileListedAgainByAnyNameIsTakenOnceAtItsFirstPlace)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a.xls"), b = dir.filePath("b.xls");
+    for (const QString &path : {a, b}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    ASSERT_TRUE(QFile::link(a, dir.filePath("link.xls")));
+    ASSERT_EQ(::link(QFile::encodeName(b).constData(), QFile::encodeName(dir.filePath("hard.xls")).constData()), 0);
+    const struct
+    {
+        QStringList listed;
+        QStringList expected;
+    } cases[] = {
+        {{a, b, a}, {a, b}},
+        {{a, dir.filePath("./sub/../a.xls")}, {a}},
+        {{dir.filePath("link.xls"), a}, {dir.filePath("link.xls")}},
+        {{b, dir.filePath("hard.xls")}, {b}},
+        {{dir.filePath("gone.xls"), dir.filePath("gone.xls"), dir.filePath("other-gone.xls")},
+         {dir.filePath("gone.xls"), dir.filePath("other-gone.xls")}},
+        {{}, {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(batch::uniqueFiles(c.listed), c.expected) << qPrintable(c.listed.join(' '));
+
+    QBuffer list;
+    list.setData("a.xls\nb.xls\n./a.xls\nhard.xls\n");
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(batch::readFileList(list, dir.path()).paths, (QStringList{a, b}));
 }

@@ -44,7 +44,8 @@ bool same(const XmlCell &reference, const XmlCell &candidate)
 
 // Converts the workbook and compares the output with Excel's file. The
 // cells known to differ ("Sheet!row,column") must differ, all others match.
-void expectExcelsCells(const QString &workbook, const QStringList &engineDifferences = {})
+void expectExcelsCells(const QString &workbook, const QStringList &engineDifferences = {},
+                       const QString &excelsFile = {})
 {
     QTemporaryDir dir;
     const QString src = dir.filePath("src"), out = dir.filePath("out");
@@ -53,7 +54,8 @@ void expectExcelsCells(const QString &workbook, const QStringList &engineDiffere
     const testsupport::ProgramRun r = runBatch({"--source", src, "--out", out, "--masks", "*", "--kind", "xml"});
     ASSERT_EQ(r.lines, QStringList({src + "/" + workbook + "OK"})) << qPrintable(r.err);
 
-    const XmlWorkbook reference = readXmlWorkbook(excelDir() + "/" + workbook + ".xml");
+    const XmlWorkbook reference =
+        readXmlWorkbook(excelDir() + "/" + (excelsFile.isEmpty() ? workbook + ".xml" : excelsFile));
     const XmlWorkbook ours = readXmlWorkbook(out + "/" + workbook.left(workbook.indexOf('.')) + ".xml");
     ASSERT_TRUE(reference.error.isEmpty()) << qPrintable(reference.error);
     ASSERT_TRUE(ours.error.isEmpty()) << qPrintable(ours.error);
@@ -114,6 +116,21 @@ TEST(ExcelParity, The1904DateSystem)
     expectExcelsCells("1904.xlsx");
 }
 
+// Pivot tables as the file stores their last layout, not as the office lays
+// them out anew ("(Multiple Items)", the order and place of items).
+TEST(ExcelParity, PivotTablesAsTheFileStoresThem)
+{
+    for (const char *workbook : {"pivot_table_named_range.xls", "pivot_table_named_range.xlsx"})
+        expectExcelsCells(workbook, {}, "pivot_table_named_range.xml");
+}
+
+// Formulas that another writer saved with an inline text and no result
+// are computed.
+TEST(ExcelParity, FormulasWithoutStoredResults)
+{
+    expectExcelsCells("LONumbers.xlsx");
+}
+
 // User-defined functions keep their stored results whatever the office
 // loaded before and however old its profile: a workbook that brings macros
 // first, then the one with the functions, against that one alone on a
@@ -143,5 +160,47 @@ TEST(StoredResults, SameBytesAfterMacrosAndOnAFreshProfile)
         const QByteArray bytes = testsupport::fileBytes(onFresh + "/comments_stress_test." + ext);
         EXPECT_FALSE(bytes.isEmpty()) << kind;
         EXPECT_EQ(testsupport::fileBytes(afterMacros + "/b/comments_stress_test." + ext), bytes) << kind;
+    }
+}
+
+// CSV and web pages take the stored results too: a workbook's own macro
+// functions (their texts, an empty text) and the comparisons fed by them,
+// which the office computes as #MACRO? or #NAME? errors.
+TEST(StoredResults, CsvAndPagesHoldTheStoredResults)
+{
+    const struct
+    {
+        const char *workbook;
+        const char *sheet;
+        const char *golden; // the CSV of that sheet, under golden/
+        QStringList onThePage;
+    } cases[] = {
+        {"comments_stress_test.xls",
+         "Sheet3",
+         "comments_stress_test.Sheet3.csv",
+         {"If I did this right,<br><br>This comment should be haiku:"}},
+        {"number_format_russian.xls", "Implied", "number_format_russian.Implied.csv", {">12&nbsp;345,68<", ">TRUE<"}},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("src");
+        QDir().mkpath(src);
+        ASSERT_TRUE(QFile::copy(excelDir() + "/" + c.workbook, src + "/" + c.workbook));
+        const testsupport::ProgramRun csv = runBatch(
+            {"--source", src, "--out", dir.filePath("csv"), "--masks", "*", "--kind", "csv", "--csv-sheets", c.sheet});
+        ASSERT_EQ(csv.lines.size(), 1) << qPrintable(csv.err);
+        const QString base = QString(c.workbook).left(QString(c.workbook).indexOf('.'));
+        EXPECT_EQ(testsupport::fileBytes(dir.filePath("csv/") + base + "." + c.sheet + ".csv"),
+                  testsupport::fileBytes(QStringLiteral(TABULON_XML_SOURCE_DIR "/golden/") + c.golden))
+            << c.workbook;
+
+        const testsupport::ProgramRun html =
+            runBatch({"--source", src, "--out", dir.filePath("html"), "--masks", "*", "--kind", "html"});
+        ASSERT_EQ(html.lines.size(), 1) << qPrintable(html.err);
+        const QString page = QString::fromUtf8(testsupport::fileBytes(dir.filePath("html/") + base + ".htm"));
+        for (const QString &shown : c.onThePage)
+            EXPECT_TRUE(page.contains(shown)) << c.workbook << ": " << qPrintable(shown);
+        EXPECT_FALSE(page.contains("#MACRO?")) << c.workbook;
+        EXPECT_FALSE(page.contains("#NAME?")) << c.workbook;
     }
 }

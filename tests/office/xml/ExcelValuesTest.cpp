@@ -136,3 +136,121 @@ TEST(StoredResults, AnythingElseIsNoWorkbook)
     }
     EXPECT_FALSE(StoredResults::read(whole.fileName()).empty());
 }
+
+namespace {
+
+QString excelFile(const char *name)
+{
+    return QStringLiteral(TABULON_XML_SOURCE_DIR "/excel/") + QLatin1String(name);
+}
+
+QString describe(const StoredResults::Value &value)
+{
+    static const char *const kinds[] = {"Number", "Text", "Logical", "Error"};
+    return QLatin1String(kinds[int(value.kind)]) + ":"
+           + (value.kind == StoredResults::Value::Kind::Number || value.kind == StoredResults::Value::Kind::Logical
+                  ? QString::number(value.number)
+                  : value.text);
+}
+
+// Every cell of a sheet the reader kept, in order, as "row,column=Kind:value".
+QStringList cellsOf(const StoredResults::Sheet &sheet)
+{
+    QStringList out;
+    for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
+        out << QStringLiteral("%1,%2=%3").arg(it.key() >> 16).arg(it.key() & 0xFFFF).arg(describe(it.value()));
+    out.sort();
+    return out;
+}
+
+} // namespace
+
+// The pivot tables of one workbook as Excel saved it in its three formats:
+// the same areas (page fields included) and the same stored cells, whether
+// they come from shared strings, RK numbers, inline texts or binary records.
+TEST(StoredResults, PivotTablesAsLastLaidOutAlikeInEveryFormat)
+{
+    const struct
+    {
+        const char *sheet;
+        QList<StoredResults::Area> areas; // top, left, bottom, right
+        int row, column;
+        const char *cell;
+    } cases[] = {
+        {"PTWithLabelFilter", {{0, 0, 14, 9}}, 0, 1, "Text:(Multiple Items)"},
+        {"PTWithLabelFilter", {{0, 0, 14, 9}}, 3, 1, "Number:10"},
+        {"PTTable", {{3, 0, 8, 3}}, 4, 3, "Text:Grand Total"},
+        {"PTRange", {{0, 0, 8, 3}}, 1, 1, "Text:(Multiple Items)"},
+        {"FizzBuzzTable", {}, 0, 0, nullptr},
+    };
+    QHash<QString, QStringList> first;
+    for (const char *name :
+         {"pivot_table_named_range.xls", "pivot_table_named_range.xlsx", "pivot_table_named_range.xlsb"}) {
+        const StoredResults workbook = StoredResults::read(excelFile(name));
+        ASSERT_FALSE(workbook.empty()) << name;
+        for (const auto &c : cases) {
+            const StoredResults::Sheet *sheet = workbook.sheet(c.sheet);
+            ASSERT_TRUE(sheet) << name << " " << c.sheet;
+            ASSERT_EQ(sheet->pivotTables.size(), c.areas.size()) << name << " " << c.sheet;
+            for (int i = 0; i < c.areas.size(); ++i) {
+                const StoredResults::Area &got = sheet->pivotTables.at(i), &want = c.areas.at(i);
+                EXPECT_EQ(QList<int>({got.top, got.left, got.bottom, got.right}),
+                          QList<int>({want.top, want.left, want.bottom, want.right}))
+                    << name << " " << c.sheet;
+            }
+            if (!c.cell) {
+                // No pivot table: no cell but the formulas' results is read.
+                EXPECT_TRUE(sheet->cells.isEmpty()) << name << " " << c.sheet;
+                continue;
+            }
+            const StoredResults::Value *value = sheet->stored(c.row, c.column);
+            ASSERT_TRUE(value) << name << " " << c.sheet;
+            EXPECT_EQ(describe(*value), QLatin1String(c.cell)) << name << " " << c.sheet;
+            const QStringList all = cellsOf(*sheet);
+            if (!first.contains(c.sheet))
+                first.insert(c.sheet, all);
+            EXPECT_EQ(all, first.value(c.sheet)) << name << " " << c.sheet;
+        }
+    }
+}
+
+// Excel 5 and 95 wrote 8-bit texts in the code page of the writing system;
+// cell texts, formula results and sheet names come out as the author saw
+// them, and every cell is read when asked for.
+TEST(StoredResults, OldWorkbooksKeepTheirCodePage)
+{
+    const struct
+    {
+        const char *file;
+        const char *sheet;
+        int row, column;
+        QString text;
+    } cases[] = {
+        {"merge_cells.biff5.xls", "Merge", 3, 0, QStringLiteral("\u2026 are merged separately")}, // windows-1252
+        {"phonetic_text.biff5.xls", "Sheet1", 0, 0, QStringLiteral("\u00e4\u00f8")},              // Mac Roman
+        {"phonetic_text.biff5.xls", "Sheet1", 1, 0, QStringLiteral("\u00e4\u00f8\u00e9\u00f6withCol")},
+    };
+    for (const auto &c : cases) {
+        const StoredResults pivotsOnly = StoredResults::read(excelFile(c.file));
+        ASSERT_TRUE(pivotsOnly.sheet(c.sheet)) << c.file;
+        EXPECT_TRUE(pivotsOnly.sheet(c.sheet)->cells.isEmpty()) << c.file;
+        const StoredResults all = StoredResults::read(excelFile(c.file), StoredResults::Scope::EveryCell);
+        const StoredResults::Sheet *sheet = all.sheet(c.sheet);
+        ASSERT_TRUE(sheet) << c.file;
+        const StoredResults::Value *value = sheet->stored(c.row, c.column);
+        ASSERT_TRUE(value) << c.file;
+        EXPECT_EQ(describe(*value), QStringLiteral("Text:") + c.text) << c.file;
+    }
+}
+
+// A formula cell with an inline text (as some writers give one that has no
+// result) has no stored result: the office computes it.
+TEST(StoredResults, InlineTextIsNoFormulaResult)
+{
+    const StoredResults workbook = StoredResults::read(excelFile("LONumbers.xlsx"), StoredResults::Scope::EveryCell);
+    const StoredResults::Sheet *sheet = workbook.sheet("Sheet1");
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(sheet->at(37, 2)); // C38: =C37, <is><t></t></is>
+    ASSERT_TRUE(sheet->at(37, 1));  // B38: =B37, a number
+    EXPECT_EQ(describe(*sheet->at(37, 1)), QStringLiteral("Number:1"));
+}
