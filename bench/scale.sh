@@ -5,7 +5,7 @@
 # files:     workbooks in the tree (copies of one small .xls, 1000 a directory,
 #            in directories of two levels); default 200000
 # converted: files converted in each conversion round before the run is told
-#            to end (SIGTERM); default 600
+#            to end (SIGTERM); default 600; 0: walk rounds only
 # rounds:    alternating rounds of the two measurements; default 3
 #
 # Two measurements per round, both over the whole tree, with --jobs 2,
@@ -43,22 +43,41 @@ mkdir -p "$work/seed"
 /usr/lib/libreoffice/program/soffice "-env:UserInstallation=file://$work/seed-profile" --headless --norestore \
   --convert-to xls --outdir "$work/seed" "$work/seed/book.csv" >/dev/null 2>&1
 [ -s "$work/seed/book.xls" ] || { echo "the office made no seed workbook" >&2; exit 1; }
-python3 - "$work/seed/book.xls" "$work/tree" "$work/done" "$files" <<'PY'
-import os, shutil, sys, time
-seed, tree, out, count = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+python3 - "$work/seed/book.xls" "$work/tree" "$work/done" "$files" "${TREE_LINKS:-0}" <<'PY'
+import os, sys, time
+seed, tree, out, count, links = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5] == "1"
 data = open(seed, "rb").read()
+seed_output = seed + ".csv"
+with open(seed_output, "w") as f:
+    f.write("name,a,b,c\n")
 for i in range(count):
-    rel = f"d{i // 10000:02d}/e{(i // 1000) % 10}"
-    os.makedirs(f"{tree}/{rel}", exist_ok=True)
-    os.makedirs(f"{out}/{rel}", exist_ok=True)
-    with open(f"{tree}/{rel}/book{i:07d}.xls", "wb") as f:
-        f.write(data)
+    rel = f"d{i // 10000:03d}/e{(i // 1000) % 10}"
+    if i % 1000 == 0:
+        os.makedirs(f"{tree}/{rel}", exist_ok=True)
+        os.makedirs(f"{out}/{rel}", exist_ok=True)
+    workbook = f"{tree}/{rel}/book{i:07d}.xls"
     output = f"{out}/{rel}/book{i:07d}.csv"
+    if links:
+        # A file takes some 65000 links at most: a copy of each seed per 50000.
+        k = i // 50000
+        if i % 50000 == 0:
+            for source, copy in ((seed, f"{seed}.{k}"), (seed_output, f"{seed_output}.{k}")):
+                with open(source, "rb") as a, open(copy, "wb") as b:
+                    b.write(a.read())
+        os.link(f"{seed}.{k}", workbook)
+        os.link(f"{seed_output}.{k}", output)
+        continue
+    with open(workbook, "wb") as f:
+        f.write(data)
     with open(output, "w") as f:
         f.write("name,a,b,c\n")
     # Newer than its workbook, however long the tree takes to make.
     later = time.time() + 3600
     os.utime(output, (later, later))
+if links:
+    later = time.time() + 3600
+    for k in range((count + 49999) // 50000):
+        os.utime(f"{seed_output}.{k}", (later, later))
 PY
 echo "tree made; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -72,6 +91,7 @@ for ((round = 1; round <= rounds; round++)); do
   echo "round $round walk:    $walk"
   walks+=("$walk")
   loads+=("$(cut -d' ' -f1-3 /proc/loadavg)")
+  [ "$converted" -gt 0 ] || continue
   rm -rf "$work/fresh"
   conv=$(python3 bench/scale-run.py "$converted" -- "$batch" "${common[@]}" --out "$work/fresh")
   echo "round $round convert: $conv"
@@ -88,7 +108,7 @@ echo
 echo "Medians of $rounds rounds, $files workbooks, tabulon-batch --jobs 2 --keep-tree --kind csv:"
 echo "  walk (--update, all up to date): first line $(median first_line_s "${walks[@]}") s," \
   "whole run $(median wall_s "${walks[@]}") s, own peak $(median own_peak_mb "${walks[@]}") MB"
-echo "  convert ($converted files):      first line $(median first_line_s "${converts[@]}") s," \
+[ "$converted" -gt 0 ] && echo "  convert ($converted files):      first line $(median first_line_s "${converts[@]}") s," \
   "$(median files_per_s "${converts[@]}") files/s, own peak $(median own_peak_mb "${converts[@]}") MB," \
   "offices peak $(median office_peak_mb "${converts[@]}") MB, at the end $(median office_last_mb "${converts[@]}") MB"
 echo "Load average (1, 5, 15 min) before, between and after the rounds:"

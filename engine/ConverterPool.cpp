@@ -363,8 +363,14 @@ FileResult ConverterPool::ConvertWorkbook(WorkbookConverter &converter, const QS
     WorkbookConverter::WorkbookRef workbook;
     try {
         workbook = converter.open(path);
-        const QStringList sheets = workbook->sheetNames();
-        const OutputList planned = plan(sheets);
+        // Only a CSV depends on the sheets; asking costs the application calls.
+        OutputList planned = plan({});
+        const bool csv = std::any_of(planned.begin(), planned.end(), [](const PlannedOutput &output) {
+            return output.format->kind == OutputKind::Csv;
+        });
+        const QStringList sheets = csv ? workbook->sheetNames() : QStringList();
+        if (csv)
+            planned = plan(sheets);
         result.error = refusal(path, planned);
         if (result.error.isEmpty()) {
             if (workbook->openedWithPassword())

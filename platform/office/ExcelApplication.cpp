@@ -114,8 +114,10 @@ int countPictures(const Document &document)
 // disk): it leaves the picture out of the page then. A page that refers to
 // a picture that is not there failed; so did one with fewer pictures than
 // the workbook has when the disk is nearly full (some workbooks hold shapes
-// that the page never shows, so the count alone proves nothing).
-void checkPagePictures(const QString &page, int pictures)
+// that the page never shows, so the count alone proves nothing). The
+// workbook's pictures are counted only then: asking the office costs a
+// call per sheet.
+void checkPagePictures(const QString &page, const Document &document)
 {
     const QFileInfo info(page);
     const QByteArray prefix =
@@ -135,7 +137,8 @@ void checkPagePictures(const QString &page, int pictures)
         missing = missing || QFileInfo(picture).size() == 0;
     }
     constexpr qint64 kNearlyFull = qint64(64) << 20;
-    const bool fewer = shown < pictures && QStorageInfo(info.absolutePath()).bytesAvailable() < kNearlyFull;
+    const bool fewer =
+        QStorageInfo(info.absolutePath()).bytesAvailable() < kNearlyFull && shown < countPictures(document);
     if (!missing && !fewer)
         return;
     const QString reason = fewer || platform::writeProblem(info.absolutePath()) == ENOSPC
@@ -173,13 +176,28 @@ public:
     {
         Document document;
         quint64 generation = 0;
-        QStringList sheetNames;
+        // Read at the first question, by any copy of the handle: only a
+        // CSV needs them, and asking costs the office three calls.
+        std::shared_ptr<std::optional<QStringList>> sheetNames = std::make_shared<std::optional<QStringList>>();
         bool withPassword = false; // opened with a password of the list
+        QString path;
+        QString filter; // the import filter that read it
+        // What the file stores, read at the first save that needs it.
+        std::shared_ptr<std::optional<StoredResults>> stored = std::make_shared<std::optional<StoredResults>>();
+
+        // On the worker only.
+        const StoredResults &storedResults() const
+        {
+            if (!*stored)
+                *stored = storedResultsOf(filter, path);
+            return **stored;
+        }
     };
     Workbook open(const QString &path);
     // sheet: the one sheet (1-based) a CSV holds; 0 for the office's choice.
     void saveAs(const Workbook &workbook, const QString &path, int code, int sheet = 0, const CsvFormat &csv = {});
     void close(const Workbook &workbook);
+    QStringList sheetNames(const Workbook &workbook);
     void quit();
 
     bool visible = false;
@@ -432,12 +450,12 @@ void OfficeCore::load(const QString &path, const QString &password, const std::s
     UnoOffice *uno = m_uno.get();
     call(QStringLiteral("loading the file"), m_options.callTimeoutMs, [uno, path, password, workbook, locked] {
         try {
-            workbook->document = uno->load(path, password);
+            workbook->document = uno->load(path, password, &workbook->filter);
+            workbook->path = path;
         } catch (const PasswordRequired &refusal) {
             locked->store(refusal.passwordsHelp());
             throw;
         }
-        workbook->sheetNames = UnoOffice::sheetNames(workbook->document);
     });
 }
 
@@ -489,7 +507,7 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
     const Document document = workbook.document;
     if (sheet > 0 && code != spreadsheet::xlCSV)
         throw AutomationError(QStringLiteral("only a CSV holds one sheet alone"));
-    if (sheet > workbook.sheetNames.size())
+    if (sheet > 0 && sheet > sheetNames(workbook).size())
         throw AutomationError(QStringLiteral("the workbook has no sheet %1").arg(sheet));
     if (code == spreadsheet::xlCSV) {
         QString options;
@@ -501,30 +519,45 @@ void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code,
             throw AutomationError(failure.message());
         }
         const QString f = QString::fromLatin1(filter);
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, options, sheet, csv] {
-            const StoredResultsInDocument stored(document, storedResultsOf(document));
-            std::optional<RawValueFormats> raw;
-            if (csv.values == CsvFormat::Values::Raw)
-                raw.emplace(document, std::max(sheet, 1) - 1);
-            if (sheet > 1)
-                storeOneSheet(*uno, document, path, f, options);
-            else
-                uno->store(document, path, f, options);
-            raw.reset();
-            finishCsvFile(csv, path);
-        });
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
+             [uno, document, path, f, options, sheet, csv, workbook] {
+                 const StoredResultsInDocument stored(document, workbook.storedResults());
+                 std::optional<RawValueFormats> raw;
+                 if (csv.values == CsvFormat::Values::Raw)
+                     raw.emplace(document, std::max(sheet, 1) - 1);
+                 if (sheet > 1)
+                     storeOneSheet(*uno, document, path, f, options);
+                 else
+                     uno->store(document, path, f, options);
+                 raw.reset();
+                 finishCsvFile(csv, path);
+             });
     } else if (filter) {
         const QString f = QString::fromLatin1(filter);
-        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f] {
-            const int pictures = countPictures(document);
-            const StoredResultsInDocument stored(document, storedResultsOf(document));
+        call(QStringLiteral("saving the file"), m_options.callTimeoutMs, [uno, document, path, f, workbook] {
+            const StoredResultsInDocument stored(document, workbook.storedResults());
             uno->store(document, path, f, QString());
-            checkPagePictures(path, pictures);
+            checkPagePictures(path, document);
         });
     } else {
         call(QStringLiteral("saving the file"), m_options.callTimeoutMs,
              [document, path] { writeSpreadsheetML(document, path); });
     }
+}
+
+QStringList OfficeCore::sheetNames(const Workbook &workbook)
+{
+    if (*workbook.sheetNames)
+        return **workbook.sheetNames;
+    if (!workbook.document.is())
+        throw AutomationError(QStringLiteral("the workbook is closed"));
+    if (workbook.generation != m_generation || !m_uno)
+        throw AutomationError(QStringLiteral("the workbook is no longer open (LibreOffice was restarted)"));
+    auto names = std::make_shared<QStringList>();
+    call(QStringLiteral("reading the sheet names"), m_options.callTimeoutMs,
+         [names, document = workbook.document] { *names = UnoOffice::sheetNames(document); });
+    *workbook.sheetNames = *names;
+    return *names;
 }
 
 void OfficeCore::close(const Workbook &workbook)
@@ -600,8 +633,12 @@ public:
 
     QVariant property(const QString &name) override
     {
-        if (is(name, "SheetNames"))
-            return m_workbook.sheetNames;
+        if (is(name, "SheetNames")) {
+            // Locals only: this object may be released during the call.
+            const auto core = m_core;
+            const OfficeCore::Workbook workbook = m_workbook;
+            return core->sheetNames(workbook);
+        }
         if (is(name, "OpenedWithPassword"))
             return m_workbook.withPassword;
         throw unknownName(name);

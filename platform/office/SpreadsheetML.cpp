@@ -360,6 +360,15 @@ private:
                 for (sal_Int32 column = f.at.StartColumn; column <= std::min(m_lastColumn, f.at.EndColumn); ++column)
                     keys[at(row, column)] = f.key;
         }
+        // The office gives a formula in a General cell the format of a cell
+        // it refers to, as its own; Excel keeps General.
+        if (m_stored) {
+            for (const quint64 cell : m_stored->generalFormulas) {
+                const sal_Int32 row = sal_Int32(cell >> 16), column = sal_Int32(cell & 0xFFFF);
+                if (row >= top && row <= bottom && column <= m_lastColumn)
+                    keys[at(row, column)] = 0;
+            }
+        }
 
         QHash<size_t, QString> formulas, errors;
         QSet<size_t> logical;
@@ -415,6 +424,9 @@ private:
                         cell.formula.clear();
                 } else if (m_stored && formulas.contains(i)) {
                     stored = m_stored->at(row, column);
+                    // Excel writes an array formula on its first cell only.
+                    if (m_stored->arrayParts.contains(StoredResults::key(row, column)))
+                        cell.formula.clear();
                 }
                 if (stored) {
                     writeStored(cell, *stored, logical.contains(i));

@@ -18,6 +18,7 @@
 
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 // Last: it opens the css namespace.
@@ -35,9 +36,8 @@ QString localPath(const Reference<lang::XComponent> &document)
 
 uno::Sequence<table::CellRangeAddress> formulaRanges(const Reference<sheet::XCellRangesQuery> &query, sal_Int32 result)
 {
-    const Reference<sheet::XSheetCellRanges> ranges = result == 0
-                                                          ? query->queryContentCells(sheet::CellFlags::FORMULA)
-                                                          : query->queryFormulaCells(result);
+    const Reference<sheet::XSheetCellRanges> ranges =
+        result == 0 ? query->queryContentCells(sheet::CellFlags::FORMULA) : query->queryFormulaCells(result);
     return ranges.is() ? ranges->getRangeAddresses() : uno::Sequence<table::CellRangeAddress>();
 }
 
@@ -74,17 +74,25 @@ bool sameResult(const StoredResults::Value &stored, const uno::Any &office, bool
 
 StoredResults storedResultsOf(const Reference<lang::XComponent> &document)
 {
-    const QString filter = filterOf(document);
+    return storedResultsOf(filterOf(document), localPath(document));
+}
+
+StoredResults storedResultsOf(const QString &filter, const QString &path)
+{
     const bool excelFile = filter.contains(QLatin1String("Excel")) || filter.contains(QLatin1String("2007 XML"))
                            || filter.contains(QLatin1String("2007 VBA XML"))
                            || filter.contains(QLatin1String("Office Open XML"));
-    return excelFile ? StoredResults::read(localPath(document)) : StoredResults();
+    return excelFile ? StoredResults::read(path) : StoredResults();
 }
 
 StoredResultsInDocument::StoredResultsInDocument(const Reference<lang::XComponent> &document,
                                                  const StoredResults &stored)
 {
-    if (stored.empty())
+    // Without a stored formula result there is nothing to compare: the
+    // document is not asked at all.
+    const QList<StoredResults::Sheet> &sheets = stored.sheets();
+    if (std::none_of(sheets.begin(), sheets.end(),
+                     [](const StoredResults::Sheet &sheet) { return !sheet.results.isEmpty(); }))
         return;
     try {
         // Formulas that take a stored result as their input compute anew,

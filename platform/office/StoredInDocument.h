@@ -15,6 +15,9 @@ namespace platform::office {
 // it: read for workbooks of Excel's formats (.xls, .xlsx, .xlsm, .xlsb),
 // empty for anything else.
 StoredResults storedResultsOf(const css::uno::Reference<css::lang::XComponent> &document);
+// The same for the file at path that the office's import filter loaded;
+// asks the office nothing.
+StoredResults storedResultsOf(const QString &filter, const QString &path);
 
 // For the office's own filters (CSV, web page), which write the document's
 // values: while it lives, every formula whose result the office computed

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 namespace platform::office {
@@ -54,6 +55,13 @@ public:
         // The values of the cells without formula in those areas (of every
         // cell without formula, when read with Scope::EveryCell).
         QHash<quint64, Value> cells;
+        // The formulas whose cells have the General format in the file
+        // (of .xlsx and .xlsm), which the office may show in the format of
+        // a cell they refer to.
+        QSet<quint64> generalFormulas;
+        // The cells of array formulas (.xlsx, .xlsm) but the first, which
+        // the file holds as values; their results are among `results`.
+        QSet<quint64> arrayParts;
 
         // The formula's stored result at the cell, or null.
         const Value *at(int row, int column) const { return find(results, row, column); }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <optional>
 
 // The package side of StoredResults: .xlsx and .xlsm (XML parts) and .xlsb
@@ -76,6 +77,20 @@ bool cellReference(QStringView text, int &row, int &column)
     return ok && i > 0 && row >= 0 && column >= 0;
 }
 
+// "B2:C4" or "B2"; an empty area for anything else.
+Area areaOf(const QString &reference)
+{
+    const QStringList corners = reference.split(QLatin1Char(':'));
+    Area area;
+    if (!cellReference(corners.first(), area.top, area.left))
+        return {};
+    if (corners.size() < 2 || !cellReference(corners.last(), area.bottom, area.right)) {
+        area.bottom = area.top;
+        area.right = area.left;
+    }
+    return area;
+}
+
 // A pivot table's location with its page fields: those stand above it, a
 // row apart, in columns of label and value a column apart.
 Area withPageFields(Area area, int pageRows, int pageColumns)
@@ -142,8 +157,8 @@ QHash<QString, Relation> relationsOf(const ZipPackage &zip, const QString &part)
     QHash<QString, Relation> out;
     const qsizetype slash = part.lastIndexOf(QLatin1Char('/'));
     const QString folder = part.left(slash + 1);
-    const std::optional<QByteArray> rels = zip.part(folder + QStringLiteral("_rels/") + part.mid(slash + 1)
-                                                    + QStringLiteral(".rels"));
+    const std::optional<QByteArray> rels =
+        zip.part(folder + QStringLiteral("_rels/") + part.mid(slash + 1) + QStringLiteral(".rels"));
     if (!rels)
         return out;
     QXmlStreamReader xml(*rels);
@@ -169,6 +184,8 @@ public:
 
     bool readSheet(const QString &part, StoredResults::Sheet &sheet)
     {
+        if (!m_binary && !m_stylesRead)
+            readXmlStyles();
         const std::optional<QByteArray> bytes = m_zip.part(part);
         if (!bytes)
             return false;
@@ -205,14 +222,9 @@ private:
             if (!xml.isStartElement() || xml.name() != QLatin1String("location"))
                 continue;
             const auto a = xml.attributes();
-            const QStringList corners = a.value(QLatin1String("ref")).toString().split(QLatin1Char(':'));
-            Area area;
-            if (!cellReference(corners.first(), area.top, area.left))
+            const Area area = areaOf(a.value(QLatin1String("ref")).toString());
+            if (area.bottom < area.top)
                 return std::nullopt;
-            if (corners.size() < 2 || !cellReference(corners.last(), area.bottom, area.right)) {
-                area.bottom = area.top;
-                area.right = area.left;
-            }
             return withPageFields(area, a.value(QLatin1String("rowPageCount")).toInt(),
                                   a.value(QLatin1String("colPageCount")).toInt());
         }
@@ -289,6 +301,29 @@ private:
         }
     }
 
+    // Which cell formats (by index) have the General number format.
+    void readXmlStyles()
+    {
+        m_stylesRead = true;
+        std::optional<QByteArray> part;
+        for (const Relation &relation : relationsOf(m_zip, QStringLiteral("xl/workbook.xml"))) {
+            if (relation.type.endsWith(QLatin1String("/styles")))
+                part = m_zip.part(relation.part);
+        }
+        if (!part)
+            return;
+        QXmlStreamReader xml(*part);
+        bool cellFormats = false;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            const QStringView name = xml.name();
+            if (name == QLatin1String("cellXfs"))
+                cellFormats = xml.isStartElement();
+            else if (cellFormats && xml.isStartElement() && name == QLatin1String("xf"))
+                m_generalStyles << (xml.attributes().value(QLatin1String("numFmtId")).toInt() == 0);
+        }
+    }
+
     bool readBinarySheet(const QByteArray &part, StoredResults::Sheet &sheet)
     {
         qsizetype at = 0;
@@ -345,18 +380,24 @@ private:
         QXmlStreamReader xml(part);
         int row = 0, column = 0, phonetic = 0;
         QString type, value;
-        bool formula = false, inCell = false, hasValue = false, inline_ = false;
+        bool formula = false, inCell = false, hasValue = false, inline_ = false, general = false;
+        QList<Area> arrays;
         while (!xml.atEnd()) {
             xml.readNext();
             const QStringView name = xml.name();
             if (xml.isStartElement()) {
                 if (name == QLatin1String("c")) {
-                    inCell = cellReference(xml.attributes().value(QLatin1String("r")), row, column);
-                    type = xml.attributes().value(QLatin1String("t")).toString();
+                    const auto a = xml.attributes();
+                    inCell = cellReference(a.value(QLatin1String("r")), row, column);
+                    type = a.value(QLatin1String("t")).toString();
+                    general = m_generalStyles.value(a.value(QLatin1String("s")).toInt());
                     formula = hasValue = inline_ = false;
                     value.clear();
                 } else if (inCell && name == QLatin1String("f")) {
                     formula = true;
+                    const auto a = xml.attributes();
+                    if (a.value(QLatin1String("t")) == QLatin1String("array"))
+                        arrays << areaOf(a.value(QLatin1String("ref")).toString());
                 } else if (inCell && name == QLatin1String("v")) {
                     value = xml.readElementText();
                     hasValue = true;
@@ -371,6 +412,16 @@ private:
                 --phonetic;
             } else if (xml.isEndElement() && name == QLatin1String("c") && inCell) {
                 inCell = false;
+                if (formula && general)
+                    sheet.generalFormulas.insert(StoredResults::key(row, column));
+                // The other cells of an array formula hold its results.
+                const bool arrayPart = !formula && hasValue
+                                       && std::any_of(arrays.cbegin(), arrays.cend(),
+                                                      [&](const Area &a) { return a.contains(row, column); });
+                if (arrayPart) {
+                    formula = true;
+                    sheet.arrayParts.insert(StoredResults::key(row, column));
+                }
                 // Without a stored result the office computes the formula.
                 if (!hasValue || (!formula && !wanted(sheet, row, column)))
                     continue;
@@ -410,6 +461,8 @@ private:
     const StoredResults::Scope m_scope;
     bool m_sharedStringsRead = false;
     QStringList m_sharedStrings;
+    bool m_stylesRead = false;
+    QList<bool> m_generalStyles; // by cell format index
 };
 
 } // namespace

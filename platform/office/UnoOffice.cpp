@@ -7,10 +7,11 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XModel3.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
@@ -181,16 +182,16 @@ QString filterOf(const Reference<lang::XComponent> &document)
 
 namespace {
 
-QString documentKind(const Reference<lang::XComponent> &document)
+// What the office would make of a file that loads into service.
+QString documentKind(const QString &service)
 {
-    Reference<lang::XServiceInfo> info(document, UNO_QUERY);
-    if (!info.is())
-        return QStringLiteral("something else");
-    if (info->supportsService("com.sun.star.text.TextDocument"))
+    if (service == QLatin1String("com.sun.star.text.TextDocument")
+        || service == QLatin1String("com.sun.star.text.GlobalDocument")
+        || service == QLatin1String("com.sun.star.text.WebDocument"))
         return QStringLiteral("a text document");
-    if (info->supportsService("com.sun.star.drawing.DrawingDocument"))
+    if (service == QLatin1String("com.sun.star.drawing.DrawingDocument"))
         return QStringLiteral("a drawing");
-    if (info->supportsService("com.sun.star.presentation.PresentationDocument"))
+    if (service == QLatin1String("com.sun.star.presentation.PresentationDocument"))
         return QStringLiteral("a presentation");
     return QStringLiteral("something else");
 }
@@ -265,6 +266,7 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
         try {
             m_context.set(resolver->resolve(toOUString(process.connectUrl())), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(m_context);
+            m_services = m_context->getServiceManager();
             applyLoadSettings(m_context);
             return;
         } catch (const connection::NoConnectException &) {}
@@ -293,7 +295,65 @@ void UnoOffice::connect(OfficeProcess &process, std::chrono::steady_clock::time_
     }
 }
 
-UnoOffice::Document UnoOffice::load(const QString &path, const QString &password)
+QString UnoOffice::detectFilter(uno::Sequence<beans::PropertyValue> &descriptor, bool *aborted)
+{
+    if (!m_detection.is()) {
+        m_detection.set(m_services->createInstanceWithContext("com.sun.star.document.TypeDetection", m_context),
+                        UNO_QUERY_THROW);
+    }
+    const rtl::OUString type = m_detection->queryTypeByDescriptor(descriptor, true);
+    QString filter;
+    for (const beans::PropertyValue &p : std::as_const(descriptor)) {
+        bool flag = false;
+        rtl::OUString text;
+        if (p.Name == "Aborted" && (p.Value >>= flag))
+            *aborted = flag;
+        else if (p.Name == "FilterName" && (p.Value >>= text))
+            filter = toQString(text);
+    }
+    if (type.isEmpty() || *aborted || !filter.isEmpty())
+        return filter;
+    // The detection named the type alone: its preferred filter loads it.
+    const QString typeName = toQString(type);
+    const auto known = m_filterOfType.constFind(typeName);
+    if (known != m_filterOfType.constEnd())
+        return *known;
+    const Reference<container::XNameAccess> types(m_detection, UNO_QUERY_THROW);
+    uno::Sequence<beans::PropertyValue> properties;
+    types->getByName(type) >>= properties;
+    for (const beans::PropertyValue &p : std::as_const(properties)) {
+        rtl::OUString text;
+        if (p.Name == "PreferredFilter" && (p.Value >>= text))
+            filter = toQString(text);
+    }
+    m_filterOfType.insert(typeName, filter);
+    return filter;
+}
+
+QString UnoOffice::documentServiceOf(const QString &filter)
+{
+    const auto known = m_serviceOfFilter.constFind(filter);
+    if (known != m_serviceOfFilter.constEnd())
+        return *known;
+    if (!m_filters.is()) {
+        m_filters.set(m_services->createInstanceWithContext("com.sun.star.document.FilterFactory", m_context),
+                      UNO_QUERY_THROW);
+    }
+    QString service;
+    uno::Sequence<beans::PropertyValue> properties;
+    try {
+        m_filters->getByName(toOUString(filter)) >>= properties;
+    } catch (const container::NoSuchElementException &) {}
+    for (const beans::PropertyValue &p : std::as_const(properties)) {
+        rtl::OUString text;
+        if (p.Name == "DocumentService" && (p.Value >>= text))
+            service = toQString(text);
+    }
+    m_serviceOfFilter.insert(filter, service);
+    return service;
+}
+
+UnoOffice::Document UnoOffice::load(const QString &path, const QString &password, QString *filterName)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -302,28 +362,28 @@ UnoOffice::Document UnoOffice::load(const QString &path, const QString &password
         throw OfficeFailure(QStringLiteral("not a file"));
     if (info.size() == 0)
         throw OfficeFailure(QStringLiteral("the file is empty"));
+    if (!m_desktop.is())
+        throw OfficeFailure(QStringLiteral("LibreOffice is not connected"));
 
     RefusingHandler *handler = interactionHandler();
     handler->forget();
     const bool text = isTextFile(path);
-    uno::Sequence<beans::PropertyValue> props(6 + (text ? 2 : 0) + (password.isEmpty() ? 0 : 1));
-    props[0] = property("Hidden", uno::Any(true));
-    props[1] = property("ReadOnly", uno::Any(true));
-    props[2] = property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE));
-    props[3] = property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE));
-    props[4] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler)));
-    props[5] = property("Silent", uno::Any(true));
+    uno::Sequence<beans::PropertyValue> descriptor(6 + (text ? 2 : 0) + (password.isEmpty() ? 0 : 1));
+    descriptor[0] = property("URL", uno::Any(fileUrl(path)));
+    descriptor[1] = property("ReadOnly", uno::Any(true));
+    descriptor[2] = property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE));
+    descriptor[3] = property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE));
+    descriptor[4] = property("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(handler)));
+    descriptor[5] = property("Silent", uno::Any(true));
     if (text) {
         // Text files are workbooks only when asked for by their name; they
         // are read as comma-separated UTF-8 then, without an options dialog.
-        props[6] = property("FilterName", uno::Any(rtl::OUString::createFromAscii(kTextFilter)));
-        props[7] = property("FilterOptions", uno::Any(rtl::OUString("44,34,76,1")));
+        descriptor[6] = property("FilterName", uno::Any(rtl::OUString::createFromAscii(kTextFilter)));
+        descriptor[7] = property("FilterOptions", uno::Any(rtl::OUString("44,34,76,1")));
     }
     if (!password.isEmpty())
-        props[props.getLength() - 1] = property("Password", uno::Any(toOUString(password)));
+        descriptor[descriptor.getLength() - 1] = property("Password", uno::Any(toOUString(password)));
 
-    if (!m_desktop.is())
-        throw OfficeFailure(QStringLiteral("LibreOffice is not connected"));
     // Whatever the office answers for an encrypted workbook (a question, an
     // unknown format, a damaged file), the file itself tells the truth. An
     // .xls whose password the office did not even ask for is one it cannot
@@ -342,28 +402,55 @@ UnoOffice::Document UnoOffice::load(const QString &path, const QString &password
             throw PasswordRequired(encryptionName(encryption));
         }
     };
-    Document document;
+
+    // What the office would open the file as is known before it is read: a
+    // file that is not a workbook is never loaded. A question the detection
+    // asked and had refused (a password, a repair) tells why it is not one.
+    QString filter = QLatin1String(kTextFilter);
+    if (!text) {
+        bool aborted = false;
+        filter = detectFilter(descriptor, &aborted);
+        if (aborted || (filter.isEmpty() && !handler->asked().isEmpty()))
+            refuse(refusalReason(handler->asked()));
+        if (filter.isEmpty())
+            refuse(QStringLiteral("the file is not in a format that LibreOffice can read"));
+    }
+    const QString service = documentServiceOf(filter);
+    const bool takenForText = !text && filter == QLatin1String(kTextFilter);
+    if (service != QLatin1String("com.sun.star.sheet.SpreadsheetDocument") || takenForText) {
+        if (!handler->asked().isEmpty())
+            refuse(refusalReason(handler->asked()));
+        throw OfficeFailure(
+            takenForText
+                ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
+                : QStringLiteral("the file is not a workbook (LibreOffice reads it as %1)").arg(documentKind(service)));
+    }
+
+    const Reference<frame::XLoadable> loadable(m_services->createInstanceWithContext(toOUString(service), m_context),
+                                               UNO_QUERY_THROW);
+    const Document document(loadable, UNO_QUERY_THROW);
+    // A load that fails leaves a model without contents behind.
+    const auto discard = [&] {
+        try {
+            close(document);
+        } catch (const OfficeFailure &) {}
+    };
     try {
-        document = m_desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, props);
+        loadable->load(descriptor);
     } catch (const lang::IllegalArgumentException &) {
+        discard();
         refuse(QStringLiteral("the file is not in a format that LibreOffice can read"));
     } catch (const io::IOException &) {
+        discard();
+        refuse(refusalReason(handler->asked()));
+    } catch (const uno::RuntimeException &) {
+        throw; // the office is gone: the caller knows what to do
+    } catch (const uno::Exception &) {
+        discard();
         refuse(refusalReason(handler->asked()));
     }
-    if (!document.is())
-        refuse(refusalReason(handler->asked()));
-
-    Reference<sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
-    // A text file named as one was asked for as text; any other file the
-    // office may have taken for text on its own.
-    if (!spreadsheet.is() || (!text && filterOf(document) == QLatin1String(kTextFilter))) {
-        const QString why = spreadsheet.is()
-                                ? QStringLiteral("the file is not a workbook (it could only be imported as text)")
-                                : QStringLiteral("the file is not a workbook (LibreOffice opened it as %1)")
-                                      .arg(documentKind(document));
-        close(document);
-        throw OfficeFailure(why);
-    }
+    if (filterName)
+        *filterName = filter;
     return document;
 }
 
@@ -419,6 +506,9 @@ void UnoOffice::terminate()
         // The bridge goes down with the office: that is the point.
     }
     m_desktop.clear();
+    m_detection.clear();
+    m_filters.clear();
+    m_services.clear();
     m_context.clear();
 }
 

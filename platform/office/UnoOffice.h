@@ -2,11 +2,16 @@
 
 #include "platform/office/OfficeProcess.h"
 
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/XTypeDetection.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <rtl/ref.hxx>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -57,11 +62,13 @@ public:
     void connect(OfficeProcess &process, std::chrono::steady_clock::time_point deadline,
                  const std::atomic_bool *cancelled = nullptr);
 
-    // Loads a workbook hidden, read-only, without macros or link updates,
-    // refusing every question. Fails for anything that is not a spreadsheet,
-    // with PasswordRequired for an encrypted workbook that the password (if
-    // any) does not open.
-    Document load(const QString &path, const QString &password = {});
+    // Loads a workbook read-only, without macros or link updates, refusing
+    // every question, and without a window: a document that is only stored
+    // needs no frame or view. Fails for anything that is not a spreadsheet
+    // (before loading it), with PasswordRequired for an encrypted workbook
+    // that the password (if any) does not open. *filter (when given) gets
+    // the import filter that read it.
+    Document load(const QString &path, const QString &password = {}, QString *filter = nullptr);
     // Stores with an export filter of the office.
     void store(const Document &document, const QString &path, const QString &filter, const QString &options);
     void close(const Document &document);
@@ -73,9 +80,21 @@ public:
 
 private:
     RefusingHandler *interactionHandler();
+    // The import filter for a file, found by the office's type detection;
+    // empty when it recognises none. *aborted: a question of the detection
+    // was refused.
+    QString detectFilter(css::uno::Sequence<css::beans::PropertyValue> &descriptor, bool *aborted);
+    // The document service a filter loads into ("com.sun.star.sheet.
+    // SpreadsheetDocument", ...). Asked once per filter and office.
+    QString documentServiceOf(const QString &filter);
 
     css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::lang::XMultiComponentFactory> m_services;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    css::uno::Reference<css::document::XTypeDetection> m_detection;
+    css::uno::Reference<css::container::XNameAccess> m_filters;
+    QHash<QString, QString> m_serviceOfFilter;
+    QHash<QString, QString> m_filterOfType;
     rtl::Reference<RefusingHandler> m_handler;
 };
 

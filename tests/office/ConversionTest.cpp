@@ -1,5 +1,7 @@
 #include "OfficeTestSupport.h"
 
+#include "common/TestSupport.h"
+
 #include "platform/Automation.h"
 #include "platform/office/OfficeBridge.h"
 
@@ -11,6 +13,7 @@
 
 using namespace platform;
 using namespace officetest;
+using testsupport::fileBytes;
 
 namespace {
 
@@ -121,6 +124,40 @@ TEST(OfficeConversion, EveryInputFormatToEveryKind)
         EXPECT_EQ(html.at(2).at(0).at(0), QString("third")) << qPrintable(ext);
 
         expectXml(base + ".xml", ext);
+    }
+    app->invoke("quit");
+}
+
+TEST(OfficeConversion, AWorkbookIsReadByWhatItHoldsAndItsFolderIsLeftAlone)
+{
+    QTemporaryDir out;
+    AutomationRef app = startOffice();
+
+    const struct
+    {
+        const char *input, *name;
+    } cases[] = {
+        {"types.ods", "ods-as.xls"},     {"types.xlsx", "xlsx-as.ods"}, {"types.xls", "xls-as.xlsx"},
+        {"types.ods", "without-suffix"}, {"types.xlsx", "xlsx-as.XLS"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString reference = out.filePath(QStringLiteral("%1.csv").arg(c.input));
+        convert(app, input(c.input), reference, 6);
+        QTemporaryDir in;
+        const QString source = copyInput(c.input, in.filePath(c.name));
+        const QByteArray before = fileBytes(source);
+        AutomationRef book =
+            toObject(toObject(app->property("workbooks"), "workbooks")->invoke("open", {source}), "workbook");
+        EXPECT_EQ(book->property("SheetNames").toStringList(), QStringList({"Values", "Second", "Third"}));
+        const QString target = out.filePath(QStringLiteral("%1.csv").arg(c.name));
+        book->invoke("SaveAs", {target, 6});
+        // Opened read-only: no lock file beside it while it is open.
+        EXPECT_EQ(QDir(in.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList({c.name}));
+        book->invoke("Close", {omitted()});
+        EXPECT_EQ(fileBytes(target), fileBytes(reference));
+        EXPECT_EQ(fileBytes(source), before);
     }
     app->invoke("quit");
 }

@@ -93,6 +93,17 @@ QList<pid_t> waitForOfficesOf(qint64 parent, int ms)
     return found ? offices : QList<pid_t>();
 }
 
+bool isWorking(pid_t pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
+        if (stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") R "))
+            return true;
+    }
+    return false;
+}
+
 bool processGone(pid_t pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));

@@ -42,6 +42,9 @@ QList<pid_t> officeChildrenOf(qint64 parent);
 // Processes events until parent has an office child, for up to ms; answers
 // its offices, none when there was none in time.
 QList<pid_t> waitForOfficesOf(qint64 parent, int ms = 60000);
+// Whether a thread of the process is running or ready to run: an office
+// that is in the middle of a call, not one waiting for the next.
+bool isWorking(pid_t pid);
 // Whether the process has ended (gone, or a zombie).
 bool processGone(pid_t pid);
 // Office processes whose command line names the given profile or pipe text.

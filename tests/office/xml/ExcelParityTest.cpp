@@ -131,6 +131,20 @@ TEST(ExcelParity, FormulasWithoutStoredResults)
     expectExcelsCells("LONumbers.xlsx");
 }
 
+// A formula in a cell of the General format stays General, where the office
+// gives it the format of the cell it refers to (a time, here).
+TEST(ExcelParity, FormulasInGeneralCells)
+{
+    expectExcelsCells("LONumbers-2010.xlsx");
+}
+
+// The other cells of an array formula (a dynamic array's spill cells among
+// them) hold the values the file stores, not the office's #NAME?.
+TEST(ExcelParity, CellsOfArrayFormulas)
+{
+    expectExcelsCells("metadata_2019.xlsx");
+}
+
 // User-defined functions keep their stored results whatever the office
 // loaded before and however old its profile: a workbook that brings macros
 // first, then the one with the functions, against that one alone on a

@@ -254,3 +254,36 @@ TEST(StoredResults, InlineTextIsNoFormulaResult)
     ASSERT_TRUE(sheet->at(37, 1));  // B38: =B37, a number
     EXPECT_EQ(describe(*sheet->at(37, 1)), QStringLiteral("Number:1"));
 }
+
+// What an .xlsx tells beside its values: the array formulas' other cells
+// (with their stored results), and the formulas in cells of the General
+// format.
+TEST(StoredResults, ArrayPartsAndGeneralFormulasOfAnXlsx)
+{
+    const struct
+    {
+        const char *file;
+        int row, column;
+        bool arrayPart, generalFormula;
+        const char *result; // the stored result, or null for none
+    } cases[] = {
+        {"metadata_2019.xlsx", 12, 1, false, true, "Number:1"},     // B13: =UNIQUE(A13:A21), the first cell
+        {"metadata_2019.xlsx", 13, 1, true, false, "Number:2"},     // B14: spilled
+        {"metadata_2019.xlsx", 16, 1, true, false, "Number:5"},     // B17: the last spilled
+        {"metadata_2019.xlsx", 3, 1, true, false, "Error:#VALUE!"}, // B4, of B3:B4
+        {"metadata_2019.xlsx", 13, 0, false, false, nullptr},       // A14: a value beside
+        {"LONumbers-2010.xlsx", 19, 1, false, true, "Number:1"},    // B20: =B19 in General
+        {"LONumbers-2010.xlsx", 18, 1, false, false, "Number:1"},   // B19: =B18 as hhmm
+    };
+    for (const auto &c : cases) {
+        const StoredResults workbook = StoredResults::read(excelFile(c.file));
+        const StoredResults::Sheet *sheet = workbook.sheet("Sheet1");
+        ASSERT_TRUE(sheet) << c.file;
+        const quint64 key = StoredResults::key(c.row, c.column);
+        EXPECT_EQ(sheet->arrayParts.contains(key), c.arrayPart) << c.file << " " << c.row << "," << c.column;
+        EXPECT_EQ(sheet->generalFormulas.contains(key), c.generalFormula) << c.file << " " << c.row << "," << c.column;
+        const StoredResults::Value *result = sheet->at(c.row, c.column);
+        EXPECT_EQ(result ? describe(*result) : QString(), c.result ? QString(c.result) : QString())
+            << c.file << " " << c.row << "," << c.column;
+    }
+}
