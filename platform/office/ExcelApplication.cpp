@@ -204,6 +204,12 @@ public:
 
 private:
     void call(const QString &doing, int limitMs, std::function<void()> job);
+    // Hands job to the worker; with the trace on, answers where the job
+    // notes its time in the office.
+    std::shared_ptr<std::atomic<double>> submit(std::function<void()> job);
+    void finishTraced(const QString &doing, int limitMs, steady_clock::time_point begin,
+                      const std::shared_ptr<std::atomic<double>> &inOffice);
+    void settleClose();
     // Loads into workbook; *locked tells afterwards whether it failed for
     // want of the right password.
     void load(const QString &path, const QString &password, const std::shared_ptr<Workbook> &workbook,
@@ -234,6 +240,15 @@ private:
     int m_filesOpened = 0; // by the office that runs now
     bool m_startPending = false;
     bool m_quit = false;
+    // A close that was handed to the worker and not waited for: the office
+    // closes a workbook while the caller delivers its outputs.
+    struct PendingClose
+    {
+        steady_clock::time_point begin;
+        std::shared_ptr<std::atomic<double>> inOffice;
+    };
+    std::optional<PendingClose> m_pendingClose;
+    bool m_keepsAClosedWorkbook = false; // it refused a close: replaced before the next file
 };
 
 OfficeCore::~OfficeCore()
@@ -249,20 +264,35 @@ OfficeCore::~OfficeCore()
 
 void OfficeCore::call(const QString &doing, int limitMs, std::function<void()> job)
 {
-    if (m_gate->busy())
+    if (m_gate->busy() || m_pendingClose)
         throw AutomationError(QStringLiteral("LibreOffice is busy with another call"));
+    const auto begin = steady_clock::now();
+    const auto inOffice = submit(std::move(job));
+    finishTraced(doing, limitMs, begin, inOffice);
+}
+
+std::shared_ptr<std::atomic<double>> OfficeCore::submit(std::function<void()> job)
+{
     if (!tracing()) {
         m_gate->submit(job);
-        finishCall(doing, limitMs);
-        return;
+        return nullptr;
     }
     auto inOffice = std::make_shared<std::atomic<double>>(-1);
-    const auto begin = steady_clock::now();
     m_gate->submit([job, inOffice] {
         const auto t0 = steady_clock::now();
         job();
         inOffice->store(duration<double, std::milli>(steady_clock::now() - t0).count());
     });
+    return inOffice;
+}
+
+void OfficeCore::finishTraced(const QString &doing, int limitMs, steady_clock::time_point begin,
+                              const std::shared_ptr<std::atomic<double>> &inOffice)
+{
+    if (!inOffice) {
+        finishCall(doing, limitMs);
+        return;
+    }
     try {
         finishCall(doing, limitMs);
     } catch (...) {
@@ -272,6 +302,23 @@ void OfficeCore::call(const QString &doing, int limitMs, std::function<void()> j
     }
     std::fprintf(stderr, "tabulon-office: %s %.3f ms, in the worker %.3f ms\n", qPrintable(doing),
                  duration<double, std::milli>(steady_clock::now() - begin).count(), inOffice->load());
+}
+
+// Waits for the close handed to the worker last, before the office is
+// needed again. Its outputs were complete before it began, so a failure
+// fails no file: an office that died is discarded (the next call starts
+// a fresh one), one that kept the workbook is replaced before the next.
+void OfficeCore::settleClose()
+{
+    if (!m_pendingClose)
+        return;
+    const PendingClose pending = *m_pendingClose;
+    m_pendingClose.reset();
+    try {
+        finishTraced(QStringLiteral("closing the workbook"), m_options.callTimeoutMs, pending.begin, pending.inOffice);
+    } catch (const AutomationError &) {
+        m_keepsAClosedWorkbook = m_uno && m_process;
+    }
 }
 
 // Waits for the job submitted last and turns what went wrong into the
@@ -317,6 +364,8 @@ void OfficeCore::officeDied(const QString &doing)
 void OfficeCore::discardOffice()
 {
     ++m_generation;
+    m_pendingClose.reset(); // the job ends with the office
+    m_keepsAClosedWorkbook = false;
     if (m_process)
         m_process->kill();
     if (!m_gate->waitIdle(seconds(10))) {
@@ -415,7 +464,8 @@ void OfficeCore::recycleIfDue()
     if (tracing())
         std::fprintf(stderr, "tabulon-office: office %d resident %.1f MB after %d files\n", int(m_process->pid()),
                      resident / 1048576.0, m_filesOpened);
-    const QString why = m_recycle.reasonToReplace(m_filesOpened, resident);
+    const QString why = m_keepsAClosedWorkbook ? QStringLiteral("as it kept a workbook it was told to close")
+                                               : m_recycle.reasonToReplace(m_filesOpened, resident);
     if (why.isEmpty())
         return;
     if (tracing())
@@ -427,6 +477,11 @@ void OfficeCore::recycleIfDue()
 
 OfficeCore::Workbook OfficeCore::open(const QString &path)
 {
+    settleClose();
+    // Ended by the program itself while it closed the workbook before: this
+    // one is stopped, not failed, and no office starts for it.
+    if (OfficeProcess::isEnding())
+        throw AutomationError(QStringLiteral("stopped while loading the file, the program was told to end"));
     ensureOffice();
     recycleIfDue();
     ++m_filesOpened;
@@ -486,6 +541,7 @@ void OfficeCore::openWithPasswords(const QString &path, const std::shared_ptr<Wo
 
 void OfficeCore::saveAs(const Workbook &workbook, const QString &path, int code, int sheet, const CsvFormat &csv)
 {
+    settleClose();
     const char *filter = nullptr;
     switch (code) {
     case spreadsheet::xlHtml:
@@ -549,6 +605,7 @@ QStringList OfficeCore::sheetNames(const Workbook &workbook)
 {
     if (*workbook.sheetNames)
         return **workbook.sheetNames;
+    settleClose();
     if (!workbook.document.is())
         throw AutomationError(QStringLiteral("the workbook is closed"));
     if (workbook.generation != m_generation || !m_uno)
@@ -562,15 +619,19 @@ QStringList OfficeCore::sheetNames(const Workbook &workbook)
 
 void OfficeCore::close(const Workbook &workbook)
 {
+    settleClose();
     m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
                                 [&](const Workbook &w) { return w.document == workbook.document; }),
                  m_open.end());
     // A workbook of an office that is gone is closed already.
     if (!workbook.document.is() || workbook.generation != m_generation || !m_uno)
         return;
+    if (m_gate->busy())
+        throw AutomationError(QStringLiteral("LibreOffice is busy with another call"));
     UnoOffice *uno = m_uno.get();
     const Document document = workbook.document;
-    call(QStringLiteral("closing the workbook"), m_options.callTimeoutMs, [uno, document] { uno->close(document); });
+    const auto begin = steady_clock::now();
+    m_pendingClose = PendingClose{begin, submit([uno, document] { uno->close(document); })};
 }
 
 // The office as the next run should find it: no documents open, and the
@@ -585,7 +646,8 @@ bool OfficeCore::closeForKeeping()
     } catch (const AutomationError &) {
         return false;
     }
-    if (!isUsable())
+    settleClose();
+    if (!isUsable() || m_keepsAClosedWorkbook)
         return false;
     ++m_generation;
     return true;
@@ -595,6 +657,7 @@ void OfficeCore::quit()
 {
     if (m_quit)
         return;
+    settleClose();
     if (const std::shared_ptr<ReadyOffice> ready = m_ready.lock()) {
         if (closeForKeeping()) {
             ready->keep(shared_from_this());
@@ -609,6 +672,7 @@ void OfficeCore::quit()
 // profile whole), and makes sure it is gone.
 void OfficeCore::endOffice(int limitMs)
 {
+    settleClose();
     if (!m_uno || !m_process)
         return;
     UnoOffice *uno = m_uno.get();

@@ -13,7 +13,7 @@
 // Objects and calls it serves (names compared without regard to case):
 //   application  property "visible" (Boolean; the office always stays
 //                hidden), property "workbooks", method "quit"
-//   workbooks    method "open"(path) -> workbook, loaded hidden, read-only,
+//   workbooks    method "open"(path) -> workbook, loaded without a window, read-only,
 //                without running macros or updating links, refusing every
 //                question the office would ask (password, repair, import
 //                options), so that such files fail at once
@@ -22,9 +22,12 @@
 //                default UTF-8, comma-separated, quoted where needed; with a
 //                sheet number from 1, that sheet alone) or 46 (XML
 //                spreadsheet), property "SheetNames" (the sheets' names in
-//                order, read at the open), property "OpenedWithPassword"
+//                order, read when first asked), property "OpenedWithPassword"
 //                (only a password of OfficeOptions::passwords opened it),
-//                method "Close"(omitted)
+//                method "Close"(omitted): the office closes it while the
+//                caller goes on; the next call waits for that, and a close
+//                that fails fails nothing (an office that died or kept the
+//                workbook is replaced before the next file)
 // Every failure raises platform::AutomationError with a message for the log.
 //
 // Creating the object starts the office (a few seconds) and fails when it

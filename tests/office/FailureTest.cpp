@@ -178,6 +178,35 @@ TEST(OfficeLifecycle, KilledOfficeIsReplacedForTheNextFile)
     EXPECT_TRUE(officeChildren().isEmpty());
 }
 
+TEST(OfficeLifecycle, ClosedWorkbooksLeaveTheOfficeAndAnOfficeThatDiesClosingFailsNoFile)
+{
+    QTemporaryDir dir;
+    AutomationRef app = startOffice();
+    const QList<pid_t> offices = officeChildren();
+    ASSERT_EQ(offices.size(), 1);
+    QList<AutomationRef> books;
+    for (const char *name : {"types.xls", "types.xlsx", "types.ods"})
+        books << open(app, input(name));
+    EXPECT_EQ(openDocuments(offices.first()), 3);
+    for (const AutomationRef &book : books)
+        book->invoke("Close", {omitted()});
+    AutomationRef next = open(app, input("types.xls"));
+    EXPECT_EQ(openDocuments(offices.first()), 1) << "the closed ones are gone by the next call";
+
+    // Killed as it closes: the workbook's outputs were complete, and the
+    // next file gets a new office without failing.
+    next->invoke("SaveAs", {dir.filePath("a.csv"), 6});
+    next->invoke("Close", {omitted()});
+    ::kill(offices.first(), SIGKILL);
+    AutomationRef after = open(app, input("types.ods"));
+    after->invoke("SaveAs", {dir.filePath("b.csv"), 6});
+    EXPECT_EQ(readCsv(dir.filePath("a.csv")).size(), 5);
+    EXPECT_EQ(readCsv(dir.filePath("b.csv")).size(), 5);
+    after->invoke("Close", {omitted()});
+    app->invoke("quit");
+    EXPECT_TRUE(officeChildren().isEmpty());
+}
+
 TEST(OfficeLifecycle, KilledOfficeCountsAsEndedTheMomentItIsKilled)
 {
     office::OfficeProcess process(office::OfficeProcess::defaultProgram());

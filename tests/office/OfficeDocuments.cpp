@@ -8,7 +8,6 @@
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
-#include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 
 #include <QFile>
@@ -33,7 +32,11 @@ int openDocuments(pid_t office)
         const uno::Reference<uno::XComponentContext> remote(
             resolver->resolve(platform::office::toOUString(QStringLiteral("uno:") + QString::fromUtf8(accept))),
             uno::UNO_QUERY_THROW);
-        const auto documents = frame::Desktop::create(remote)->getComponents()->createEnumeration();
+        // Every document the office holds, also one loaded without a frame
+        // (which the desktop's list of components leaves out).
+        const uno::Reference<container::XEnumerationAccess> all(
+            remote->getValueByName("/singletons/com.sun.star.frame.theGlobalEventBroadcaster"), uno::UNO_QUERY_THROW);
+        const auto documents = all->createEnumeration();
         int count = 0;
         for (; documents->hasMoreElements(); ++count)
             documents->nextElement();
