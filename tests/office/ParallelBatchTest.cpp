@@ -82,8 +82,9 @@ QString withoutReplaced(const QString &line)
     return QString(line).remove(QRegularExpression(QStringLiteral(" \\(replaced the output of [^)]*\\)")));
 }
 
-// Whether the process holds a file below dir open. An office does so from
-// a workbook's load until its close: while the workbook is in its hands.
+// Whether the process holds a file below dir open: for an office and the
+// run's output folder, whether it is writing an output, in the middle of a
+// file (the close afterwards fails no file, it only replaces the office).
 bool holdsFileBelow(pid_t pid, const QString &dir)
 {
     const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
@@ -106,11 +107,11 @@ bool isStopped(pid_t pid)
     return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
 }
 
-// Stops one of the offices at a moment it has a workbook of src in hand and
-// answers it; -1 when neither has one. A kill between two files would only
+// Stops one of the offices at a moment it writes an output below out and
+// answers it; -1 when neither does. A kill between two files would only
 // make the run start the next file on a new office, so a test of a file lost
 // with its office has to choose the moment.
-pid_t stopAnOfficeWithAWorkbook(const QList<pid_t> &offices, const QString &src)
+pid_t stopAnOfficeWriting(const QList<pid_t> &offices, const QString &out)
 {
     for (pid_t office : offices) {
         if (::kill(office, SIGSTOP) != 0)
@@ -119,7 +120,7 @@ pid_t stopAnOfficeWithAWorkbook(const QList<pid_t> &offices, const QString &src)
         QDeadlineTimer settle(2000);
         while (!isStopped(office) && !settle.hasExpired())
             QThread::yieldCurrentThread();
-        if (isStopped(office) && holdsFileBelow(office, src))
+        if (isStopped(office) && holdsFileBelow(office, out))
             return office;
         ::kill(office, SIGCONT);
     }
@@ -171,7 +172,7 @@ TEST(ParallelBatch, GivesTheLinesOrderCountsAndBytesOfOneJobAlsoWhenAnOfficeIsKi
             offices = officeChildrenOf(killed.processId());
             if (offices.size() != 2 || killed.lines().size() < 4)
                 return false;
-            victim = stopAnOfficeWithAWorkbook(offices, src);
+            victim = stopAnOfficeWriting(offices, dir.filePath("killed"));
             return victim > 0;
         },
         90000))
