@@ -54,10 +54,8 @@
 #include <optional>
 #include <vector>
 
-using namespace css;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
+// Last: it opens the css namespace.
+#include "platform/office/UnoNames_p.h"
 
 namespace platform::office {
 

@@ -21,10 +21,8 @@
 #include <algorithm>
 #include <cmath>
 
-using namespace css;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
+// Last: it opens the css namespace.
+#include "platform/office/UnoNames_p.h"
 
 namespace platform::office {
 

@@ -40,6 +40,16 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+QString refusedAsItself(const QString &output)
+{
+    return QStringLiteral("Not converted: the output %1 is this workbook itself, which is left as it is").arg(output);
+}
+
+QString refusedAsInput(const QString &output)
+{
+    return QStringLiteral("Not converted: the output %1 is an input, which is left as it is").arg(output);
+}
+
 qint64 goneProcessId()
 {
     const pid_t child = ::fork();
@@ -59,6 +69,13 @@ QStringList everythingIn(const QString &dir)
         found << QDir(dir).relativeFilePath(it.next());
     found.sort();
     return found;
+}
+
+QImage filledImage(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
 }
 
 unsigned rgbAt(const QImage &image, int x, int y)

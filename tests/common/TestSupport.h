@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcessEnvironment>
@@ -23,11 +24,19 @@ QString writeFile(const QString &dir, const QString &relative, const QByteArray 
 // The bytes of the file at path, or "(unreadable)".
 QByteArray fileBytes(const QString &path);
 
+// What a run's line says after the workbook's path when it will not write
+// an output: the output would be the workbook itself, or another input.
+QString refusedAsItself(const QString &output);
+QString refusedAsInput(const QString &output);
+
 // Everything in dir, hidden entries included, as sorted relative paths.
 QStringList everythingIn(const QString &dir);
 
 // The id of a process that has ended (a child that exited at once), or -1.
 qint64 goneProcessId();
+
+// A picture of the given size in one colour (32-bit RGB).
+QImage filledImage(QSize size, QColor colour);
 
 // The colour of a pixel as 0x00RRGGBB, for readable expectations.
 unsigned rgbAt(const QImage &image, int x, int y);

@@ -18,6 +18,8 @@
 
 using testsupport::everythingIn;
 using testsupport::fileBytes;
+using testsupport::refusedAsInput;
+using testsupport::refusedAsItself;
 using testsupport::writeFile;
 
 TEST(DirectoryWalkerMasks, EachNameGoesToTheFirstMaskThatMatchesIt)
@@ -53,14 +55,11 @@ TEST(OutputPlanRefusal, AnOutputOverAnyInputIsRefusedBeforeOneWhoseNameIsTooLong
     } cases[] = {
         {{target("/o/new.htm", {})}, ""},
         {{target("/o/plain.htm", plain)}, ""},
-        {{target("/o/a.htm", book)},
-         "Not converted: the output /o/a.htm is this workbook itself, which is left as it is"},
-        {{target("/o/b.htm", other)}, "Not converted: the output /o/b.htm is an input, which is left as it is"},
-        {{target("/o/x.csv", {}), target("/o/b.csv", other)},
-         "Not converted: the output /o/b.csv is an input, which is left as it is"},
+        {{target("/o/a.htm", book)}, refusedAsItself("/o/a.htm")},
+        {{target("/o/b.htm", other)}, refusedAsInput("/o/b.htm")},
+        {{target("/o/x.csv", {}), target("/o/b.csv", other)}, refusedAsInput("/o/b.csv")},
         {{target("/o/long.htm", {}, 300)}, "Can't save /o/long.htm: file name too long"},
-        {{target("/o/b.htm", other), target("/o/long.htm", {}, 300)},
-         "Not converted: the output /o/b.htm is an input, which is left as it is"},
+        {{target("/o/b.htm", other), target("/o/long.htm", {}, 300)}, refusedAsInput("/o/b.htm")},
     };
     for (const auto &c : cases)
         EXPECT_EQ(OutputPlan::refusal(book, c.outputs, inputs, 255), c.expected) << qPrintable(c.outputs.first().path);
@@ -125,8 +124,6 @@ protected:
 
 TEST_P(RunInputs, NoOutputIsWrittenOverAnInputAndEveryInputGetsOneLine)
 {
-    const QString refusedSelf = "Not converted: the output %1 is this workbook itself, which is left as it is";
-    const QString refusedInput = "Not converted: the output %1 is an input, which is left as it is";
     const struct
     {
         QString masks;
@@ -160,9 +157,9 @@ TEST_P(RunInputs, NoOutputIsWrittenOverAnInputAndEveryInputGetsOneLine)
         for (const QString &line : c.lines) {
             const QString name = line.section('|', 0, 0), what = line.section('|', 1);
             if (what.startsWith("self:"))
-                expected << src(name) + refusedSelf.arg(src(what.mid(5)));
+                expected << src(name) + refusedAsItself(src(what.mid(5)));
             else if (what.startsWith("input:"))
-                expected << src(name) + refusedInput.arg(src(what.mid(6)));
+                expected << src(name) + refusedAsInput(src(what.mid(6)));
             else
                 expected << src(name) + what;
         }
@@ -184,9 +181,7 @@ TEST_P(RunInputs, AnInputInADirectoryTheWalkHasYetToReachIsNotWrittenOver)
     front.keepTree = true;
     front.masksText = "*.xls,*.htm";
     run(tree);
-    EXPECT_EQ(front.log, QStringList({tree + "/s/z/a.xlsNot converted: the output " + top
-                                          + "/s/z/a.htm is an input, which is left as it is",
-                                      tree + "/z/a.htmOK"}));
+    EXPECT_EQ(front.log, QStringList({tree + "/s/z/a.xls" + refusedAsInput(top + "/s/z/a.htm"), tree + "/z/a.htmOK"}));
     EXPECT_EQ(fileBytes(tree + "/z/a.htm"), "a page that is an input");
     EXPECT_EQ(fileBytes(top + "/z/a.htm"), (tree + "/z/a.htm").toUtf8());
 }

@@ -46,8 +46,8 @@ struct Front : RunSettings, RunView
 };
 
 using testsupport::everythingIn;
-
 using testsupport::fileBytes;
+using testsupport::refusedAsItself;
 
 class RunSafety : public ::testing::Test
 {
@@ -103,10 +103,9 @@ TEST_F(RunSafety, AnOutputThatIsTheWorkbookItselfIsRefusedAndTheWorkbookKept)
     ASSERT_EQ(::link(QFile::encodeName(src("sub/b.xls")), QFile::encodeName(src("b.htm"))), 0);
     ASSERT_EQ(::symlink(QFile::encodeName(src("sub/c.xls")), QFile::encodeName(src("c.htm"))), 0);
     const RunCounts counts = run();
-    const QString refused = "Not converted: the output %1 is this workbook itself, which is left as it is";
-    EXPECT_EQ(front.log,
-              QStringList({src("a.htm") + refused.arg(src("a.htm")), src("sub/b.xls") + refused.arg(src("b.htm")),
-                           src("sub/c.xls") + refused.arg(src("c.htm"))}));
+    EXPECT_EQ(front.log, QStringList({src("a.htm") + refusedAsItself(src("a.htm")),
+                                      src("sub/b.xls") + refusedAsItself(src("b.htm")),
+                                      src("sub/c.xls") + refusedAsItself(src("c.htm"))}));
     EXPECT_EQ(counts, (RunCounts{0, 3, 0}));
     EXPECT_TRUE(converter.opened.isEmpty()) << "refused before the application sees it";
     EXPECT_EQ(fileBytes(src("a.htm")), "original page");

@@ -233,8 +233,10 @@ TEST(OfficeLifecycle, KilledOfficeCountsAsEndedTheMomentItIsKilled)
 TEST(OfficeLifecycle, HungOfficeIsStoppedAfterTheLimitWhileTheWindowKeepsPainting)
 {
     QTemporaryDir dir;
+    // The limit holds for the load in the new office at the end too, which
+    // takes seconds on a loaded machine.
     office::OfficeOptions options;
-    options.callTimeoutMs = 2000;
+    options.callTimeoutMs = 15000;
     AutomationRef app = startOffice(options);
     const QList<pid_t> offices = officeChildren();
     ASSERT_EQ(offices.size(), 1);
@@ -261,9 +263,9 @@ TEST(OfficeLifecycle, HungOfficeIsStoppedAfterTheLimitWhileTheWindowKeepsPaintin
     const qint64 waited = clock.elapsed();
     repaint.stop();
 
-    EXPECT_TRUE(message.contains("did not finish loading the file within 2 s")) << qPrintable(message);
-    EXPECT_GE(waited, 1900);
-    EXPECT_LT(waited, 15000);
+    EXPECT_TRUE(message.contains("did not finish loading the file within 15 s")) << qPrintable(message);
+    EXPECT_GE(waited, 14250) << "the limit's coarse timer may end up to 5% early";
+    EXPECT_LT(waited, 30000);
     EXPECT_GE(ticks, 20) << "timers ran during the call";
     EXPECT_GE(window.paints - paintsBefore, 5) << "the window painted during the call";
     EXPECT_TRUE(nested.contains("busy")) << qPrintable(nested);

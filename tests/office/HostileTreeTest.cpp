@@ -35,6 +35,7 @@ using testsupport::ScratchMount;
 
 using testsupport::everythingIn;
 using testsupport::fileBytes;
+using testsupport::refusedAsItself;
 
 namespace {
 
@@ -111,8 +112,7 @@ TEST(HostileTree, OutputsBesideOrBelowTheInputsNeverTouchThem)
     ASSERT_TRUE(QFile::copy(csv, csv + ".copy") && QFile::remove(csv) && QFile::rename(csv + ".copy", csv));
     const QByteArray before = fileBytes(csv);
     const ProgramRun same = runBatch({"--source", src, "--out", src, "--masks", "*.csv", "--kind", "csv"});
-    EXPECT_EQ(same.lines, QStringList({csv + "Not converted: the output " + csv
-                                       + " is this workbook itself, which is left as it is"}));
+    EXPECT_EQ(same.lines, QStringList({csv + refusedAsItself(csv)}));
     EXPECT_EQ(countLine(same), "1 files: 0 converted, 1 failed, 0 replaced");
     EXPECT_EQ(fileBytes(csv), before);
     EXPECT_EQ(everythingIn(src), QStringList({"book.csv"}));
@@ -266,8 +266,10 @@ TEST(HostileTree, AStoreThatTimesOutLeavesNothingAndTheNextFileConverts)
     const QString src = dir.filePath("src"), out = dir.filePath("out");
     const QString first = copyInput("long.xlsx", src + "/a.xlsx");
     const QString second = copyInput("types.xlsx", src + "/b.xlsx");
+    // The limit holds for every call, the next file's load in a new office
+    // too, which takes seconds on a loaded machine.
     platform::office::OfficeOptions options;
-    options.callTimeoutMs = 2000;
+    options.callTimeoutMs = 15000;
     platform::office::registerExcelApplication(options);
 
     PlainFront front;
@@ -293,9 +295,9 @@ TEST(HostileTree, AStoreThatTimesOutLeavesNothingAndTheNextFileConverts)
     ASSERT_FALSE(frozen.isEmpty()) << "a store was caught in progress";
     ASSERT_EQ(front.log.size(), 2) << qPrintable(front.log.join('\n'));
     EXPECT_EQ(front.log.at(0), first
-                                   + "LibreOffice did not finish saving the file within 2 s and was stopped; "
+                                   + "LibreOffice did not finish saving the file within 15 s and was stopped; "
                                      "the next file gets a new LibreOffice");
-    EXPECT_EQ(front.log.at(1), second + "OK");
+    EXPECT_EQ(front.log.at(1), second + "OK") << qPrintable(front.log.at(1));
     EXPECT_EQ(everythingIn(out), QStringList({"b.htm"})) << "no part, lock file or temporary folder";
     EXPECT_TRUE(officeChildren().isEmpty());
 }

@@ -30,6 +30,8 @@ using namespace officetest;
 using testsupport::everythingIn;
 using testsupport::fileBytes;
 using testsupport::ProgramRun;
+using testsupport::refusedAsInput;
+using testsupport::refusedAsItself;
 using testsupport::RunningProgram;
 using testsupport::ScratchMount;
 using testsupport::writeFile;
@@ -66,8 +68,6 @@ protected:
 
 TEST_P(InputSafety, NoInputIsWrittenOverAndEachFileGetsOneLine)
 {
-    const QString self = "Not converted: the output %1 is this workbook itself, which is left as it is";
-    const QString input = "Not converted: the output %1 is an input, which is left as it is";
     const struct
     {
         QString masks, kind;
@@ -79,20 +79,21 @@ TEST_P(InputSafety, NoInputIsWrittenOverAndEachFileGetsOneLine)
         {"*.xml,*.xls",
          "xml",
          {"budget.xml", "budget.xls", "other.xls"},
-         {"%1/budget.xml" + self.arg("%1/budget.xml"), "%1/budget.xls" + input.arg("%1/budget.xml"), "%1/other.xlsOK"},
+         {"%1/budget.xml" + refusedAsItself("%1/budget.xml"), "%1/budget.xls" + refusedAsInput("%1/budget.xml"),
+          "%1/other.xlsOK"},
          "3 files: 1 converted, 2 failed, 0 replaced",
          "other.xml"},
         {"*.xls,*.htm",
          "html",
          {"page.htm", "page.xls", "zz.xls"},
-         {"%1/page.xls" + input.arg("%1/page.htm"), "%1/zz.xlsOK", "%1/page.htm" + self.arg("%1/page.htm")},
+         {"%1/page.xls" + refusedAsInput("%1/page.htm"), "%1/zz.xlsOK", "%1/page.htm" + refusedAsItself("%1/page.htm")},
          "3 files: 1 converted, 2 failed, 0 replaced",
          "zz.htm"},
         // Two masks that both match every file: each is converted once.
         {"*,*.XLS",
          "csv",
          {"a.csv", "a.xls", "b.xls"},
-         {"%1/a.csv" + self.arg("%1/a.csv"), "%1/a.xls" + input.arg("%1/a.csv"),
+         {"%1/a.csv" + refusedAsItself("%1/a.csv"), "%1/a.xls" + refusedAsInput("%1/a.csv"),
           "%1/b.xls" + QString(kCsvOfThreeSheetsOk)},
          "3 files: 1 converted, 2 failed, 0 replaced",
          "b.csv"},

@@ -23,6 +23,7 @@
 using namespace officetest;
 using testsupport::everythingIn;
 using testsupport::fileBytes;
+using testsupport::filledImage;
 using testsupport::ProgramRun;
 using testsupport::ScratchMount;
 
@@ -30,8 +31,7 @@ namespace {
 
 QByteArray png(int side, QRgb colour, bool noise)
 {
-    QImage image(side, side, QImage::Format_RGB32);
-    image.fill(colour);
+    QImage image = filledImage({side, side}, colour);
     if (noise) {
         // Noise does not compress: the picture takes about its pixels' room.
         QRandomGenerator random(7);

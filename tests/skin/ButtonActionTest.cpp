@@ -19,8 +19,7 @@ namespace {
 // A 16 x 16 picture in one colour, its top-left pixel magenta.
 QImage picture(QColor colour)
 {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(colour);
+    QImage image = testsupport::filledImage({16, 16}, colour);
     image.setPixel(0, 0, qRgb(255, 0, 255));
     return image;
 }

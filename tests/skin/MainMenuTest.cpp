@@ -37,8 +37,7 @@ std::unique_ptr<platform::TImageList> colourList()
 
 QImage drawItem(const TvexMainMenu &menu, const QAction *item, QSize size = QSize(160, 21))
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
+    QImage image = testsupport::filledImage(size, Qt::magenta);
     QPainter painter(&image);
     menu.DrawMenuItem(item, painter, QRect(QPoint(0, 0), size), false);
     return image;

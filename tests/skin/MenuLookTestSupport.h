@@ -4,6 +4,7 @@
 // share: one item drawn alone over a magenta background, so that every
 // pixel the look leaves alone is known.
 
+#include "common/TestSupport.h"
 #include "skin/VEXMenu.h"
 
 #include <QImage>
@@ -14,8 +15,7 @@ namespace menulooktest {
 inline QImage drawItem(const vex::TvexMenuLook &look, const vex::TvexMenuItem &item, QSize size,
                        bool highlighted = false, bool rightToLeft = false)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
+    QImage image = testsupport::filledImage(size, Qt::magenta);
     QPainter painter(&image);
     look.DrawMenuItem(item, painter, QRect(QPoint(0, 0), size), highlighted, rightToLeft);
     return image;

@@ -289,8 +289,7 @@ TEST_F(PopupMenuDrawing, FlatBorderRingsInTheFormBackgroundColour)
     QWidget form;
     TvexMenuLook look(&form);
     look.ApplyStyle(TvexUIStyle::WinXP);
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
+    QImage image = testsupport::filledImage({40, 30}, Qt::magenta);
     QPainter painter(&image);
     look.DrawFlatBorder(painter, image.rect());
     painter.end();

@@ -19,8 +19,7 @@ namespace {
 
 QByteArray bmp(int w, int h, QRgb fill)
 {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(fill);
+    QImage image = testsupport::filledImage({w, h}, fill);
     for (int x = 0; x < w; ++x)
         image.setPixel(x, 0, qRgb(x % 256, 1, 2)); // columns tell frames apart
     return themepack::bmpFile(image);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace vex;
+using testsupport::filledImage;
 using testsupport::rgbAt;
 using themepack::ThemeFileWriter;
 
@@ -22,9 +23,7 @@ namespace {
 
 QByteArray bmp(int w, int h, QRgb fill)
 {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(fill);
-    return themepack::bmpFile(image);
+    return themepack::bmpFile(filledImage({w, h}, fill));
 }
 
 // A theme folder of one file, written by the theme writer.

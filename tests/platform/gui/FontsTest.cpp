@@ -1,5 +1,7 @@
 #include "platform/gui/Fonts.h"
 
+#include "common/TestSupport.h"
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -12,8 +14,7 @@ namespace {
 // How much ink a line of text leaves, in fully dark pixels.
 double inkOf(const QFont &font, const QString &text)
 {
-    QImage image(400, 40, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QImage image = testsupport::filledImage({400, 40}, Qt::white);
     {
         QPainter p(&image);
         p.setFont(font);
