@@ -25,6 +25,11 @@ public:
         Kind kind = Kind::Number;
         double number = 0; // Number; Logical as 0 or 1
         QString text;      // Text; Error as "#DIV/0!" and the like
+
+        static Value ofNumber(double number) { return {Kind::Number, number, {}}; }
+        static Value ofText(const QString &text) { return {Kind::Text, 0, text}; }
+        static Value ofLogical(bool on) { return {Kind::Logical, on ? 1.0 : 0.0, {}}; }
+        static Value ofError(const QString &text) { return {Kind::Error, 0, text}; }
     };
 
     enum class SheetKind { Worksheet, Chart, MacroSheet, Dialog, Module };

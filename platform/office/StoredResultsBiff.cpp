@@ -249,21 +249,6 @@ constexpr quint16 kBof = 0x0809, kEof = 0x000A, kBoundSheet = 0x0085, kFilePass 
 
 using Value = StoredResults::Value;
 
-Value numberValue(double number)
-{
-    Value value;
-    value.number = number;
-    return value;
-}
-
-Value textValue(const QString &text)
-{
-    Value value;
-    value.kind = Value::Kind::Text;
-    value.text = text;
-    return value;
-}
-
 // The workbook stream: its globals (sheets, shared strings) and the
 // substream of each sheet.
 class BiffWorkbook
@@ -341,7 +326,7 @@ public:
                 if (d.size() < 20)
                     break;
                 if (u16(d, 12) != 0xFFFF) {
-                    sheet.results.insert(StoredResults::key(row, column), numberValue(f64(d, 6)));
+                    sheet.results.insert(StoredResults::key(row, column), Value::ofNumber(f64(d, 6)));
                 } else if (quint8(d[6]) == 0) { // the text follows in a STRING record
                     pending = StoredResults::key(row, column);
                     awaitingText = true;
@@ -353,7 +338,7 @@ public:
                 if (!awaitingText)
                     break;
                 awaitingText = false;
-                sheet.results.insert(pending, textValue(text(d, breaks, 0)));
+                sheet.results.insert(pending, Value::ofText(text(d, breaks, 0)));
                 break;
             default:
                 readCell(record, breaks, sheet);
@@ -409,14 +394,14 @@ private:
         };
         switch (record.type) {
         case kNumber:
-            keep(column, numberValue(f64(d, 6)));
+            keep(column, Value::ofNumber(f64(d, 6)));
             break;
         case kRk:
-            keep(column, numberValue(stored::rkNumber(u32(d, 6))));
+            keep(column, Value::ofNumber(stored::rkNumber(u32(d, 6))));
             break;
         case kMultipleRk:
             for (qsizetype at = 4, c = column; at + 6 <= d.size() - 2; at += 6, ++c)
-                keep(int(c), numberValue(stored::rkNumber(u32(d, at + 2))));
+                keep(int(c), Value::ofNumber(stored::rkNumber(u32(d, at + 2))));
             break;
         case kBoolErr:
             if (d.size() < 8)
@@ -426,11 +411,11 @@ private:
             break;
         case kLabel:
         case kRichLabel:
-            keep(column, textValue(text(d, breaks, 6)));
+            keep(column, Value::ofText(text(d, breaks, 6)));
             break;
         case kLabelShared:
             if (m_scope == StoredResults::Scope::EveryCell || sheet.inPivotTable(row, column))
-                keep(column, textValue(sharedString(u32(d, 6))));
+                keep(column, Value::ofText(sharedString(u32(d, 6))));
             break;
         default:
             break;

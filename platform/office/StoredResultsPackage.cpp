@@ -102,37 +102,6 @@ Area withPageFields(Area area, int pageRows, int pageColumns)
     return area;
 }
 
-Value logicalValue(bool on)
-{
-    Value value;
-    value.kind = Value::Kind::Logical;
-    value.number = on ? 1 : 0;
-    return value;
-}
-
-Value textValue(const QString &text)
-{
-    Value value;
-    value.kind = Value::Kind::Text;
-    value.text = text;
-    return value;
-}
-
-Value errorValue(const QString &text)
-{
-    Value value;
-    value.kind = Value::Kind::Error;
-    value.text = text;
-    return value;
-}
-
-Value numberValue(double number)
-{
-    Value value;
-    value.number = number;
-    return value;
-}
-
 StoredResults::SheetKind kindOfRelation(const QString &type)
 {
     if (type.endsWith(QLatin1String("/chartsheet")))
@@ -347,26 +316,26 @@ private:
             switch (type) {
             case kFormulaText:
             case kCellText:
-                value = textValue(wideString(d, 8));
+                value = Value::ofText(wideString(d, 8));
                 break;
             case kFormulaNumber:
             case kCellReal:
                 if (d.size() < 16)
                     continue;
-                value = numberValue(f64(d, 8));
+                value = Value::ofNumber(f64(d, 8));
                 break;
             case kCellRk:
-                value = numberValue(stored::rkNumber(u32(d, 8)));
+                value = Value::ofNumber(stored::rkNumber(u32(d, 8)));
                 break;
             case kFormulaLogical:
             case kCellBool:
-                value = logicalValue(quint8(d[8]) != 0);
+                value = Value::ofLogical(quint8(d[8]) != 0);
                 break;
             case kCellShared:
-                value = textValue(sharedString(u32(d, 8)));
+                value = Value::ofText(sharedString(u32(d, 8)));
                 break;
             default: // kFormulaError, kCellError
-                value = errorValue(stored::errorText(quint8(d[8])));
+                value = Value::ofError(stored::errorText(quint8(d[8])));
                 break;
             }
             (formula ? sheet.results : sheet.cells).insert(StoredResults::key(row, column), value);
@@ -438,20 +407,20 @@ private:
     std::optional<Value> xmlValue(const QString &type, const QString &value)
     {
         if (type == QLatin1String("str") || type == QLatin1String("inlineStr"))
-            return textValue(excel::decodeOoxmlEscapes(value));
+            return Value::ofText(excel::decodeOoxmlEscapes(value));
         if (type == QLatin1String("s")) {
             bool ok = false;
             const uint index = value.trimmed().toUInt(&ok);
-            return ok ? std::optional<Value>(textValue(sharedString(index))) : std::nullopt;
+            return ok ? std::optional<Value>(Value::ofText(sharedString(index))) : std::nullopt;
         }
         if (type == QLatin1String("b"))
-            return logicalValue(value.trimmed() == QLatin1String("1"));
+            return Value::ofLogical(value.trimmed() == QLatin1String("1"));
         if (type == QLatin1String("e"))
-            return errorValue(value);
+            return Value::ofError(value);
         if (type.isEmpty() || type == QLatin1String("n")) {
             bool ok = false;
             const double number = value.toDouble(&ok);
-            return ok ? std::optional<Value>(numberValue(number)) : std::nullopt;
+            return ok ? std::optional<Value>(Value::ofNumber(number)) : std::nullopt;
         }
         return std::nullopt;
     }
