@@ -39,11 +39,6 @@ bool isLater(const timespec &a, const timespec &b)
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
-size_t claimKey(const QString &outputPath)
-{
-    return qHash(QDir::cleanPath(QFileInfo(outputPath).absoluteFilePath()), size_t(0x9e3779b97f4a7c15ULL));
-}
-
 } // namespace
 
 ConversionRun::ConversionRun(RunSettings &settings, RunView &view, WorkbookConverter &converter)
@@ -316,7 +311,7 @@ bool ConversionRun::isUpToDate(const QString &path, const OutputList &outputs) c
         return false;
     for (const PlannedOutput &output : outputs) {
         timespec written{};
-        if (m_claimed.contains(claimKey(output.path)) || !modificationTime(output.path, written)
+        if (m_claimed.contains(OutputPlan::pathKey(output.path)) || !modificationTime(output.path, written)
             || !isLater(written, workbook))
             return false;
     }
@@ -335,7 +330,7 @@ void ConversionRun::claim(const OutputList &outputs)
                 m_claimedDirectory = dir;
             }
         }
-        m_claimed.insert(claimKey(output.path));
+        m_claimed.insert(OutputPlan::pathKey(output.path));
     }
 }
 

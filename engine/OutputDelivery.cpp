@@ -125,7 +125,7 @@ QString OutputDelivery::place(StagedOutput &output, const QString &path, QString
     // A run over millions of workbooks into one directory remembers a hash
     // of each output's name; whose output it was is read from the mark it
     // carries, so only outputs whose mark could not say are kept in full.
-    const size_t key = qHash(QDir::cleanPath(target.absoluteFilePath()), size_t(0x9e3779b97f4a7c15ULL));
+    const size_t key = OutputPlan::pathKey(output.path);
     const QString owner = !m_written.contains(key) ? QString()
                           : m_ownersNotMarked.contains(key) ? m_ownersNotMarked.value(key)
                                                             : platform::outputWrittenFor(output.path);

@@ -66,6 +66,11 @@ QString outputDirectory(const QString &outputDirectory, const QString &relativeD
     return platform::joinPath(outputDirectory, relativeDirectory);
 }
 
+size_t pathKey(const QString &outputPath)
+{
+    return qHash(QDir::cleanPath(QFileInfo(outputPath).absoluteFilePath()), size_t(0x9e3779b97f4a7c15ULL));
+}
+
 OutputList outputsFor(const QString &path, const QString &directory, const QList<OutputKind> &kinds)
 {
     OutputList outputs;

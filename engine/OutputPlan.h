@@ -50,6 +50,10 @@ QString baseName(const QString &path);
 // of that directory.
 QString outputDirectory(const QString &outputDirectory, const QString &relativeDirectory, bool keepTree);
 
+// A 64-bit key of an output's clean absolute path: what a run remembers of
+// the outputs it wrote or is to write, where millions of paths would not fit.
+size_t pathKey(const QString &outputPath);
+
 // One output for each of `kinds` (checked ones, in the kinds' order), named
 // after the workbook, in `directory`.
 OutputList outputsFor(const QString &path, const QString &directory, const QList<OutputKind> &kinds);
